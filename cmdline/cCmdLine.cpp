@@ -1,0 +1,58 @@
+// Declaring, parsing and looking up command-line entries.
+#include "cmdline/cCmdLine.h"
+
+#include <iostream>
+
+cCmdLine::cCmdLine(const char* const* pArgv, int32_t iArgc) : pArgv(pArgv), iArgc(iArgc) {}
+
+void cCmdLine::add(std::unique_ptr<cCmdLineParameter> pParameter) {
+    if (pParameter)
+        lParameters.push_back(std::move(pParameter));
+}
+
+bool cCmdLine::parse() {
+    if (pArgv == nullptr) {
+        printError("no interface-file given");
+        return false;
+    }
+    for (int32_t iIndex = 1; iIndex < iArgc; ++iIndex) {
+        bool bMatched = false;
+        for (const auto& pParameter : lParameters) {
+            if (!(iIndex < iArgc))
+                break;
+            if (!pParameter->match(pArgv, iIndex, iArgc, bMatched)) {
+                printError("to many arguments for parameter " + pParameter->getShortName());
+                return false;
+            }
+            if (bMatched)
+                break;
+        }
+        if (!bMatched) {
+            printError("unknown parameter \"" + std::string(pArgv[iIndex]) + "\"");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool cCmdLine::checkRequired() {
+    for (const auto& pParameter : lParameters) {
+        if (pParameter->getKind() == KIND_REQUIRED && !pParameter->isPresent()) {
+            printError("missing required parameter (" + pParameter->getArgDescription() + ")");
+            return false;
+        }
+    }
+    return true;
+}
+
+cCmdLineParameter& cCmdLine::getParameter(const std::string& sName) {
+    for (const auto& pParameter : lParameters) {
+        if (pParameter->getLongName() == sName)
+            return *pParameter;
+    }
+    return oNotFound;
+}
+
+void cCmdLine::printError(const std::string& sMessage) const {
+    std::cerr << "Error in command line: " << sMessage << std::endl;
+}

@@ -1,0 +1,140 @@
+// Page transfers on the device node and the byte-addressed reads and writes built on
+// them.
+//
+// The node is never erased or asked anything (no ioctl): a whole page written at a
+// page-aligned position replaces that page, and a read at page * PAGE_SIZE returns the
+// bytes last written there.
+#include "tinyfs/cMtdDevice.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+cMtdDevice::cMtdDevice(const std::string& sPath) : pPageBuffer(PAGE_SIZE) {
+    iFd = ::open(sPath.c_str(), O_RDWR);
+    if (iFd < 0)
+        throw std::string("unable to open device");
+}
+
+cMtdDevice::~cMtdDevice() {
+    ::close(iFd);
+}
+
+void cMtdDevice::seekPage(int32_t iPage) {
+    const off_t iPos = off_t(iPage) * iPageSize;
+    if (iPage < 0 || iPage >= PAGE_COUNT || ::lseek(iFd, iPos, SEEK_SET) != iPos)
+        throw std::string("invalid seek");
+}
+
+void cMtdDevice::readPages(int32_t iPage, uint8_t* pDest, int32_t iCount) {
+    seekPage(iPage);
+    if (iCount < 0 || iCount > PAGE_COUNT - iPage)
+        throw std::string("incomplete read");
+    const size_t iBytes = size_t(iCount) * iPageSize;
+    const ssize_t iDone = ::read(iFd, pDest, iBytes);
+    if (iDone < 0)
+        throw std::string("unable to read");
+    if (size_t(iDone) != iBytes)
+        throw std::string("incomplete read");
+}
+
+void cMtdDevice::writePages(int32_t iPage, const uint8_t* pSource, int32_t iCount) {
+    seekPage(iPage);
+    if (iCount < 0 || iCount > PAGE_COUNT - iPage)
+        throw std::string("incomplete write");
+    const size_t iBytes = size_t(iCount) * iPageSize;
+    const ssize_t iDone = ::write(iFd, pSource, iBytes);
+    if (iDone < 0)
+        throw std::string("unable to write");
+    if (size_t(iDone) != iBytes)
+        throw std::string("incomplete write");
+}
+
+void cMtdDevice::checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const {
+    // A transfer runs as head page, whole pages, tail page; the first of these to reach
+    // past the last page decides the message.
+    int64_t iPage = iOffset / iPageSize;
+    const uint32_t iWithin = iOffset % iPageSize;
+    int64_t iRest = iLength;
+    if (iWithin != 0) {
+        if (iPage >= PAGE_COUNT)
+            throw std::string("invalid seek");
+        iRest -= std::min<int64_t>(iPageSize - iWithin, iRest);
+        ++iPage;
+    }
+    const int64_t iWhole = iRest / iPageSize;
+    if (iWhole > 0) {
+        if (iPage >= PAGE_COUNT)
+            throw std::string("invalid seek");
+        if (iPage + iWhole > PAGE_COUNT)
+            throw std::string(bWrite ? "incomplete write" : "incomplete read");
+        iPage += iWhole;
+        iRest -= iWhole * iPageSize;
+    }
+    if (iRest > 0 && iPage >= PAGE_COUNT)
+        throw std::string("invalid seek");
+}
+
+void cMtdDevice::read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) {
+    checkRange(iOffset, iLength, false);
+    int32_t iPage = int32_t(iOffset / iPageSize);
+    const uint32_t iWithin = iOffset % iPageSize;
+    if (iWithin != 0) {
+        const uint32_t iTake = std::min(iPageSize - iWithin, iLength);
+        readPages(iPage, pPageBuffer.data(), 1);
+        std::memcpy(pDest, pPageBuffer.data() + iWithin, iTake);
+        pDest += iTake;
+        iLength -= iTake;
+        ++iPage;
+    }
+    const int32_t iWhole = int32_t(iLength / iPageSize);
+    if (iWhole > 0) {
+        readPages(iPage, pDest, iWhole);
+        iPage += iWhole;
+        pDest += size_t(iWhole) * iPageSize;
+        iLength -= uint32_t(iWhole) * iPageSize;
+    }
+    if (iLength > 0) {
+        readPages(iPage, pPageBuffer.data(), 1);
+        std::memcpy(pDest, pPageBuffer.data(), iLength);
+    }
+}
+
+void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLength) {
+    if (iLength == 0)
+        return; // nothing can change
+    checkRange(iOffset, iLength, true);
+
+    // Read every covered page once, patch in the new bytes, and program each run of
+    // pages that actually changed with one call. The head and tail pages keep their
+    // bytes outside the range, as a read-modify-write must.
+    const int32_t iFirst = int32_t(iOffset / iPageSize);
+    const uint32_t iWithin = iOffset % iPageSize;
+    const int32_t iCount = int32_t((iWithin + uint64_t(iLength) + iPageSize - 1) / iPageSize);
+    pPageBuffer.resize(size_t(iCount) * iPageSize);
+    readPages(iFirst, pPageBuffer.data(), iCount);
+
+    std::vector<bool> lChanged(size_t(iCount), false);
+    for (int32_t i = 0; i < iCount; ++i) {
+        const size_t iPageStart = size_t(i) * iPageSize;
+        const size_t iFrom = std::max<size_t>(iPageStart, iWithin);
+        const size_t iTo = std::min<size_t>(iPageStart + iPageSize, iWithin + size_t(iLength));
+        const uint8_t* pNew = pSource + (iFrom - iWithin);
+        if (std::memcmp(pPageBuffer.data() + iFrom, pNew, iTo - iFrom) != 0) {
+            std::memcpy(pPageBuffer.data() + iFrom, pNew, iTo - iFrom);
+            lChanged[size_t(i)] = true;
+        }
+    }
+    for (int32_t i = 0; i < iCount;) {
+        if (!lChanged[size_t(i)]) {
+            ++i;
+            continue;
+        }
+        int32_t iRun = 1;
+        while (i + iRun < iCount && lChanged[size_t(i + iRun)])
+            ++iRun;
+        writePages(iFirst + i, pPageBuffer.data() + size_t(i) * iPageSize, iRun);
+        i += iRun;
+    }
+}

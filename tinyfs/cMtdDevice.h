@@ -1,0 +1,47 @@
+// The opened flash device: an MTD character device node (or a regular file of the same
+// size standing in for it) reached through one POSIX descriptor, with the board's fixed
+// page geometry.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tinyfs/layout.h"
+
+class cMtdDevice {
+  public:
+    // Opens the node read/write; throws "unable to open device".
+    explicit cMtdDevice(const std::string& sPath);
+    ~cMtdDevice(); // closes the node; never writes
+
+    cMtdDevice(const cMtdDevice&) = delete;
+    cMtdDevice& operator=(const cMtdDevice&) = delete;
+
+    uint32_t getPageSize() const { return iPageSize; }
+    uint32_t getSize() const { return DEVICE_SIZE; }
+    uint32_t getChunkSize() const { return CHUNK_SIZE; }
+
+    // Whole-page transfers, one seek and one read or write call each. The geometry is
+    // enforced here whatever the node would answer: a run that starts past the last
+    // page fails with "invalid seek", one that would run past it with "incomplete
+    // read"/"incomplete write", and in both cases no byte moves.
+    void readPages(int32_t iPage, uint8_t* pDest, int32_t iCount);
+    void writePages(int32_t iPage, const uint8_t* pSource, int32_t iCount);
+
+    // Byte-addressed transfers of any offset and length. A write reads the pages it
+    // covers once, and programs only the pages whose bytes change, consecutive changed
+    // pages in one call: flash pages wear with every program.
+    void read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength);
+    void write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLength);
+
+  private:
+    void seekPage(int32_t iPage);
+    // Throws, before anything moves, the failure the page sequence of a byte-addressed
+    // transfer would meet at the device end.
+    void checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const;
+
+    int32_t iFd = 0;
+    std::vector<uint8_t> pPageBuffer; // scratch for partial pages and write comparison
+    uint32_t iPageSize = PAGE_SIZE;
+};

@@ -1,0 +1,47 @@
+// A mounted tinyfs image: the FAT loaded from a device, the entries in FAT order, the
+// capacity rule, FAT write-back and the consistency checks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tinyfs/cMtdDevice.h"
+#include "tinyfs/cTinyFsFile.h"
+
+class cTinyFs {
+  public:
+    // Loads the FAT; throws "invalid image" when the header's magic word is wrong.
+    explicit cTinyFs(cMtdDevice& pDevice);
+    ~cTinyFs() = default; // writes nothing back
+
+    // Entries refer back to their file system, so it stays where it was built.
+    cTinyFs(const cTinyFs&) = delete;
+    cTinyFs& operator=(const cTinyFs&) = delete;
+
+    std::vector<cTinyFsFile>& getFiles() { return lFiles; }
+    cMtdDevice& getDevice() { return *pDevice; }
+
+    // The capacity rule; with bBootTime also the bound of the next higher load address.
+    uint32_t getCapacity(const cTinyFsFile& oEntry, bool bBootTime) const;
+
+    // By exact name, or by "%N", the 0-based position in FAT order; throws
+    // "file entry not found (\"name\")".
+    cTinyFsFile& find(const std::string& sName);
+
+    // Writes the header, the entries and one end slot back; slots after it keep their
+    // bytes, and only pages whose bytes change are programmed.
+    void writeFat();
+
+    // Throws "CheckSum error: 0x<computed> != 0x<stored>!" when the contents don't match.
+    void verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgress = {});
+
+    // Throws "Filesystem corrupt: File \"name\" too big!" for the first entry whose size
+    // exceeds its capacity.
+    void checkIntegrity(bool bBootTime) const;
+
+  private:
+    cMtdDevice* pDevice;
+    std::vector<cTinyFsFile> lFiles;
+    uint32_t iFatSlots = 0; // slots the write-back covers: entries + header + end slot, or 0
+};

@@ -1,0 +1,63 @@
+// One file of a mounted image: the in-memory form of its FAT entry and the operations
+// that read and rewrite its contents in place. Size, checksum and name changes stay in
+// memory until the file system writes its FAT back; content bytes go to the device at
+// once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "tinyfs/layout.h"
+
+class cTinyFs;
+
+// Told the number of bytes done so far during a long transfer.
+using tProgress = std::function<void(uint32_t iDone)>;
+
+class cTinyFsFile {
+  public:
+    cTinyFsFile(cTinyFs& pFs, const std::string& sName, uint32_t iOffset, uint32_t iFileSize,
+                uint32_t iFlags, uint32_t iLoadAddress);
+
+    std::string getName() const { return sName; }
+    uint32_t getSize() const { return iFileSize; }
+    uint32_t getOffset() const { return iOffset; }
+    uint32_t getLoadAddress() const { return iLoadAddress; }
+    uint32_t getFlags() const { return iFlags; }
+    uint16_t getChecksum() const { return uint16_t(iFlags >> CHECKSUM_SHIFT); }
+    bool hasLoadAddress() const { return (iFlags & FLAG_LOAD_ADDRESS) != 0; }
+    bool hasFlagX() const { return (iFlags & FLAG_X) != 0; }
+    bool isEmpty() const { return iFileSize == 0; }
+    bool hasFlagAx() const { return (iFlags & FLAG_AX) != 0; }
+
+    // Room the file may occupy, with the load-address bound of the boot-time rule.
+    uint32_t getCapacity() const;
+    // Share of the capacity in use, truncated; a file without any room counts as full.
+    uint32_t getUsagePercent() const;
+    // Capacity minus size, wrapping for an inconsistent entry.
+    uint32_t getBytesLeft() const { return getCapacity() - iFileSize; }
+    // Whether the contents lie entirely within the device.
+    bool fitsDevice() const;
+    // Throws "file exceeds device (\"name\")" unless fitsDevice().
+    void requireInsideDevice() const;
+
+    void setChecksum(uint32_t iSum) { iFlags = (iSum & CHECKSUM_MASK) << CHECKSUM_SHIFT | (iFlags & FLAG_BITS_MASK); }
+    void rename(const std::string& sNewName) { sName = sNewName; }
+    void clear() { iFileSize = 0; }
+
+    // Copies the first iSize bytes of the contents.
+    void read(uint8_t* pDest, uint32_t iSize, const tProgress& fProgress = {}) const;
+    // Overwrites the first iSize bytes of the contents; size and checksum stay.
+    void patch(const uint8_t* pSource, uint32_t iSize);
+    // Writes behind the current contents and grows the size; the checksum stays.
+    void append(const uint8_t* pSource, uint32_t iCount);
+
+  private:
+    cTinyFs* pFs;
+    std::string sName;
+    uint32_t iOffset;
+    uint32_t iFileSize;
+    uint32_t iFlags;
+    uint32_t iLoadAddress;
+};

@@ -1,0 +1,31 @@
+// Encoding and decoding of FAT slots.
+#include "tinyfs/layout.h"
+
+#include <algorithm>
+#include <cstring>
+
+void encodeSlot(uint8_t* pSlot, const cFatSlot& oEntry) {
+    std::memset(pSlot, 0, FAT_SLOT_SIZE);
+    std::memcpy(pSlot + SLOT_NAME_POS, oEntry.sName.data(), std::min<size_t>(oEntry.sName.size(), NAME_MAX));
+    storeLe32(pSlot + SLOT_FLAGS_POS, oEntry.iFlags);
+    storeLe32(pSlot + SLOT_OFFSET_POS, oEntry.iOffset);
+    storeLe32(pSlot + SLOT_SIZE_POS, oEntry.iSize);
+    storeLe32(pSlot + SLOT_LOAD_ADDRESS_POS, oEntry.iLoadAddress);
+}
+
+cFatSlot decodeSlot(const uint8_t* pSlot) {
+    cFatSlot oEntry;
+    const char* pName = reinterpret_cast<const char*>(pSlot + SLOT_NAME_POS);
+    oEntry.sName.assign(pName, strnlen(pName, NAME_MAX));
+    oEntry.iFlags = loadLe32(pSlot + SLOT_FLAGS_POS);
+    oEntry.iOffset = loadLe32(pSlot + SLOT_OFFSET_POS);
+    oEntry.iSize = loadLe32(pSlot + SLOT_SIZE_POS);
+    oEntry.iLoadAddress = loadLe32(pSlot + SLOT_LOAD_ADDRESS_POS);
+    return oEntry;
+}
+
+void initFatArea(uint8_t* pFat) {
+    std::memset(pFat, 0, FAT_SIZE);
+    storeLe32(pFat + HEADER_MAGIC_POS, TINYFS_MAGIC);
+}
+

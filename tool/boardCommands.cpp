@@ -1,0 +1,49 @@
+// The board settings: the MAC address in the file "mac-address", and the device
+// identifier in its record at the end of the device.
+#include <iostream>
+#include <vector>
+
+#include "tinyfs/boardSettings.h"
+#include "tinyfs/cMtdDevice.h"
+#include "tinyfs/cTinyFs.h"
+#include "tool/commands.h"
+#include "tool/console.h"
+
+void setMac(cCmdLine& oCmdLine, const std::string& sDevicePath) {
+    const std::string sMac = oCmdLine.getParameter("--set-mac").getValue();
+    if (sMac.size() != MAC_TEXT_LENGTH)
+        throw "Invalid MAC-Address (\"" + sMac + "\"";
+    printInfo("Using new MAC-Address \"" + sMac + "\".");
+
+    cMtdDevice oDevice(sDevicePath);
+    cTinyFs oFs(oDevice);
+    // Only the text changes: size, checksum and FAT entry of the file stay.
+    oFs.find(MAC_FILE_NAME).patch(reinterpret_cast<const uint8_t*>(sMac.data()), MAC_TEXT_LENGTH);
+}
+
+void getMac(cCmdLine&, const std::string& sDevicePath) {
+    cMtdDevice oDevice(sDevicePath);
+    cTinyFs oFs(oDevice);
+    std::vector<char> lText(MAC_TEXT_LENGTH + 1, 0);
+    oFs.find(MAC_FILE_NAME).read(reinterpret_cast<uint8_t*>(lText.data()), MAC_TEXT_LENGTH);
+    printInfo("Current MAC-Address: " + std::string(lText.data()));
+}
+
+void setDeviceId(cCmdLine& oCmdLine, const std::string& sDevicePath) {
+    const std::string sId = oCmdLine.getParameter("--set-device-id").getValue();
+    if (sId.size() > DEVICE_ID_MAX)
+        throw std::string("Device id too large (max 32 characters)");
+    cMtdDevice oDevice(sDevicePath);
+    const std::vector<uint8_t> lRecord = encodeDeviceId(sId);
+    oDevice.write(oDevice.getSize() - DEVICE_ID_AREA_SIZE, lRecord.data(), uint32_t(lRecord.size()));
+}
+
+void getDeviceId(cCmdLine&, const std::string& sDevicePath) {
+    cMtdDevice oDevice(sDevicePath);
+    std::vector<uint8_t> lArea(DEVICE_ID_AREA_SIZE);
+    oDevice.read(oDevice.getSize() - DEVICE_ID_AREA_SIZE, lArea.data(), DEVICE_ID_AREA_SIZE);
+    std::string sId;
+    if (!decodeDeviceId(lArea.data(), sId))
+        throw std::string("No device id!");
+    std::cout << sId << std::endl;
+}

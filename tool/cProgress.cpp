@@ -1,0 +1,33 @@
+// Progress indicator on standard error.
+#include "tool/cProgress.h"
+
+#include <unistd.h>
+
+#include "tool/console.h"
+
+namespace {
+constexpr std::chrono::milliseconds SHOW_AFTER(500);
+constexpr std::chrono::milliseconds REDRAW_EVERY(100);
+constexpr uint64_t PERCENT = 100;
+} // namespace
+
+cProgress::cProgress(const std::string& sName, uint64_t iTotal)
+    : sName(sName), iTotal(iTotal), bEnabled(!bQuiet && ::isatty(STDERR_FILENO) == 1), oStart(tClock::now()) {}
+
+cProgress::~cProgress() {
+    if (bDrawn)
+        clearStatusLine();
+}
+
+void cProgress::update(uint64_t iDone) {
+    if (!bEnabled)
+        return;
+    const tClock::time_point oNow = tClock::now();
+    if (oNow - oStart < SHOW_AFTER || (bDrawn && oNow - oLastDrawn < REDRAW_EVERY))
+        return;
+    const uint64_t iPercent = iTotal == 0 ? PERCENT : iDone * PERCENT / iTotal;
+    showStatusLine(sName + ": " + std::to_string(iDone) + " of " + std::to_string(iTotal) + " bytes (" +
+                   std::to_string(iPercent) + "%)");
+    oLastDrawn = oNow;
+    bDrawn = true;
+}

@@ -1,0 +1,37 @@
+// The integrity check: media capacity, boot-time capacity, then file contents.
+#include "tinyfs/cMtdDevice.h"
+#include "tinyfs/cTinyFs.h"
+#include "tool/cProgress.h"
+#include "tool/commands.h"
+#include "tool/console.h"
+
+void checkFilesystem(cCmdLine& oCmdLine, const std::string& sDevicePath) {
+    cMtdDevice oDevice(sDevicePath);
+    cTinyFs oFs(oDevice);
+    const bool bForce = oCmdLine.getParameter("--force").isPresent();
+
+    printInfo("Checking media integrity...");
+    oFs.checkIntegrity(false);
+    printInfo("Checking boot-time integrity...");
+    oFs.checkIntegrity(true);
+
+    printInfo("Checking content integrity...");
+    bool bClean = true;
+    for (const cTinyFsFile& oFile : oFs.getFiles()) {
+        if (oFile.getChecksum() == NO_CHECKSUM || oFile.getOffset() == 0) {
+            printPlain("  * Skip checking " + oFile.getName() + " (no checksum)...");
+            continue;
+        }
+        printPlain("  * Checking " + oFile.getName() + "...");
+        try {
+            cProgress oProgress(oFile.getName(), oFile.getSize());
+            oFs.verifyChecksum(oFile, oProgress.reporter());
+        } catch (const std::string& sError) {
+            if (!bForce)
+                throw;
+            printInfo(sError);
+            bClean = false;
+        }
+    }
+    printPlain(bClean ? "Filesystem is ready and clean." : "Filesystem contains errors and is NOT ready for use.");
+}
