@@ -1,0 +1,2 @@
+// placeholder, replaced by the image builder
+#include "host/mktinyfs/cImageBuilder.h"

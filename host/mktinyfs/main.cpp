@@ -1,0 +1,2 @@
+// placeholder, replaced by the image builder
+int main() { return 1; }

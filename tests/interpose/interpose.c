@@ -1,0 +1,1 @@
+/* placeholder */ int brellix_interpose_placeholder;
