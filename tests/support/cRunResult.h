@@ -16,7 +16,7 @@ struct cRunResult {
 cRunResult runProcess(const std::vector<std::string>& lArgs, const std::string& sStdin = "",
                       const std::vector<std::string>& lEnv = {});
 
-// Runs the built brellix with these arguments.
+// Runs the built brellix with these arguments (under $BRELLIX_TEST_WRAPPER when set).
 cRunResult runBrellix(const std::vector<std::string>& lArgs, const std::vector<std::string>& lEnv = {});
 
 std::string brellixPath();

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <poll.h>
 #include <signal.h>
 #include <stdexcept>
@@ -108,7 +109,15 @@ cRunResult runProcess(const std::vector<std::string>& lArgs, const std::string& 
 }
 
 cRunResult runBrellix(const std::vector<std::string>& lArgs, const std::vector<std::string>& lEnv) {
-    std::vector<std::string> lAll{brellixPath()};
+    // BRELLIX_TEST_WRAPPER runs the tool under a checker such as valgrind; its words
+    // are separated by spaces, the first is an absolute path.
+    std::vector<std::string> lAll;
+    if (const char* sWrapper = std::getenv("BRELLIX_TEST_WRAPPER")) {
+        std::istringstream oWords(sWrapper);
+        for (std::string sWord; oWords >> sWord;)
+            lAll.push_back(sWord);
+    }
+    lAll.push_back(brellixPath());
     lAll.insert(lAll.end(), lArgs.begin(), lArgs.end());
     return runProcess(lAll, "", lEnv);
 }
