@@ -4,8 +4,8 @@
 cCmdLineParameter::cCmdLineParameter(int32_t iKind, const std::string& sShortName,
                                      const std::string& sLongName, int32_t iArgMode,
                                      const std::string& sArgDescription, const std::string& sHelpText)
-    : sShortName(sShortName), sLongName(sLongName), sArgDescription(sArgDescription),
-      sHelpText(sHelpText), iKind(iKind), iArgMode(iArgMode) {}
+    : sShortName(sShortName), sLongName(sLongName), sArgDescription(sArgDescription), sHelpText(sHelpText),
+      iKind(iKind), iArgMode(iArgMode) {}
 
 bool cCmdLineParameter::match(const char* const* pArgv, int32_t& iIndex, int32_t iArgc, bool& bMatched) {
     // An entry takes one token per run; a repeated option falls through to the later

@@ -15,7 +15,8 @@ bool decodeDeviceId(const uint8_t* pArea, std::string& sId) {
     const uint8_t* pStart = pArea + DEVICE_ID_MARKER_LENGTH;
     const size_t iScan = DEVICE_ID_AREA_SIZE - DEVICE_ID_MARKER_LENGTH;
     const void* pZero = std::memchr(pStart, 0, iScan);
-    sId = pZero ? std::string(reinterpret_cast<const char*>(pStart), static_cast<const uint8_t*>(pZero) - pStart)
+    sId = pZero ? std::string(reinterpret_cast<const char*>(pStart),
+                              static_cast<const uint8_t*>(pZero) - pStart)
                 : std::string();
     return true;
 }

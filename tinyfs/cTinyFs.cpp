@@ -86,8 +86,8 @@ void cTinyFs::writeFat() {
     for (const cTinyFsFile& oFile : lFiles) {
         if (iSlot >= iFatSlots - 1)
             throw std::string("too many files in FAT");
-        encodeSlot(lFat.data() + iSlot * FAT_SLOT_SIZE,
-                   {oFile.getName(), oFile.getFlags(), oFile.getOffset(), oFile.getSize(), oFile.getLoadAddress()});
+        encodeSlot(lFat.data() + iSlot * FAT_SLOT_SIZE, {oFile.getName(), oFile.getFlags(), oFile.getOffset(),
+                                                         oFile.getSize(), oFile.getLoadAddress()});
         ++iSlot;
     }
     const uint32_t iLength = std::min<uint64_t>(uint64_t(iFatSlots) * FAT_SLOT_SIZE, FAT_SIZE);

@@ -17,8 +17,8 @@ using tProgress = std::function<void(uint32_t iDone)>;
 
 class cTinyFsFile {
   public:
-    cTinyFsFile(cTinyFs& pFs, const std::string& sName, uint32_t iOffset, uint32_t iFileSize,
-                uint32_t iFlags, uint32_t iLoadAddress);
+    cTinyFsFile(cTinyFs& pFs, const std::string& sName, uint32_t iOffset, uint32_t iFileSize, uint32_t iFlags,
+                uint32_t iLoadAddress);
 
     std::string getName() const { return sName; }
     uint32_t getSize() const { return iFileSize; }
@@ -42,7 +42,9 @@ class cTinyFsFile {
     // Throws "file exceeds device (\"name\")" unless fitsDevice().
     void requireInsideDevice() const;
 
-    void setChecksum(uint32_t iSum) { iFlags = (iSum & CHECKSUM_MASK) << CHECKSUM_SHIFT | (iFlags & FLAG_BITS_MASK); }
+    void setChecksum(uint32_t iSum) {
+        iFlags = (iSum & CHECKSUM_MASK) << CHECKSUM_SHIFT | (iFlags & FLAG_BITS_MASK);
+    }
     void rename(const std::string& sNewName) { sName = sNewName; }
     void clear() { iFileSize = 0; }
 

@@ -13,3 +13,10 @@ uint16_t crc16(const void* pData, size_t iLength);
 // Continues a CRC from iCrc; chunks fed in order, the first from CRC16_START, give the
 // same result as crc16 over the whole.
 uint16_t crc16Update(const void* pData, size_t iLength, uint16_t iCrc);
+
+// The two ways crc16Update computes, for tests and benchmarks: table slicing, portable
+// to any host; and carry-less-multiply folding where the processor has it (it then
+// answers like the sliced one; elsewhere crc16UpdateFolded is the sliced one).
+uint16_t crc16UpdateSliced(const void* pData, size_t iLength, uint16_t iCrc);
+uint16_t crc16UpdateFolded(const void* pData, size_t iLength, uint16_t iCrc);
+bool crc16HasFolding();

@@ -28,4 +28,3 @@ void initFatArea(uint8_t* pFat) {
     std::memset(pFat, 0, FAT_SIZE);
     storeLe32(pFat + HEADER_MAGIC_POS, TINYFS_MAGIC);
 }
-

@@ -90,4 +90,3 @@ cFatSlot decodeSlot(const uint8_t* pSlot);
 
 // Fills a FAT_SIZE buffer with zeros and the header's magic word.
 void initFatArea(uint8_t* pFat);
-

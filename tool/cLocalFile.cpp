@@ -1,7 +1,8 @@
 // Local file streams.
 #include "tool/cLocalFile.h"
 
-cLocalFile::cLocalFile(const std::string& sPath, const char* sMode) : pFile(std::fopen(sPath.c_str(), sMode)) {
+cLocalFile::cLocalFile(const std::string& sPath, const char* sMode)
+    : pFile(std::fopen(sPath.c_str(), sMode)) {
     if (pFile == nullptr)
         throw "unable to open file (" + sPath + ")";
 }

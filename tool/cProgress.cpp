@@ -12,7 +12,8 @@ constexpr uint64_t PERCENT = 100;
 } // namespace
 
 cProgress::cProgress(const std::string& sName, uint64_t iTotal)
-    : sName(sName), iTotal(iTotal), bEnabled(!bQuiet && ::isatty(STDERR_FILENO) == 1), oStart(tClock::now()) {}
+    : sName(sName), iTotal(iTotal), bEnabled(!bQuiet && ::isatty(STDERR_FILENO) == 1), oStart(tClock::now()) {
+}
 
 cProgress::~cProgress() {
     if (bDrawn)

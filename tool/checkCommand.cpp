@@ -33,5 +33,6 @@ void checkFilesystem(cCmdLine& oCmdLine, const std::string& sDevicePath) {
             bClean = false;
         }
     }
-    printPlain(bClean ? "Filesystem is ready and clean." : "Filesystem contains errors and is NOT ready for use.");
+    printPlain(bClean ? "Filesystem is ready and clean."
+                      : "Filesystem contains errors and is NOT ready for use.");
 }

@@ -56,10 +56,17 @@ struct cCommandRow {
 // Commands run in this order, whatever their order on the command line: settings
 // first, then reading commands before those that change files.
 const cCommandRow COMMAND_ORDER[] = {
-    {"--set-mac", setMac},         {"--get-mac", getMac},         {"--set-device-id", setDeviceId},
-    {"--get-device-id", getDeviceId}, {"--list", listFiles},       {"--read", readFile},
-    {"--read-stdout", readFileToStdout}, {"--exists", testExists}, {"--check", checkFilesystem},
-    {"--rename", renameFile},      {"--write", writeFile},
+    {"--set-mac", setMac},
+    {"--get-mac", getMac},
+    {"--set-device-id", setDeviceId},
+    {"--get-device-id", getDeviceId},
+    {"--list", listFiles},
+    {"--read", readFile},
+    {"--read-stdout", readFileToStdout},
+    {"--exists", testExists},
+    {"--check", checkFilesystem},
+    {"--rename", renameFile},
+    {"--write", writeFile},
 };
 
 } // namespace
@@ -71,7 +78,8 @@ void run(int argc, const char* const* argv) {
             oCmdLine.add(std::make_unique<cCmdLineSeparator>(oRow.sShortName));
         else
             oCmdLine.add(std::make_unique<cCmdLineParameter>(KIND_OPTIONAL, oRow.sShortName, oRow.sLongName,
-                                                             oRow.iArgMode, oRow.sArgDescription, oRow.sHelpText));
+                                                             oRow.iArgMode, oRow.sArgDescription,
+                                                             oRow.sHelpText));
     }
     bool bShowHelp = true;
 

@@ -47,8 +47,8 @@ std::string listingLine(const cTinyFsFile& oFile, bool bVerbose) {
     if (bVerbose)
         sLine += "Sum: 0x" + toHex(oFile.getChecksum(), CHECKSUM_COLUMN) + " | " +
                  padRight(flagText(oFile), FLAGS_COLUMN) + " | ";
-    return sLine + padRight(toDec(PERCENT - oFile.getUsagePercent(), 0) + "% growable", GROWABLE_COLUMN) + " (" +
-           toDec(oFile.getBytesLeft(), 0) + " bytes left)";
+    return sLine + padRight(toDec(PERCENT - oFile.getUsagePercent(), 0) + "% growable", GROWABLE_COLUMN) +
+           " (" + toDec(oFile.getBytesLeft(), 0) + " bytes left)";
 }
 
 // Reads a whole file for copying out, and applies the checksum rule: a mismatch ends
@@ -104,7 +104,8 @@ void readFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cLocalFile oLocal(oOption.getValue2(), "w+");
     // The stream may hold the data until it is closed, so a full disk can show only
     // then.
-    if (std::fwrite(lContents.data(), 1, lContents.size(), oLocal.get()) != lContents.size() || !oLocal.close())
+    if (std::fwrite(lContents.data(), 1, lContents.size(), oLocal.get()) != lContents.size() ||
+        !oLocal.close())
         throw std::string("unable to write data");
 }
 

@@ -5,9 +5,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <poll.h>
 #include <signal.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
