@@ -42,6 +42,23 @@ int64_t cIoLog::count(const std::string& sKind) const {
     return iCount;
 }
 
+int64_t cIoLog::indexOf(const std::string& sKind, int64_t iNth) const {
+    for (size_t i = 0; i < lCalls.size(); ++i) {
+        if (lCalls[i].sKind == sKind && --iNth == 0)
+            return int64_t(i);
+    }
+    return -1;
+}
+
+int64_t cIoLog::stdoutBytesBefore(int64_t iIndex) const {
+    int64_t iBytes = 0;
+    for (int64_t i = 0; i < iIndex && i < int64_t(lCalls.size()); ++i) {
+        if (lCalls[size_t(i)].sKind == "stdout")
+            iBytes += lCalls[size_t(i)].iLength;
+    }
+    return iBytes;
+}
+
 int64_t cIoLog::pagesOf(const std::string& sKind) const {
     int64_t iPages = 0;
     for (const cIoCall& oCall : lCalls) {

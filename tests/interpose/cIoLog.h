@@ -23,6 +23,10 @@ class cIoLog {
     const std::vector<cIoCall>& getCalls() const { return lCalls; }
     // Calls of this kind, whatever their result.
     int64_t count(const std::string& sKind) const;
+    // Position in getCalls() of the iNth (from 1) call of this kind, or -1.
+    int64_t indexOf(const std::string& sKind, int64_t iNth) const;
+    // Bytes of standard output flushed before the call at this position.
+    int64_t stdoutBytesBefore(int64_t iIndex) const;
     // Device pages a read or write call reached, counting a partly moved page.
     int64_t pagesRead() const;
     int64_t pagesWritten() const;

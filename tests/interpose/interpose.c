@@ -39,6 +39,9 @@
  *       power cut logs the partial write it made. Injected events add lines
  *         fault KIND K MODE          before the failing call's own line
  *         cut PAGE before|torn       just before the process is killed
+ *         stdout 0 BYTES 0           standard output flushed with BYTES buffered
+ *       The stdout lines tell which output was printed before which call: the tool
+ *       flushes every line it prints.
  *       tests/interpose/cIoLog.h reads this format.
  */
 #undef _FILE_OFFSET_BITS
@@ -118,6 +121,7 @@ static off_t (*real_ftello)(FILE*);
 static off64_t (*real_ftello64)(FILE*);
 static int (*real_fclose)(FILE*);
 static void (*real_rewind)(FILE*);
+static int (*real_fflush)(FILE*);
 
 static int bConfigured;
 static const char* sDevicePath;
@@ -612,4 +616,13 @@ int fclose(FILE* pFile) {
     }
     logLine("fclose 0 0 %d\n", iResult);
     return iResult;
+}
+
+int fflush(FILE* pFile) {
+    RESOLVE(fflush);
+    if (pFile != NULL && pFile == stdout) {
+        configure();
+        logLine("stdout 0 %ld 0\n", (long)(pFile->_IO_write_ptr - pFile->_IO_write_base));
+    }
+    return real_fflush(pFile);
 }
