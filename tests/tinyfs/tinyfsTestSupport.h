@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,10 +22,23 @@ constexpr uint8_t ERASED = 0xFF;
 // the wrong place never goes unnoticed.
 inline std::vector<uint8_t> randomBytes(size_t iCount, uint32_t iSeed) {
     std::mt19937 oRandom(iSeed);
-    std::uniform_int_distribution<int> oByte(0, 255);
     std::vector<uint8_t> lBytes(iCount);
-    for (uint8_t& iByte : lBytes)
-        iByte = uint8_t(oByte(oRandom));
+    for (size_t i = 0; i < iCount; i += sizeof(uint32_t)) {
+        const uint32_t iWord = oRandom();
+        for (size_t k = 0; k < sizeof(uint32_t) && i + k < iCount; ++k)
+            lBytes[i + k] = uint8_t(iWord >> (8 * k));
+    }
+    return lBytes;
+}
+
+// The whole file in one read: images are compared whole, many times per test.
+inline std::vector<uint8_t> fileBytes(const std::string& sPath) {
+    std::ifstream oIn(sPath, std::ios::binary | std::ios::ate);
+    if (!oIn)
+        throw std::runtime_error("cannot read " + sPath);
+    std::vector<uint8_t> lBytes(size_t(oIn.tellg()));
+    oIn.seekg(0);
+    oIn.read(reinterpret_cast<char*>(lBytes.data()), std::streamsize(lBytes.size()));
     return lBytes;
 }
 
