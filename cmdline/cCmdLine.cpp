@@ -5,6 +5,12 @@
 
 cCmdLine::cCmdLine(const char* const* pArgv, int32_t iArgc) : pArgv(pArgv), iArgc(iArgc) {}
 
+cCmdLine::~cCmdLine() {
+    for (auto& pParameter : lParameters)
+        pParameter.reset();
+    lParameters.clear();
+}
+
 void cCmdLine::add(std::unique_ptr<cCmdLineParameter> pParameter) {
     if (pParameter)
         lParameters.push_back(std::move(pParameter));

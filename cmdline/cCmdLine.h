@@ -14,6 +14,8 @@ class cCmdLine {
   public:
     // pArgv is not copied and must outlive the object.
     cCmdLine(const char* const* pArgv, int32_t iArgc);
+    // Deletes the entries in list order, then oNotFound.
+    ~cCmdLine();
 
     cCmdLine(const cCmdLine&) = delete;
     cCmdLine& operator=(const cCmdLine&) = delete;
