@@ -3,6 +3,7 @@
 // helper that turns a thrown failure text into a value to compare.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -58,7 +59,7 @@ class cTestImage {
             encodeSlot(slot(uint32_t(i + 1)), lEntries[i]);
     }
     void put(uint32_t iOffset, const std::vector<uint8_t>& lData) {
-        std::memcpy(lBytes.data() + iOffset, lData.data(), lData.size());
+        std::copy(lData.begin(), lData.end(), lBytes.begin() + iOffset);
     }
     std::vector<uint8_t> range(uint32_t iOffset, uint32_t iLength) const {
         return std::vector<uint8_t>(lBytes.begin() + iOffset, lBytes.begin() + iOffset + iLength);
