@@ -115,4 +115,26 @@ TEST(Crc16, ContinuationOverRandomChunksEqualsTheWhole) {
     }
 }
 
+// Both ways of computing must answer alike: the folded one where the processor has
+// carry-less multiplication (its lanes, group loop, join and tail), the sliced one on
+// every host. Lengths run past several 64-byte groups from every alignment.
+TEST(Crc16, SlicedAndFoldedKernelsAgreeWithTheReference) {
+    constexpr size_t MAX_LENGTH = 1100;
+    constexpr size_t ALIGNMENTS = 16;
+    const std::vector<uint8_t> lData = randomBytes(MAX_LENGTH + ALIGNMENTS, 3);
+    for (size_t iLength = 0; iLength <= MAX_LENGTH; iLength += iLength < 300 ? 1 : 7) {
+        for (size_t iAlign = 0; iAlign < ALIGNMENTS; iAlign += 5) {
+            const uint8_t* p = lData.data() + iAlign;
+            for (const uint16_t iStart : {CRC16_START, uint16_t(0), uint16_t(0x8001)}) {
+                const uint16_t iExpected = referenceCrc(p, iLength, iStart);
+                ASSERT_EQ(crc16UpdateSliced(p, iLength, iStart), iExpected) << "sliced, length " << iLength;
+                ASSERT_EQ(crc16UpdateFolded(p, iLength, iStart), iExpected) << "folded, length " << iLength;
+            }
+        }
+    }
+    const std::vector<uint8_t> lLarge = randomBytes(DEVICE_SIZE, 11);
+    EXPECT_EQ(crc16UpdateFolded(lLarge.data(), lLarge.size(), CRC16_START),
+              crc16UpdateSliced(lLarge.data(), lLarge.size(), CRC16_START));
+}
+
 } // namespace
