@@ -1,6 +1,7 @@
 // Parsing the interposition log, and the environment that sets the library up.
 #include "tests/interpose/cIoLog.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -92,7 +93,16 @@ std::vector<int32_t> cIoLog::writtenPages() const {
 }
 
 std::vector<std::string> interposeEnvironment(const std::string& sLibrary, const cIoSetup& oSetup) {
-    std::vector<std::string> lEnv = {"LD_PRELOAD=" + sLibrary, "ASAN_OPTIONS=verify_asan_link_order=0"};
+    std::vector<std::string> lEnv = {"LD_PRELOAD=" + sLibrary};
+    // A child sees the first of two entries of one name, so an inherited ASAN_OPTIONS
+    // is extended here rather than shadowed.
+    const std::string sLinkOrder = "verify_asan_link_order=0";
+    if (const char* sInherited = std::getenv("ASAN_OPTIONS")) {
+        if (std::string(sInherited).find(sLinkOrder) == std::string::npos)
+            ::setenv("ASAN_OPTIONS", (std::string(sInherited) + ":" + sLinkOrder).c_str(), 1);
+    } else {
+        lEnv.push_back("ASAN_OPTIONS=" + sLinkOrder);
+    }
     if (!oSetup.sDevice.empty())
         lEnv.push_back("BRX_IO_DEVICE=" + oSetup.sDevice);
     if (!oSetup.lFiles.empty()) {

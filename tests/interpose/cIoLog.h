@@ -58,5 +58,6 @@ struct cIoSetup {
 };
 
 // The "NAME=value" entries that preload sLibrary with this setup; they also let a
-// sanitized binary accept a library ahead of its runtime.
+// sanitized binary accept a library ahead of its runtime (an ASAN_OPTIONS inherited by
+// the calling process is extended in place for that).
 std::vector<std::string> interposeEnvironment(const std::string& sLibrary, const cIoSetup& oSetup);
