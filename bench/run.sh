@@ -37,7 +37,7 @@ ROWS=$WORK/rows
 
 # hyperfine when it is installed, else the shell and date(1); BENCH_TIMER=date forces
 # the latter.
-if [ "${BENCH_TIMER:-}" != date ] && command -v hyperfine >/dev/null 2>&1; then TIMER=hyperfine; else TIMER=date; fi
+if [ "${BENCH_TIMER:-}" != date ] && command -v hyperfine >/dev/null 2>&1; then TIMER="hyperfine"; else TIMER="date"; fi
 
 # random FILE BYTES: contents no page of any image shares by chance
 random() {
@@ -127,10 +127,18 @@ ID=BENCH-0001
 "$MKTINYFS" "$WORK/unaligned.img" boot="$WORK/small" \
   kernel="$WORK/old1m" --offset $((ALIGNED + 100)) --room "$ROOM" rootfs="$WORK/small"
 # Nine files and the MAC file: a table of 10 entries.
-"$MKTINYFS" --device-id "$ID" --mac "$MAC" "$WORK/table10.img" \
-  $(i=1; while [ $i -le 9 ]; do printf 'f%02d=%s ' $i "$WORK/small"; i=$((i + 1)); done)
-"$MKTINYFS" "$WORK/table1023.img" \
-  $(i=1; while [ $i -le 1023 ]; do printf 'f%04d=%s ' $i "$WORK/small"; i=$((i + 1)); done)
+# names COUNT DIGITS: the file arguments f01=..., f02=..., one per word.
+names() {
+  i=1
+  while [ "$i" -le "$1" ]; do
+    printf "f%0${2}d=%s " "$i" "$WORK/small"
+    i=$((i + 1))
+  done
+}
+# shellcheck disable=SC2046 # one file argument per word
+"$MKTINYFS" --device-id "$ID" --mac "$MAC" "$WORK/table10.img" $(names 9 2)
+# shellcheck disable=SC2046
+"$MKTINYFS" "$WORK/table1023.img" $(names 1023 4)
 "$MKTINYFS" "$WORK/full.img" kernel="$WORK/full8m"
 
 : >"$ROWS"
