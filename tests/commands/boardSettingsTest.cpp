@@ -210,6 +210,10 @@ struct cAreaCase {
     cOutcome oExpected; // stdout after the device line
 };
 
+void PrintTo(const cAreaCase& oCase, std::ostream* pOut) {
+    *pOut << oCase.sLabel;
+}
+
 class cGetDeviceIdTest : public cBoardTest, public ::testing::WithParamInterface<cAreaCase> {};
 
 TEST_P(cGetDeviceIdTest, ReadsOnlyTheFirstMarkerAndTheTextUpToItsZero) {

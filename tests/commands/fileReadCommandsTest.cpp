@@ -184,6 +184,10 @@ struct cExistsCase {
     int iStatus;
 };
 
+void PrintTo(const cExistsCase& oCase, std::ostream* pOut) {
+    *pOut << ::testing::PrintToString(oCase.lArgs);
+}
+
 class cExistsTest : public cCommandTest, public ::testing::WithParamInterface<cExistsCase> {};
 
 TEST_P(cExistsTest, AnswersByExitStatus) {
@@ -354,6 +358,10 @@ struct cStdoutCase {
     std::string sOut;
 };
 
+void PrintTo(const cStdoutCase& oCase, std::ostream* pOut) {
+    *pOut << oCase.sName;
+}
+
 class cReadStdoutTest : public cReadTest, public ::testing::WithParamInterface<cStdoutCase> {};
 
 TEST_P(cReadStdoutTest, PrintsUpToTheFirstZeroByteAndNothingElse) {
@@ -385,6 +393,10 @@ struct cBeyondCase {
     uint32_t iOffset;
     uint32_t iSize;
 };
+
+void PrintTo(const cBeyondCase& oCase, std::ostream* pOut) {
+    *pOut << oCase.sLabel;
+}
 
 class cBeyondDeviceTest : public cCommandTest, public ::testing::WithParamInterface<cBeyondCase> {
   protected:
