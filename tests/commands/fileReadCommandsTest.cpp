@@ -427,7 +427,9 @@ INSTANTIATE_TEST_SUITE_P(Layouts, cBeyondDeviceTest,
                          ::testing::Values(cBeyondCase{"OneBytePastTheEnd", DEVICE_SIZE - 15, 16},
                                            cBeyondCase{"StartsPastTheEnd", DEVICE_SIZE + PAGE_SIZE, 16},
                                            cBeyondCase{"SumWrapsIn32Bits", 0xfffffff0u, 0x20},
-                                           cBeyondCase{"SizeLargerThanTheDevice", FIRST_FILE, DEVICE_SIZE}),
+                                           cBeyondCase{"SizeLargerThanTheDevice", FIRST_FILE, DEVICE_SIZE},
+                                           // Refused before a buffer of that size is asked for.
+                                           cBeyondCase{"LargestSize", FIRST_FILE, 0xffffffffu}),
                          [](const ::testing::TestParamInfo<cBeyondCase>& oInfo) {
                              return oInfo.param.sLabel;
                          });

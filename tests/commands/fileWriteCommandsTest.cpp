@@ -303,6 +303,34 @@ TEST_F(cWriteTest, AfterARenameTheOldNameIsGoneForTheWrite) {
     EXPECT_EQ("", imageDifference(lExpected, image()));
 }
 
+// Contents of many pages pass through several transfer pieces; the checksum must run on
+// across all of them, on the way in and on the way out.
+TEST_F(cWriteTest, LargeFileIsStreamedAndReadsBackWhole) {
+    constexpr uint32_t BIG_ROOM = 256 * PAGE_SIZE;
+    constexpr uint32_t BIG_SIZE = 200 * PAGE_SIZE + 3;
+    cImageBuilder oBuilder;
+    cImageFile oBig = placedFile("big", pattern(10, 25), FIRST_FILE);
+    oBig.iFlagBits = FLAG_AX;
+    oBuilder.addFile(oBig);
+    oBuilder.addFile(placedFile("after", pattern(10, 26), FIRST_FILE + BIG_ROOM));
+    useImage(oBuilder);
+
+    const tBytes lContents = pattern(BIG_SIZE, 27);
+    writeBytes(sLocal, lContents);
+    EXPECT_EQ((cOutcome{deviceLine(), "", 0}), brellix({"--write", "big", sLocal}));
+    tBytes lExpected = lBefore;
+    putBytes(lExpected, FIRST_FILE, lContents);
+    std::vector<cFatSlot> lEntries = entriesOf(lBefore);
+    lEntries[0].iSize = BIG_SIZE;
+    lEntries[0].iFlags = uint32_t(referenceCrc(lContents)) << CHECKSUM_SHIFT | FLAG_AX;
+    rewriteFat(lExpected, lEntries);
+    EXPECT_EQ("", imageDifference(lExpected, image()));
+
+    const std::string sCopy = oDir.file("copy.bin");
+    EXPECT_EQ((cOutcome{"", "", 0}), brellix({"--read", "big", sCopy, "--check", "-q"}));
+    EXPECT_EQ(lContents, readBytes(sCopy));
+}
+
 // With flag bit 1, rootfs's load address 3000 bytes above kernel's is the tighter bound.
 class cWriteLoadBoundTest : public cWriteTest {
   protected:
