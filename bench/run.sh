@@ -25,7 +25,7 @@ done
 PAGE_SIZE=1056
 KIB=1024
 MIB=$((1024 * KIB))
-RUNS=${BENCH_RUNS:-7}
+RUNS=${BENCH_RUNS:-20}
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/brellix-bench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
