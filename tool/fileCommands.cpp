@@ -104,8 +104,10 @@ void readFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cLocalFile oLocal(oOption.getValue2(), "w+");
     // The stream may hold the data until it is closed, so a full disk can show only
     // then.
-    if (std::fwrite(lContents.data(), 1, lContents.size(), oLocal.get()) != lContents.size() ||
-        !oLocal.close())
+    // An empty file has no buffer to hand over; the C library wants a real one.
+    const bool bWritten = lContents.empty() || std::fwrite(lContents.data(), 1, lContents.size(),
+                                                           oLocal.get()) == lContents.size();
+    if (!bWritten || !oLocal.close())
         throw std::string("unable to write data");
 }
 
