@@ -1,5 +1,5 @@
 # Short commands for people; CMake (with the presets in CMakePresets.json) does the work.
-#   make          build the tool and mktinyfs (optimised)
+#   make          build the tool, mktinyfs, tests and benchmarks (optimised)
 #   make demo     build, make a sample image and run the tool's main jobs on it
 #   make test     build with sanitizers and run every test through ctest
 #   make bench    page-program and timing benchmark of the optimised build
@@ -20,7 +20,9 @@ debug:
 	cmake --preset debug >/dev/null
 	cmake --build --preset debug -j $(JOBS)
 
-demo: release
+demo:
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target brellix mktinyfs
 	sh examples/demo.sh build/release
 
 test: debug
