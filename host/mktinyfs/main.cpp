@@ -52,8 +52,9 @@ File options (apply to the FILE before them):
   --no-checksum    record checksum 0: the file's contents are not checked
 
 Numbers are decimal or hexadecimal with 0x. Each file keeps clear of the others,
-of the FAT, of the device end and, with --device-id, of the record's last 64
-bytes; a file with a load address fits below the next higher load address.
+of the FAT and of the device end and, with --device-id, of the last 64 bytes
+that hold the record; a file with a load address fits below the next higher
+load address. Every image made passes "brellix --check".
 
 On any error mktinyfs prints one line "mktinyfs: MESSAGE" on standard error,
 exits with status 1 and leaves OUTPUT as it was. On success it prints nothing.
@@ -61,7 +62,7 @@ exits with status 1 and leaves OUTPUT as it was. On success it prints nothing.
 Example:
   mktinyfs --device-id BX-0042 --mac 00:11:22:33:44:55 board.img \
       kernel=zImage --load 0x20008000 --x --room 0x10000 \
-      config=board.cfg --no-checksum  log=
+      config=board.cfg --no-checksum log=
 )";
 
 // A FAT entry as given on the command line, before its contents are read.
