@@ -152,7 +152,12 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     if (iLength < 0)
         throw std::string("seek error");
     std::rewind(oLocal.get());
-    if (uint64_t(iLength) > oFile.getCapacity())
+    // An inconsistent table can give a file room past the device end (a far follower wins
+    // the capacity rule's signed comparison); such contents would be cut off by the device
+    // end after the first blocks were already programmed.
+    const bool bPastDeviceEnd = oFile.getOffset() <= oDevice.getSize() &&
+                                uint64_t(oFile.getOffset()) + uint64_t(iLength) > oDevice.getSize();
+    if (uint64_t(iLength) > oFile.getCapacity() || bPastDeviceEnd)
         throw std::string("file to big (filesystem unchanged)");
 
     std::vector<uint8_t> lBlock(WRITE_PIECE);
