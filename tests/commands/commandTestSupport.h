@@ -169,14 +169,7 @@ class cCommandTest : public ::testing::Test {
     // The driver's notice for "-d", the first line of every run that is not quiet.
     std::string deviceLine() const { return "** using device " + sImage + "\n"; }
 
-    // Read in one piece: images are large, and the tests read them often.
-    tBytes image() const {
-        std::ifstream oIn(sImage, std::ios::binary | std::ios::ate);
-        tBytes lImage(size_t(oIn.tellg()));
-        oIn.seekg(0);
-        oIn.read(reinterpret_cast<char*>(lImage.data()), std::streamsize(lImage.size()));
-        return oIn ? lImage : tBytes();
-    }
+    tBytes image() const { return readBytes(sImage); }
     std::string unchanged() const { return imageDifference(lBefore, image()); }
 
     cTempDir oDir;

@@ -145,18 +145,6 @@ cRunResult cFaultBench::run(cIoSetup oSetup, const std::vector<std::string>& lEx
     return runBrellix(lArgs, interposeEnvironment(interposeLibPath(), oSetup));
 }
 
-std::vector<uint8_t> wholeFile(const std::string& sPath) {
-    std::ifstream oIn(sPath, std::ios::binary | std::ios::ate);
-    if (!oIn)
-        throw std::runtime_error("cannot read " + sPath);
-    std::vector<uint8_t> lBytes(size_t(oIn.tellg()));
-    oIn.seekg(0);
-    oIn.read(reinterpret_cast<char*>(lBytes.data()), std::streamsize(lBytes.size()));
-    if (!oIn)
-        throw std::runtime_error("cannot read " + sPath);
-    return lBytes;
-}
-
 void PrintTo(const cCommandCase& oCase, std::ostream* pOut) {
     *pOut << oCase.sName;
 }

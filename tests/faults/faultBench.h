@@ -55,7 +55,6 @@ cByteRange fatRange();
 
 // A file's bytes read in one piece: images are compared after every one of hundreds
 // of runs, and a byte-wise stream read of 8 MiB is slow under the sanitizers.
-std::vector<uint8_t> wholeFile(const std::string& sPath);
 
 // A scratch directory holding the image and the local files of one command case.
 class cFaultBench {
@@ -70,12 +69,12 @@ class cFaultBench {
     cRunResult run(cIoSetup oSetup, const std::vector<std::string>& lExtraArgs = {}) const;
     cIoLog log() const { return cIoLog(logPath()); }
 
-    std::vector<uint8_t> image() const { return wholeFile(imagePath()); }
+    std::vector<uint8_t> image() const { return readBytes(imagePath()); }
     const std::vector<uint8_t>& before() const { return lBefore; }
     // The local file "--read" creates: its contents before every run.
     const std::vector<uint8_t>& oldTarget() const { return lOldTarget; }
-    std::vector<uint8_t> target() const { return wholeFile(targetPath()); }
-    std::vector<uint8_t> input() const { return wholeFile(inputPath()); }
+    std::vector<uint8_t> target() const { return readBytes(targetPath()); }
+    std::vector<uint8_t> input() const { return readBytes(inputPath()); }
 
     std::string imagePath() const { return oDir.file("image.bin"); }
     std::string inputPath() const { return oDir.file("input.bin"); }

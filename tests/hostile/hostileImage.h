@@ -66,16 +66,6 @@ class cHostileImage {
     uint32_t iSlots = 1;
 };
 
-// The whole file in one read: images are compared after every run, and a byte-wise
-// reader is slow under the sanitizers.
-inline std::vector<uint8_t> readImage(const std::string& sPath) {
-    std::ifstream oIn(sPath, std::ios::binary | std::ios::ate);
-    std::vector<uint8_t> lBytes(oIn ? size_t(oIn.tellg()) : 0);
-    oIn.seekg(0);
-    oIn.read(reinterpret_cast<char*>(lBytes.data()), std::streamsize(lBytes.size()));
-    return lBytes;
-}
-
 inline std::string padded(const std::string& sText, size_t iWidth) {
     return sText.size() < iWidth ? sText + std::string(iWidth - sText.size(), ' ') : sText;
 }

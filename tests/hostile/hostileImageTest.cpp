@@ -393,7 +393,7 @@ TEST_P(cHostileImageTest, RunIsExactAndImageUntouched) {
     EXPECT_EQ(oRun.sOut, (bQuiet ? "" : "** using device " + sImage + "\n") + oCase.sOut);
     EXPECT_EQ(oRun.sErr, oCase.sErr);
     EXPECT_EQ(oRun.iStatus, oCase.iStatus);
-    EXPECT_TRUE(readImage(sImage) == oImage.bytes()) << "the image changed";
+    EXPECT_TRUE(readBytes(sImage) == oImage.bytes()) << "the image changed";
     if (oCase.sLocal) {
         ASSERT_TRUE(fileExists(sLocal));
         const std::vector<unsigned char> lLocal = readBytes(sLocal);

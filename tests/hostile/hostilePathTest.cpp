@@ -62,7 +62,7 @@ class cHostilePathTest : public testing::Test {
     }
 
     void expectImage(const std::vector<uint8_t>& lExpected) const {
-        const std::vector<uint8_t> lActual = readImage(sImage);
+        const std::vector<uint8_t> lActual = readBytes(sImage);
         ASSERT_EQ(lActual.size(), lExpected.size()) << "the image changed its length";
         EXPECT_TRUE(lActual == lExpected) << "the image changed";
     }
@@ -323,7 +323,7 @@ TEST_F(cLocalFileTest, WriteFromAnEmptyFile) {
 TEST_F(cLocalFileTest, WriteFromAnEndlessSourceStaysInsideTheRoom) {
     expectRun({"-d", sImage, "--write", "small", "/dev/zero"}, deviceLine(sImage),
               "Fatal: no space left for file\n", 1);
-    const std::vector<uint8_t> lAfter = readImage(sImage);
+    const std::vector<uint8_t> lAfter = readBytes(sImage);
     const std::vector<uint8_t>& lBefore = oImage.bytes();
     ASSERT_EQ(lAfter.size(), lBefore.size());
     EXPECT_EQ(lAfter[SMALL_OFFSET], 0) << "the blocks before the failure are not on the flash";

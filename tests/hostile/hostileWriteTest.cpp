@@ -36,7 +36,7 @@ class cHostileWriteTest : public testing::Test {
     }
 
     void expectImage(const std::vector<uint8_t>& lExpected) const {
-        const std::vector<uint8_t> lActual = readImage(sImage);
+        const std::vector<uint8_t> lActual = readBytes(sImage);
         ASSERT_EQ(lActual.size(), lExpected.size()) << "the image changed its length";
         EXPECT_TRUE(lActual == lExpected) << "the image differs from the one expected";
     }
@@ -196,7 +196,7 @@ TEST_F(cHostileWriteTest, WritePastTheDeviceEndIsRefusedWithTheImageUnchanged) {
     oImage.writeTo(sImage);
     setSource(std::string(DEVICE_SIZE - DATA_OFFSET + 1, 'z'));
     expectRun({"--write", "alpha", sSource}, deviceLine(), "Fatal: file to big (filesystem unchanged)\n", 1);
-    EXPECT_TRUE(readImage(sImage) == oImage.bytes()) << "the image changed";
+    EXPECT_TRUE(readBytes(sImage) == oImage.bytes()) << "the image changed";
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <iterator>
 #include <poll.h>
 #include <signal.h>
 #include <sstream>
@@ -148,10 +147,17 @@ cTempDir::~cTempDir() {
 }
 
 std::vector<unsigned char> readBytes(const std::string& sPath) {
-    std::ifstream oIn(sPath, std::ios::binary);
+    // One read of the whole file: images are compared after nearly every run, and a
+    // byte-wise reader is slow under the sanitizers.
+    std::ifstream oIn(sPath, std::ios::binary | std::ios::ate);
     if (!oIn)
         throw std::runtime_error("cannot read " + sPath);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(oIn), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> lBytes(size_t(oIn.tellg()));
+    oIn.seekg(0);
+    oIn.read(reinterpret_cast<char*>(lBytes.data()), std::streamsize(lBytes.size()));
+    if (!oIn)
+        throw std::runtime_error("cannot read " + sPath);
+    return lBytes;
 }
 
 void writeBytes(const std::string& sPath, const std::vector<unsigned char>& lBytes) {

@@ -14,7 +14,7 @@ constexpr uint8_t NOISE = 0xEE; // bytes that loading ignores and a write-back z
 class cFatTest : public ::testing::Test {
   protected:
     void save() { oImage.save(sImage); }
-    std::vector<uint8_t> fileBytes() const { return ::fileBytes(sImage); }
+    std::vector<uint8_t> readBytes() const { return ::readBytes(sImage); }
 
     // Fills the header's bytes around the magic word with noise.
     void noisyHeader() {
@@ -83,7 +83,7 @@ TEST_F(cFatTest, EmptyTableMountsAndItsWriteBackChangesNothing) {
     EXPECT_EQ(thrownBy([&] { oMounted.oFs.checkIntegrity(false); }), "");
     EXPECT_EQ(thrownBy([&] { oMounted.oFs.checkIntegrity(true); }), "");
     oMounted.oFs.writeFat();
-    EXPECT_EQ(fileBytes(), oImage.lBytes);
+    EXPECT_EQ(readBytes(), oImage.lBytes);
 }
 
 TEST_F(cFatTest, SlotsAfterTheEntriesThatAreErasedReadAsMoreEntries) {
@@ -155,7 +155,7 @@ TEST_F(cFatTest, WriteBackZeroesIgnoredBytesAndKeepsEverythingElse) {
     oCut.sName = "sixteen-bytes-n";
     oExpected.setEntries({lSlots[0], lSlots[1], oCut, lSlots[3]});
     std::memset(oExpected.slot(6), NOISE, FAT_SIZE - 6 * FAT_SLOT_SIZE);
-    const std::vector<uint8_t> lAfter = fileBytes();
+    const std::vector<uint8_t> lAfter = readBytes();
     EXPECT_EQ(lAfter, oExpected.lBytes);
 
     // The numbers are little-endian, least significant byte first.
@@ -205,7 +205,7 @@ TEST_F(cFatTest, RenameIsStoredCutToFifteenBytes) {
         cTestImage oExpected = oImage;
         oExpected.setEntries(
             {{"first", 0x00000006, DATA_OFFSET, 3, 0}, {oCase.sStored, 0, DATA_OFFSET, 0, 0}});
-        EXPECT_EQ(fileBytes(), oExpected.lBytes) << oCase.sNewName;
+        EXPECT_EQ(readBytes(), oExpected.lBytes) << oCase.sNewName;
         cMounted oAgain(sImage);
         EXPECT_EQ(oAgain.oFs.getFiles()[1].getName(), oCase.sStored);
         EXPECT_EQ(oAgain.oFs.getFiles()[0].getName(), "first");
@@ -238,7 +238,7 @@ TEST_F(cFatTest, FullTableIsWrittenAsExactlyTheFatArea) {
     cTestImage oExpected = oImage;
     initFatArea(oExpected.fat());
     oExpected.setEntries(lSlots);
-    EXPECT_EQ(fileBytes(), oExpected.lBytes);
+    EXPECT_EQ(readBytes(), oExpected.lBytes);
 }
 
 TEST_F(cFatTest, AlmostFullTableEndsInTheLastSlot) {
@@ -252,7 +252,7 @@ TEST_F(cFatTest, AlmostFullTableEndsInTheLastSlot) {
         oMounted.oFs.writeFat();
     }
     std::memset(oImage.slot(FAT_MAX_ENTRIES), 0, FAT_SLOT_SIZE);
-    EXPECT_EQ(fileBytes(), oImage.lBytes);
+    EXPECT_EQ(readBytes(), oImage.lBytes);
 }
 
 TEST_F(cFatTest, MoreEntriesThanLoadedAreRefusedAndNothingIsWritten) {
@@ -264,7 +264,7 @@ TEST_F(cFatTest, MoreEntriesThanLoadedAreRefusedAndNothingIsWritten) {
     lFiles.push_back(lFiles[0]);
     lFiles[0].rename("changed");
     EXPECT_EQ(thrownBy([&] { oMounted.oFs.writeFat(); }), "too many files in FAT");
-    EXPECT_EQ(fileBytes(), oImage.lBytes);
+    EXPECT_EQ(readBytes(), oImage.lBytes);
 }
 
 // Size, checksum and name changes reach the device only through a write-back.
@@ -278,7 +278,7 @@ TEST_F(cFatTest, ChangesWithoutWriteBackAreLost) {
         oFile.clear();
         oFile.setChecksum(0x1234);
     }
-    EXPECT_EQ(fileBytes(), oImage.lBytes);
+    EXPECT_EQ(readBytes(), oImage.lBytes);
 }
 
 // Lookup in an eight-entry table whose names look like "%" forms themselves.

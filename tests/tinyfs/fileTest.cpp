@@ -25,7 +25,7 @@ class cFileTest : public ::testing::Test {
         oImage.put(iOffset, lContents);
         oImage.save(sImage);
     }
-    std::vector<uint8_t> fileBytes() const { return ::fileBytes(sImage); }
+    std::vector<uint8_t> readBytes() const { return ::readBytes(sImage); }
 
     cTempDir oDir;
     const std::string sImage = oDir.file("image.bin");
@@ -91,18 +91,18 @@ TEST_F(cFileTest, ReadAndPatchTakeAtMostTheSize) {
     const std::vector<uint8_t> lNew = randomBytes(3001, 2);
     EXPECT_EQ(thrownBy([&] { oFile.patch(lNew.data(), 3001); }),
               "*** BUG in cTinyFsFile::patch: iSize too big!");
-    EXPECT_EQ(fileBytes(), oImage.lBytes);
+    EXPECT_EQ(readBytes(), oImage.lBytes);
 
     oFile.patch(lNew.data(), 3000);
     EXPECT_EQ(oFile.getSize(), 3000u);
     EXPECT_EQ(oFile.getFlags(), 0xBEEF0006);
     cTestImage oExpected = oImage;
     oExpected.put(O + 5, std::vector<uint8_t>(lNew.begin(), lNew.begin() + 3000));
-    EXPECT_EQ(fileBytes(), oExpected.lBytes);
+    EXPECT_EQ(readBytes(), oExpected.lBytes);
 
     oFile.patch(lContents.data(), 17); // the way the MAC address is rewritten
     std::copy(lContents.begin(), lContents.begin() + 17, oExpected.lBytes.begin() + O + 5);
-    EXPECT_EQ(fileBytes(), oExpected.lBytes);
+    EXPECT_EQ(readBytes(), oExpected.lBytes);
 }
 
 // Rewriting as the file commands do: clear, append block by block, record the running
@@ -125,10 +125,10 @@ TEST_F(cFileTest, AppendFillsTheCapacityExactlyAndNoFurther) {
             iDone += iBlock;
             EXPECT_EQ(oFile.getSize(), iDone);
         }
-        const std::vector<uint8_t> lFull = fileBytes();
+        const std::vector<uint8_t> lFull = readBytes();
         EXPECT_EQ(thrownBy([&] { oFile.append(lNew.data(), 1); }), "no space left for file");
         EXPECT_EQ(oFile.getSize(), ROOM);
-        EXPECT_EQ(fileBytes(), lFull);
+        EXPECT_EQ(readBytes(), lFull);
         oFile.append(lNew.data(), 0);
         EXPECT_EQ(oFile.getSize(), ROOM);
         oFile.setChecksum(iCrc);
@@ -139,7 +139,7 @@ TEST_F(cFileTest, AppendFillsTheCapacityExactlyAndNoFurther) {
     oExpected.setEntries(
         {{"f", uint32_t(crc16(lNew.data(), ROOM)) << CHECKSUM_SHIFT | 0x0F0C, O + 11, ROOM, 0},
          {"next", 0, O + 11 + ROOM, 0, 0}});
-    EXPECT_EQ(fileBytes(), oExpected.lBytes);
+    EXPECT_EQ(readBytes(), oExpected.lBytes);
     cMounted oAgain(sImage);
     EXPECT_EQ(thrownBy([&] { oAgain.oFs.verifyChecksum(oAgain.oFs.find("f")); }), "");
 }
@@ -152,12 +152,12 @@ TEST_F(cFileTest, RefusedAppendChangesNothing) {
     const std::vector<uint8_t> lMore = randomBytes(51, 6);
     EXPECT_EQ(thrownBy([&] { oFile.append(lMore.data(), 51); }), "no space left for file");
     EXPECT_EQ(oFile.getSize(), 100u);
-    EXPECT_EQ(fileBytes(), oImage.lBytes);
+    EXPECT_EQ(readBytes(), oImage.lBytes);
     oFile.append(lMore.data(), 50);
     EXPECT_EQ(oFile.getSize(), 150u);
     cTestImage oExpected = oImage;
     oExpected.put(O + 100, std::vector<uint8_t>(lMore.begin(), lMore.begin() + 50));
-    EXPECT_EQ(fileBytes(), oExpected.lBytes);
+    EXPECT_EQ(readBytes(), oExpected.lBytes);
     // A count that would wrap the size around is still too much.
     EXPECT_EQ(thrownBy([&] { oFile.append(lMore.data(), 0xFFFFFFFF); }), "no space left for file");
 }
@@ -268,7 +268,7 @@ TEST_F(cFileTest, ClearEmptiesInMemoryOnly) {
     EXPECT_EQ(oFile.getBytesLeft(), 1000u);
     EXPECT_EQ(oFile.getUsagePercent(), 0u);
     EXPECT_EQ(oFile.getFlags(), 0x55550002u);
-    EXPECT_EQ(fileBytes(), oImage.lBytes);
+    EXPECT_EQ(readBytes(), oImage.lBytes);
 }
 
 // Contents of length two with the given CRC: the register after two bytes takes every

@@ -25,7 +25,7 @@ class cDeviceTest : public ::testing::Test {
         lImage = randomBytes(DEVICE_SIZE, 42);
         writeBytes(sImage, lImage);
     }
-    std::vector<uint8_t> fileBytes() const { return ::fileBytes(sImage); }
+    std::vector<uint8_t> readBytes() const { return ::readBytes(sImage); }
 
     cTempDir oDir;
     const std::string sImage = oDir.file("image.bin");
@@ -76,7 +76,7 @@ TEST_F(cDeviceTest, ReadReturnsExactlyTheRangeAndNothingElse) {
                                lImage.begin() + oCase.iOffset))
             << oCase.sWhat;
     }
-    EXPECT_EQ(fileBytes(), lImage) << "a read changed the image";
+    EXPECT_EQ(readBytes(), lImage) << "a read changed the image";
 }
 
 TEST_F(cDeviceTest, WriteReplacesTheRangeAndPreservesEveryOtherByte) {
@@ -88,7 +88,7 @@ TEST_F(cDeviceTest, WriteReplacesTheRangeAndPreservesEveryOtherByte) {
             oDevice.write(oCase.iOffset, lNew.data(), oCase.iLength);
         }
         std::copy(lNew.begin(), lNew.end(), lImage.begin() + oCase.iOffset);
-        ASSERT_EQ(fileBytes(), lImage) << oCase.sWhat;
+        ASSERT_EQ(readBytes(), lImage) << oCase.sWhat;
     }
 }
 
@@ -96,7 +96,7 @@ TEST_F(cDeviceTest, WriteOfTheBytesAlreadyThereLeavesTheImageIdentical) {
     cMtdDevice oDevice(sImage);
     for (const cTransfer& oCase : TRANSFERS)
         oDevice.write(oCase.iOffset, lImage.data() + oCase.iOffset, oCase.iLength);
-    EXPECT_EQ(fileBytes(), lImage);
+    EXPECT_EQ(readBytes(), lImage);
 }
 
 TEST_F(cDeviceTest, ZeroLengthTransfersMoveNothing) {
@@ -108,7 +108,7 @@ TEST_F(cDeviceTest, ZeroLengthTransfersMoveNothing) {
         EXPECT_EQ(aDest[0], GUARD) << iOffset;
         EXPECT_EQ(thrownBy([&] { oDevice.write(iOffset, aSource, 0); }), "") << iOffset;
     }
-    EXPECT_EQ(fileBytes(), lImage);
+    EXPECT_EQ(readBytes(), lImage);
 }
 
 TEST_F(cDeviceTest, PageTransfersAddressWholePages) {
@@ -120,7 +120,7 @@ TEST_F(cDeviceTest, PageTransfersAddressWholePages) {
     const std::vector<uint8_t> lNew = randomBytes(2 * PAGE_SIZE, 5);
     oDevice.writePages(int32_t(LAST_PAGE) - 1, lNew.data(), 2);
     std::copy(lNew.begin(), lNew.end(), lImage.begin() + (LAST_PAGE - 1) * PAGE_SIZE);
-    EXPECT_EQ(fileBytes(), lImage);
+    EXPECT_EQ(readBytes(), lImage);
 }
 
 // Flash pages wear with every program, so a page whose bytes stay the same is never
@@ -161,7 +161,7 @@ TEST(DeviceWear, OnlyPagesWhoseBytesChangeAreWritten) {
 
     std::vector<uint8_t> lExpected(DEVICE_SIZE, 0);
     lExpected[CHANGED] = 1;
-    EXPECT_EQ(fileBytes(sImage), lExpected);
+    EXPECT_EQ(readBytes(sImage), lExpected);
 }
 
 // The transfers that reach past the last page, each with the message of the first step
@@ -235,7 +235,7 @@ TEST_F(cDeviceTest, TransfersPastTheEndFailBeforeAnyByteMoves) {
         EXPECT_EQ(std::count(lBuffer.begin(), lBuffer.end(), GUARD), std::ptrdiff_t(lBuffer.size()))
             << oCase.sWhat << ": destination touched";
     }
-    const std::vector<uint8_t> lAfter = fileBytes();
+    const std::vector<uint8_t> lAfter = readBytes();
     EXPECT_EQ(lAfter.size(), DEVICE_SIZE);
     EXPECT_EQ(lAfter, lImage);
 
@@ -255,7 +255,7 @@ TEST(DeviceGeometry, BytesBeyondTheLastPageAreNeverReachedEvenWhenTheFileHasThem
     std::vector<uint8_t> lBuffer;
     for (const cOutOfRange& oCase : OUT_OF_RANGE)
         EXPECT_EQ(thrownBy([&] { runOutOfRange(oDevice, oCase, lBuffer); }), oCase.sMessage) << oCase.sWhat;
-    EXPECT_EQ(fileBytes(sImage), lImage);
+    EXPECT_EQ(readBytes(sImage), lImage);
 }
 
 // A file shorter than the device answers reads past its end with fewer bytes; pages are
@@ -283,7 +283,7 @@ TEST(DeviceShortFile, ReadsPastItsEndAreIncompleteAndItNeverGrows) {
     EXPECT_EQ(thrownBy([&] { oDevice.write(SHORT_PAGES * PAGE_SIZE, lBuffer.data(), 10); }),
               "incomplete read");
     EXPECT_EQ(thrownBy([&] { cTinyFs oFs(oDevice); }), "incomplete read");
-    EXPECT_EQ(fileBytes(sImage), lImage);
+    EXPECT_EQ(readBytes(sImage), lImage);
 }
 
 TEST(DeviceOpen, PathsThatCannotBeOpenedReadWrite) {

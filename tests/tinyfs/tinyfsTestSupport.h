@@ -32,17 +32,6 @@ inline std::vector<uint8_t> randomBytes(size_t iCount, uint32_t iSeed) {
     return lBytes;
 }
 
-// The whole file in one read: images are compared whole, many times per test.
-inline std::vector<uint8_t> fileBytes(const std::string& sPath) {
-    std::ifstream oIn(sPath, std::ios::binary | std::ios::ate);
-    if (!oIn)
-        throw std::runtime_error("cannot read " + sPath);
-    std::vector<uint8_t> lBytes(size_t(oIn.tellg()));
-    oIn.seekg(0);
-    oIn.read(reinterpret_cast<char*>(lBytes.data()), std::streamsize(lBytes.size()));
-    return lBytes;
-}
-
 class cTestImage {
   public:
     // A device of iFill bytes (erased flash by default) whose FAT area holds the header
