@@ -53,9 +53,6 @@ std::vector<uint8_t> randomBytes(size_t iCount, uint32_t iSeed);
 cByteRange fatRange();
 } // namespace sample
 
-// A file's bytes read in one piece: images are compared after every one of hundreds
-// of runs, and a byte-wise stream read of 8 MiB is slow under the sanitizers.
-
 // A scratch directory holding the image and the local files of one command case.
 class cFaultBench {
   public:
