@@ -1,0 +1,80 @@
+The command line: help screen, banner, device notice and the parser's refusals.
+
+Without a command the help screen is all there is; its columns follow from the entries.
+
+  $ brellix | tee help
+  Help Screen
+  
+  
+  -- basic options --                     
+  
+  -h                    --help            show help screen
+                        --version         show version information
+  -v                    --verbose         force maximum output
+  -q                    --quiet           no info messages
+                        --force           force operation
+  
+  -- tinyfs options --                    
+  
+  -d                    --device          specify the mtd device (default is /dev/mtd0)
+  -c                    --check           check filesystem
+  
+  -- file options --                      
+  
+  -sm                   --set-mac         specify a new mac-address
+  -gm                   --get-mac         read out the current mac-address
+  -l                    --list            list all files
+  -e                    --exists          check for existence of file
+  -r                    --read            copy a file to local filesystem
+  -rs                   --read-stdout     print the contents of given file to stdout
+                                          (implies --quiet)
+  -w                    --write           copy a file from local fs to device (program flash)
+  -mv                   --rename          rename a file
+  
+  -- device options --                    
+  
+  -sdid                 --set-device-id   set the device identifier (take care!)
+  -gdid                 --get-device-id   get the device identifier
+  
+  $ for args in -q -v --force -h '-q -h' --help '-q -d x'; do brellix $args | cmp - help; done
+  $ brellix '-- file options --' '' | cmp - help
+
+The banner stands between empty lines and replaces the help screen, unless asked for;
+an empty token is taken by the first entry with an empty name: a heading, then
+"--version".
+
+  $ brellix --version
+  
+  Brellix v1.3 - tinyfs maintenance tool, by the Brellix developers
+  
+  $ brellix --version --help | tail -n +4 | cmp - help
+  $ brellix '' ''
+  
+  Brellix v1.3 - tinyfs maintenance tool, by the Brellix developers
+  
+  $ brellix -d -l | sed -n 1p
+  ** using device -l
+
+Parsing stops at the first token no entry takes, and at an option short of values; the
+short name is reported even when the long one was typed.
+
+  $ brellix -l -x -y
+  ! Error in command line: unknown parameter "-x"
+  ! Fatal: error parsing cmd.-line
+  [1]
+  $ for args in -d --device '-r a' '-w a' '-mv a' -e -sdid '-l --list' '-l -l' --list=1 -lq --lis -L -v-; do
+  >   brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
+  Error in command line: to many arguments for parameter -d
+  Error in command line: to many arguments for parameter -d
+  Error in command line: to many arguments for parameter -r
+  Error in command line: to many arguments for parameter -w
+  Error in command line: to many arguments for parameter -mv
+  Error in command line: to many arguments for parameter -e
+  Error in command line: to many arguments for parameter -sdid
+  Error in command line: unknown parameter "--list"
+  Error in command line: unknown parameter "-l"
+  Error in command line: unknown parameter "--list=1"
+  Error in command line: unknown parameter "-lq"
+  Error in command line: unknown parameter "--lis"
+  Error in command line: unknown parameter "-L"
+  Error in command line: unknown parameter "-v-"

@@ -1,0 +1,32 @@
+Devices that are not what they should be: every failure is one line, and an image file
+never grows.
+
+  $ mkdir dir; for dev in /no/img dir /dev/null; do brellix -q -d $dev -l; done
+  ! Fatal: unable to open device
+  ! Fatal: unable to open device
+  ! Fatal: invalid seek
+  [1]
+  $ printf 123456789 >nine; mkimg a=nine --offset 0x500000; head -c 20000 img >short
+  $ brellix -q -d short -l; head -c 4325376 img >half; brellix -d half -l
+  ** using device half
+  a                    | 9 bytes          | 100% growable (3407863 bytes left)
+  ! Fatal: incomplete read
+  $ brellix -q -d half -r a x; brellix -q -d half -sdid X; brellix -q -d half -gdid; wc -c <half
+  4325376
+  ! Fatal: incomplete read
+  ! Fatal: incomplete read
+  ! Fatal: incomplete read
+  $ head -c 8650751 img >img1; brellix -q -d img1 -gdid; brellix -q -d img1 -sdid X; wc -c <img1
+  8650751
+  ! Fatal: incomplete read
+  ! Fatal: incomplete read
+
+Slots after the last entry must start with a zero byte: erased ones read as entries.
+
+  $ mkimg a=nine; poke img 0x4040 ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
+  $ brellix -d img -l
+  ** using device img
+  a                    | 9 bytes          | 100% growable (4294918134 bytes left)
+  \xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff      | 4294967295 bytes | 4294966900% growable (8650754 bytes left) (esc)
+  ! Fatal: File system corrupt! (\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff) (esc)
+  [1]

@@ -1,0 +1,60 @@
+mktinyfs: the image builder. Files go in the order given, each to the next page boundary
+behind the previous file's contents and room unless placed; an empty file still owns up
+to the next page.
+
+  $ printf 123456789 >nine; umask 022; mktinyfs img a= b=nine c=nine --room 2000 d=nine
+  $ stat -c %a img; brellix -d img -l -v
+  644
+  ** using device img
+  a                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (480 bytes left)
+  b                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (1047 bytes left)
+  c                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (2103 bytes left)
+  d                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (8597943 bytes left)
+  $ mktinyfs img x=nine --offset 0x10000 y=nine --flags 0xfff0 --ax z= --offset 0 && brellix -d img -l -v
+  ** using device img
+  x                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (983 bytes left)
+  y                    | 9 bytes          | Sum: 0xa69d  | Ax              | 100% growable (8584215 bytes left)
+  z                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (65536 bytes left)
+  $ mktinyfs --help >usage && sed -n 1p usage
+  Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
+
+Every refusal is one line, exit status 1, and leaves OUTPUT as it was, with no
+temporary file beside it.
+
+  $ mkdir dir; cp img keep; ls >before; for args in '' a=nine 'img a' 'img --offset 1' \
+  >   'img a= --offset' 'img a= --offset 12k' 'img a= --room -1' 'img a= --load 0x' \
+  >   'img a= --offset 4294967296' 'img a= --offset 1 --offset 2' 'img a= --flags 0x10000' \
+  >   'img --mac 00:11' 'img --mac' 'img --frob' 'img =nine' 'img 0123456789abcdef=' 'img a= a=' \
+  >   'img a=missing' 'img a=dir' 'img a=nine --offset 0x4000' 'img a=nine --offset 0x3ff8' \
+  >   'img a=nine --offset 0x83fff8' 'img --device-id 0123456789abcdef0123456789abcdefX' \
+  >   'img --device-id X a=nine --offset 0x83ffb8' 'img a=nine --offset 0x10000 b=nine --offset 0x10008' \
+  >   'img a=nine --load 0x100 b=nine --load 0x104' "img $(printf 'f%d= ' $(seq 1024))"; do
+  >   mktinyfs $args; [ $? = 1 ] || echo "not refused: $args"; done
+  ! mktinyfs: missing OUTPUT (try --help)
+  ! mktinyfs: missing OUTPUT: "a=nine" is a file, the image path comes first
+  ! mktinyfs: "a" is not a file (NAME=PATH or NAME=)
+  ! mktinyfs: --offset must follow a file (NAME=PATH or NAME=)
+  ! mktinyfs: --offset needs a value
+  ! mktinyfs: invalid number "12k" for --offset
+  ! mktinyfs: invalid number "-1" for --room
+  ! mktinyfs: invalid number "0x" for --load
+  ! mktinyfs: number "4294967296" for --offset is out of range (at most 0xffffffff)
+  ! mktinyfs: --offset given twice for "a"
+  ! mktinyfs: --flags "0x10000" does not fit the 16 flag bits (at most 0xffff)
+  ! mktinyfs: --mac needs 17 characters such as 00:11:22:33:44:55, not "00:11"
+  ! mktinyfs: --mac needs a value
+  ! mktinyfs: unknown option "--frob" (try --help)
+  ! mktinyfs: file 1 has an empty name
+  ! mktinyfs: file name "0123456789abcdef" is too long (16 bytes, at most 15)
+  ! mktinyfs: duplicate file name "a"
+  ! mktinyfs: cannot read "missing": No such file or directory
+  ! mktinyfs: cannot read "dir": Is a directory
+  ! mktinyfs: file "a" (0x4000 + 0x9) starts inside the FAT (0x4000..0xbfff)
+  ! mktinyfs: file "a" (0x3ff8 + 0x9) runs into the FAT at 0x4000
+  ! mktinyfs: file "a" (0x83fff8 + 0x9) passes the device end at 0x840000
+  ! mktinyfs: device identifier "0123456789abcdef0123456789abcdefX" is too long (33 bytes, at most 32)
+  ! mktinyfs: file "a" (0x83ffb8 + 0x9) runs into the device-identifier record at 0x83ffc0
+  ! mktinyfs: files "a" (0x10000 + 0x9) and "b" (0x10008 + 0x9) overlap
+  ! mktinyfs: file "a" (0x9 bytes) does not fit below the next higher load address: room for 0x4 bytes from load address 0x100
+  ! mktinyfs: too many files (1024, at most 1023)
+  $ ls | cmp - before && cmp keep img

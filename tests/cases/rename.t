@@ -1,0 +1,33 @@
+Renaming changes the name in the FAT and nothing else; the table is written back from
+what was loaded, so bytes that loading ignores come back as zeros.
+
+  $ printf 123456789 >nine; mkimg a=nine b=nine --load 0x100 c=
+  $ poke img 0x4000 55; poke img 0x4022 41; brellix -d img -mv b kernel.old
+  ** using device img
+  ** Renaming to kernel.old
+  $ mktinyfs exp a=nine kernel.old=nine --load 0x100 c= && cmp exp img
+  $ brellix -q -d img -mv %2 0123456789abcdefXYZ -l; brellix -d img -l | cut -c1-22
+  ** using device img
+  a                    |
+  kernel.old           |
+  0123456789abcde      |
+  $ mktinyfs exp a=nine kernel.old=nine --load 0x100 0123456789abcde= && cmp exp img
+
+An empty name would end the table at its slot, so it is refused; a name another file
+bears is not, and the first of the two in FAT order is the one found.
+
+  $ snap; brellix -d img -mv a ''; brellix -q -d img -mv x y; unchanged
+  ** using device img
+  ! Fatal: invalid new name ("")
+  ! Fatal: file entry not found ("x")
+  $ brellix -q -d img -mv kernel.old a && brellix -q -d img -w a /dev/null -rs %1
+  123456789 (no-eol)
+  $ brellix -d img -l | awk 'NR > 1 { print $1, $3 }'
+  a 0
+  a 9
+  0123456789abcde 0
+
+A full table is written back as exactly the FAT area: no end slot after slot 1023.
+
+  $ mkimg $(printf 'f%d= ' $(seq 1023)) && brellix -q -d img -mv f1023 last
+  $ mktinyfs exp $(printf 'f%d= ' $(seq 1022)) last= && cmp exp img
