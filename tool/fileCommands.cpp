@@ -149,9 +149,9 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     if (fseeko(oLocal.get(), 0, SEEK_END) != 0)
         throw std::string("seek error");
     const off_t iLength = ftello(oLocal.get());
-    if (iLength < 0)
+    // A failing return to the start would leave the contents unread: check it.
+    if (iLength < 0 || fseeko(oLocal.get(), 0, SEEK_SET) != 0)
         throw std::string("seek error");
-    std::rewind(oLocal.get());
     // An inconsistent table can give a file room past the device end (a far follower wins
     // the capacity rule's signed comparison); such contents would be cut off by the device
     // end after the first blocks were already programmed.
