@@ -3,24 +3,28 @@
 #   make demo     build, make a sample image and run the tool's main jobs on it
 #   make test     build with sanitizers and run every test through ctest
 #   make bench    page-program and timing benchmark of the optimised build
-#   make fuzz     build the libFuzzer targets (clang) and run each for FUZZ_SECONDS
+#   make fuzz     build the libFuzzer target (clang) and run it for FUZZ_SECONDS
 #   make format   clang-format every source file
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all release debug demo test bench fuzz format clean
+.PHONY: all deps release debug demo test bench fuzz format clean
 
 all: release
 
-release:
+# Installs what building and testing need, when it is missing (as root; else it says how).
+deps:
+	@sh scripts/deps.sh build
+
+release: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 
-debug:
+debug: deps
 	cmake --preset debug >/dev/null
 	cmake --build --preset debug -j $(JOBS)
 
-demo:
+demo: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS) --target brellix mktinyfs
 	sh examples/demo.sh build/release
@@ -31,10 +35,15 @@ test: debug
 bench: release
 	sh bench/run.sh build/release
 
+# The target runs once over its seeds, then fuzzes a scratch copy of them; findings are
+# kept in build/fuzz/findings/.
 fuzz:
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
-	sh fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
+	build/fuzz/fuzz/fuzz_image fuzz/corpus/fuzz_image/*
+	rm -rf build/fuzz/corpus && cp -r fuzz/corpus/fuzz_image build/fuzz/corpus && mkdir -p build/fuzz/findings
+	build/fuzz/fuzz/fuzz_image -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=build/fuzz/findings/ \
+		build/fuzz/corpus
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')

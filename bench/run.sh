@@ -1,8 +1,8 @@
 #!/bin/sh
 # Page-program and timing benchmark of a built tree: sh bench/run.sh BUILD_DIR
 #
-# Every scenario runs the real tool once under the interposition library, which counts
-# the pages it reads and programs and its write calls on the device, and compares
+# Every scenario runs the real tool once under strace, which shows the pages it reads
+# and programs and its write calls on the device, and compares
 # what it programmed with the fewest pages that could do: the pages whose bytes differ
 # between the image before and after. Wall times are of the whole process without the
 # library, the best of several runs, each from a fresh copy of the image. The CRC-16
@@ -17,8 +17,7 @@ BRELLIX=$BUILD/tool/brellix
 MKTINYFS=$BUILD/host/mktinyfs/mktinyfs
 PAGEDIFF=$BUILD/bench/pagediff
 CRCBENCH=$BUILD/bench/crc16_bench
-INTERPOSE=$BUILD/tests/interpose/libbrellix_interpose.so
-for TOOL in "$BRELLIX" "$MKTINYFS" "$PAGEDIFF" "$CRCBENCH" "$INTERPOSE"; do
+for TOOL in "$BRELLIX" "$MKTINYFS" "$PAGEDIFF" "$CRCBENCH"; do
   [ -e "$TOOL" ] || { echo "bench: $TOOL is missing; build the tree first (make bench)" >&2; exit 1; }
 done
 
@@ -67,15 +66,12 @@ best_ms() {
   fi
 }
 
-# counters: "pages-read pages-programmed write-calls" from the interposition log. A
-# call counts every page it touched, a partly moved one too.
+# counters: "pages-read pages-programmed write-calls" from the strace log of the device;
+# every transfer on it is of whole pages.
 counters() {
-  awk -v page="$PAGE_SIZE" '
-    ($1 == "read" || $1 == "write") && $4 > 0 {
-      pages = int(($2 + $4 - 1) / page) - int($2 / page) + 1
-      if ($1 == "read") r += pages; else w += pages
-    }
-    $1 == "write" { calls++ }
+  awk -v page="$PAGE_SIZE" -F' = ' '
+    /^(read|pread64)\(/ { r += $NF / page }
+    /^(write|pwrite64)\(/ { w += $NF / page; calls++ }
     END { printf "%d %d %d", r, w, calls }' "$LOG"
 }
 
@@ -87,7 +83,7 @@ scenario() {
   cp "$BEFORE" "$DEVICE"
   rm -f "$LOG"
   # shellcheck disable=SC2086
-  if ! LD_PRELOAD=$INTERPOSE BRX_IO_DEVICE=$DEVICE BRX_IO_LOG=$LOG "$BRELLIX" -q -d "$DEVICE" $ARGS \
+  if ! strace -qqq -o "$LOG" -P "$DEVICE" -e trace=read,write,pread64,pwrite64 "$BRELLIX" -q -d "$DEVICE" $ARGS \
       >"$WORK/out" 2>"$WORK/err"; then
     echo "bench: $NAME failed:" >&2
     cat "$WORK/err" >&2

@@ -45,6 +45,7 @@ run() {
 # boot script; the splash screen starts empty and gets room to be written later.
 I=0
 while [ $I -lt 256 ]; do
+    # shellcheck disable=SC2059 # the format is the octal escape of one byte
     printf "\\$(printf '%03o' $(( (I * 37 + 11) % 256 )))"
     I=$((I + 1))
 done >pattern.bin

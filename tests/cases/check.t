@@ -1,8 +1,6 @@
-The integrity check: media, boot-time, then contents of every file with a checksum; a
-file without checksum, or at offset 0, is skipped whatever it holds.
-
-Files as large as their room pass: "kernel" fills its page and the room below "cfg"'s
-load address.
+The check: media, boot-time, then the contents of every file with a checksum and an
+offset other than 0. Files as large as their room pass ("kernel" fills its page and the
+room below the load address of "cfg").
 
   $ printf 123456789 >nine; printf 'x=1\n' >cfg; seq 400 | head -c 1056 >page
   $ mkimg low=cfg --offset 0 kernel=page --load 0x8000 cfg=cfg --no-checksum --load 0x8420 logo= log=nine
@@ -17,35 +15,24 @@ load address.
     * Skip checking logo (no checksum)...
     * Checking log...
   Filesystem is ready and clean.
-  $ mkimg; brellix -d img --check
-  ** using device img
-  ** Checking media integrity...
-  ** Checking boot-time integrity...
-  ** Checking content integrity...
-  Filesystem is ready and clean.
 
-A capacity error ends the check in its phase, with or without --force: files with a load
-address must also fit below the next higher one.
+A capacity error ends the check in its phase, forced or not; a content error ends it
+unless forced, which reports each one and goes on to the summary and later commands.
 
   $ mkimg a=nine b=nine; slot 1 size 0x421; brellix --force -d img -c
   ** using device img
   ** Checking media integrity...
   ! Fatal: Filesystem corrupt: File "a" too big!
   [1]
-  $ mkimg a=nine --load 0x100 b=nine --load 0x200 --offset 0x20000
-  $ slot 2 load 0x108; brellix -d img -c
+  $ mkimg a=nine --load 0x100 b=nine --load 0x200 --offset 0x20000; slot 2 load 0x108
+  $ brellix -d img -c
   ** using device img
   ** Checking media integrity...
   ** Checking boot-time integrity...
   ! Fatal: Filesystem corrupt: File "a" too big!
   [1]
-
-A content error ends the run, unless --force reports each after its file's line and goes
-on to the summary and the later commands; quiet, that leaves only the exit status.
-
-  $ mkimg a=nine b=cfg c=nine d=nine; slot 1 flags 0x00120000
-  $ slot 3 offset 0x83fffc; slot 4 offset 0x90000000
-  $ brellix -d img -c -mv b x
+  $ mkimg a=nine b=cfg c=nine d=nine; slot 1 flags 0x00120000; slot 3 offset 0x83fffc
+  $ slot 4 offset 0x90000000; brellix -d img -c -mv b x
   ** using device img
   ** Checking media integrity...
   ** Checking boot-time integrity...
@@ -53,7 +40,7 @@ on to the summary and the later commands; quiet, that leaves only the exit statu
     * Checking a...
   ! Fatal: CheckSum error: 0xa69d != 0x12!
   [1]
-  $ brellix --force -d img -c -mv b x
+  $ brellix --force -d img -c -mv b x; brellix -q --force -d img -c
   ** using device img
   ** Checking media integrity...
   ** Checking boot-time integrity...
@@ -67,4 +54,3 @@ on to the summary and the later commands; quiet, that leaves only the exit statu
   ** file exceeds device ("d")
   Filesystem contains errors and is NOT ready for use.
   ** Renaming to x
-  $ brellix -q --force -d img -c

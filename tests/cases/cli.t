@@ -1,6 +1,5 @@
-The command line: help screen, banner, device notice and the parser's refusals.
-
-Without a command the help screen is all there is; its columns follow from the entries.
+The command line: help screen (shown when no command ran), banner, device notice, and
+the parser's refusals.
 
   $ brellix | tee help
   Help Screen
@@ -39,8 +38,7 @@ Without a command the help screen is all there is; its columns follow from the e
   $ for args in -q -v --force -h '-q -h' --help '-q -d x'; do brellix $args | cmp - help; done
   $ brellix '-- file options --' '' | cmp - help
 
-The banner stands between empty lines and replaces the help screen, unless asked for;
-an empty token is taken by the first entry with an empty name: a heading, then
+An empty token is taken by the first entry with an empty name: a heading, then
 "--version".
 
   $ brellix --version
@@ -55,26 +53,21 @@ an empty token is taken by the first entry with an empty name: a heading, then
   $ brellix -d -l | sed -n 1p
   ** using device -l
 
-Parsing stops at the first token no entry takes, and at an option short of values; the
-short name is reported even when the long one was typed.
+Parsing stops at the first token no entry takes and at an option short of values, named
+by its short name.
 
   $ brellix -l -x -y
   ! Error in command line: unknown parameter "-x"
   ! Fatal: error parsing cmd.-line
   [1]
-  $ for args in -d --device '-r a' '-w a' '-mv a' -e -sdid '-l --list' '-l -l' --list=1 -lq --lis -L -v-; do
+  $ for args in -d --device '-r a' -sdid '-l --list' '-l -l' --list=1 -lq -L; do
   >   brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
   Error in command line: to many arguments for parameter -d
   Error in command line: to many arguments for parameter -d
   Error in command line: to many arguments for parameter -r
-  Error in command line: to many arguments for parameter -w
-  Error in command line: to many arguments for parameter -mv
-  Error in command line: to many arguments for parameter -e
   Error in command line: to many arguments for parameter -sdid
   Error in command line: unknown parameter "--list"
   Error in command line: unknown parameter "-l"
   Error in command line: unknown parameter "--list=1"
   Error in command line: unknown parameter "-lq"
-  Error in command line: unknown parameter "--lis"
   Error in command line: unknown parameter "-L"
-  Error in command line: unknown parameter "-v-"

@@ -1,5 +1,5 @@
-Devices that are not what they should be: every failure is one line, and an image file
-never grows.
+Devices that are not what they should be: one line for every failure, and an image file
+never grows. Erased slots after the last entry read as entries.
 
   $ mkdir dir; for dev in /no/img dir /dev/null; do brellix -q -d $dev -l; done
   ! Fatal: unable to open device
@@ -20,8 +20,6 @@ never grows.
   8650751
   ! Fatal: incomplete read
   ! Fatal: incomplete read
-
-Slots after the last entry must start with a zero byte: erased ones read as entries.
 
   $ mkimg a=nine; poke img 0x4040 ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
   $ brellix -d img -l

@@ -1,7 +1,5 @@
-Listing: one line per entry in FAT order, short or long, figures from the capacity rule.
-
-An image laid out as the listing's worked example, checksums set by hand: "kernel" owns
-200 bytes, "logo" 512; "cfg" has neither checksum nor flags, the last file only flag bits without a meaning.
+Listing: a line per entry, short or long, figures from the capacity rule. First the
+layout of the listing's worked example, with checksums set by hand.
 
   $ head -c 123 /dev/zero >k; printf 'console=ttyS0\n' >c
   $ mkimg kernel=k --offset 0x10000 --load 0x800 --x logo= --offset 0x100c8 --ax \
@@ -19,8 +17,8 @@ An image laid out as the listing's worked example, checksums set by hand: "kerne
   a-name-15-bytes      | 14 bytes         | Sum: 0x6e62  |                 | 100% growable (8584210 bytes left)
   $ snap; brellix -q -d img --list --verbose; unchanged
 
-The room of a file with a load address ends below the next higher load address of any
-other file; figures wrap for a file larger than its room, which ends the listing.
+Load addresses bound the room; figures wrap for a file larger than its room, the last
+one listed.
 
   $ mkimg a=k --load 0x1000 b=k --offset 0x20000 --load 0x1080 c=k --offset 0x30000
   $ brellix -d img -l; slot 2 size 0x20001; brellix -d img -l
@@ -37,8 +35,7 @@ other file; figures wrap for a file larger than its room, which ends the listing
   ! Fatal: File system corrupt! (b)
   [1]
 
-Distances are compared as signed numbers, so a follower 2 GiB away or more beats a
-nearer one; a file at the device end owns nothing.
+Distances compare as signed numbers: a follower 2 GiB away or more beats a nearer one.
 
   $ mkimg a=k b=c c=c; slot 2 offset 0x9000c000; slot 3 offset 0x840000; slot 3 size 0
   $ brellix -d img -l; slot 2 offset 0; brellix -d img -l
@@ -51,15 +48,10 @@ nearer one; a file at the device end owns nothing.
   b                    | 14 bytes         | 100% growable (49138 bytes left)
   c                    | 0 bytes          | 0% growable   (0 bytes left)
 
-Empty and invalid tables.
-
-  $ mkimg; brellix -d img -l
-  ** using device img
-  $ poke img 0x4013 11; brellix -d img -l
+  $ mkimg; brellix -d img -l; poke img 0x4013 11; brellix -q -d img -l
   ** using device img
   ! Fatal: invalid image
   [1]
-  $ head -c 8650752 /dev/zero | tr '\0' '\377' >img; brellix -d img -l
-  ** using device img
+  $ head -c 8650752 /dev/zero | tr '\0' '\377' >img; brellix -q -d img -l
   ! Fatal: invalid image
   [1]

@@ -1,6 +1,5 @@
-mktinyfs: the image builder. Files go in the order given, each to the next page boundary
-behind the previous file's contents and room unless placed; an empty file still owns up
-to the next page.
+mktinyfs: files go in the order given, each to the next page boundary behind the
+previous file's contents and room unless placed; an empty file owns up to the next page.
 
   $ printf 123456789 >nine; umask 022; mktinyfs img a= b=nine c=nine --room 2000 d=nine
   $ stat -c %a img; brellix -d img -l -v
@@ -18,8 +17,7 @@ to the next page.
   $ mktinyfs --help >usage && sed -n 1p usage
   Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
 
-Every refusal is one line, exit status 1, and leaves OUTPUT as it was, with no
-temporary file beside it.
+A refusal is one line and status 1, and leaves OUTPUT as it was, with no temporary file.
 
   $ mkdir dir; cp img keep; ls >before; for args in '' a=nine 'img a' 'img --offset 1' \
   >   'img a= --offset' 'img a= --offset 12k' 'img a= --room -1' 'img a= --load 0x' \

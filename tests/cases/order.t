@@ -1,6 +1,5 @@
-Commands run in one fixed order, whatever the command line says, each on the device as
-the command before it left it; the first failure ends the run; --read-stdout makes the
-whole run quiet.
+Commands run in one fixed order, each on the device as the one before left it; the
+first failure ends the run; --read-stdout makes the whole run quiet.
 
   $ printf 123456789 >nine; printf 0123456789 >ten
   $ mkimg --device-id OLD --mac 00:00:00:00:00:00 a=nine b=nine

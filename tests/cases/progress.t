@@ -1,5 +1,5 @@
-On a terminal, long transfers show a status line on standard error after half a second,
-erased before any other line; quiet runs and runs without a terminal never show it.
+Long transfers show a status line on a terminal after half a second, erased before any
+other line; quiet runs and runs without a terminal never show it.
 
   $ seq 200000 >big; seq 200001 >new; mkimg big=big
   $ onterminal 'slowly brellix -d img -c' | tail -2

@@ -1,5 +1,5 @@
-Renaming changes the name in the FAT and nothing else; the table is written back from
-what was loaded, so bytes that loading ignores come back as zeros.
+Renaming changes the name in the FAT, written back from what was loaded: bytes that
+loading ignores come back as zeros. Names are cut to 15 bytes.
 
   $ printf 123456789 >nine; mkimg a=nine b=nine --load 0x100 c=
   $ poke img 0x4000 55; poke img 0x4022 41; brellix -d img -mv b kernel.old
@@ -13,8 +13,8 @@ what was loaded, so bytes that loading ignores come back as zeros.
   0123456789abcde      |
   $ mktinyfs exp a=nine kernel.old=nine --load 0x100 0123456789abcde= && cmp exp img
 
-An empty name would end the table at its slot, so it is refused; a name another file
-bears is not, and the first of the two in FAT order is the one found.
+An empty name would end the table, so it is refused; a name another file bears is not
+(the first of the two in FAT order is the one found).
 
   $ snap; brellix -d img -mv a ''; brellix -q -d img -mv x y; unchanged
   ** using device img
@@ -27,7 +27,7 @@ bears is not, and the first of the two in FAT order is the one found.
   a 9
   0123456789abcde 0
 
-A full table is written back as exactly the FAT area: no end slot after slot 1023.
+A full table is written back as exactly the FAT area, without an end slot.
 
   $ mkimg $(printf 'f%d= ' $(seq 1023)) && brellix -q -d img -mv f1023 last
   $ mktinyfs exp $(printf 'f%d= ' $(seq 1022)) last= && cmp exp img

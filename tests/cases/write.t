@@ -1,5 +1,4 @@
-Rewriting a file in place: the new contents, then its size and checksum in the FAT;
-nothing else on the device changes. The room is the file's capacity.
+Rewriting in place: the contents, then size and checksum in the FAT; nothing else moves.
 
   $ printf 123456789 >nine; seq 1 60000 >big; head -c 1000 big >k; : >empty
   $ mkimg a=k --offset 0x10007 b=nine --offset 0x72007 c=k --load 0x9000 d=k --load 0x9400
@@ -11,8 +10,8 @@ nothing else on the device changes. The room is the file's capacity.
   $ brellix -q -d img -r b x && wc -c <x
   0
 
-The room ends at the next file's data, or below the next higher load address; one byte
-more is refused before anything changes.
+The room ends at the next file's data or the next higher load address; one byte more is
+refused before anything changes. The image is searched first; a rename comes first.
 
   $ snap; seq 99999 >s; head -c 401408 s >max; head -c 401409 s >over; head -c 1025 s >k2
   $ brellix -d img -w a over; brellix -q -d img -w c k2; truncate -s 4294967297 huge
@@ -23,8 +22,6 @@ more is refused before anything changes.
   ! Fatal: file to big (filesystem unchanged)
   $ brellix -q -d img -w a max && brellix -q -d img -w d k2 && brellix -q -d img -r a x -rs d | cmp - k2 && cmp max x
 
-The image is searched first; a rename comes before the write of the same run.
-
   $ brellix -q -d img -w nothere missing; brellix -q -d img -w b missing
   ! Fatal: file entry not found ("nothere")
   ! Fatal: unable to open file (missing)
@@ -33,8 +30,7 @@ The image is searched first; a rename comes before the write of the same run.
   123456789 (no-eol)
   ! Fatal: file entry not found ("b")
 
-A table that gives a file room past the device end, or places it there, is refused
-before anything is written; contents up to the last byte are fine.
+Room past the device end (an inconsistent table) is refused before anything is written.
 
   $ mkimg a=nine b=nine; slot 1 offset 0x83fff0; slot 2 offset 0x9000c000; snap
   $ brellix -q -d img -w a big; unchanged; head -c 16 big >16; brellix -q -d img -w a 16 && brellix -q -d img -r a x && cmp 16 x

@@ -1,17 +1,13 @@
 #!/usr/bin/env python3
-"""Transcript tests: shell commands and exactly what they must print.
+"""Transcript tests: run.py CASE.t ...  (each in a scratch directory of its own)
 
-  run.py CASE.t ...          each transcript in a scratch directory of its own
-
-In a transcript, lines indented by two spaces are the test, all others are prose. "  $ "
-starts a command and "  > " continues it; the indented lines right after it are what it
-must print: standard output as it is, then standard error with "! " before each line,
-then "[N]" when the exit status N is not 0. An expected line ending in " (re)" is a
-regular expression for the whole line; " (no-eol)" marks output without a final line
-end; " (esc)" a line written with Python escapes. Commands run in bash in the scratch
-directory, one after another, with brellix and mktinyfs first on the PATH (through
-$BRELLIX_WRAPPER when it is set, e.g. valgrind or qemu) and the functions of
-helpers.sh defined. On a mismatch the run prints the difference and exits with 1.
+Lines indented by two spaces are the test, others are prose. "  $ " starts a command,
+"  > " continues it; the indented lines after it are what it must print: standard output,
+then standard error with "! " before each line, then "[N]" for an exit status N other
+than 0. An expected line ending in " (re)" is a regular expression; " (no-eol)" marks
+output without a final line end, " (esc)" a line written with Python escapes. Commands run
+in bash with the functions of helpers.sh, and brellix and mktinyfs ($BRELLIX, $MKTINYFS)
+first on the PATH, under $BRELLIX_WRAPPER when it is set (valgrind, qemu).
 """
 import difflib
 import os
@@ -22,32 +18,22 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TIMEOUT = 300
 
 
-def scratch_dir():
+def scratch():
     # Images are 8 MiB and mktinyfs syncs them: memory-backed storage keeps runs fast.
-    base = "/dev/shm" if os.access("/dev/shm", os.W_OK) else None
-    return tempfile.mkdtemp(prefix="brellix-", dir=base)
-
-
-def tool_dir(work):
-    """A folder with brellix and mktinyfs, run through the wrapper when there is one."""
-    tools = os.path.join(work, ".bin")
-    os.mkdir(tools)
-    wrapper = os.environ.get("BRELLIX_WRAPPER", "")
-    for name, var in (("brellix", "BRELLIX"), ("mktinyfs", "MKTINYFS")):
-        with open(os.path.join(tools, name), "w") as out:
-            out.write(f'#!/bin/sh\nexec {wrapper} "{os.environ[var]}" "$@"\n')
-        os.chmod(os.path.join(tools, name), 0o755)
-    return tools
+    return tempfile.mkdtemp(prefix="brellix-", dir="/dev/shm" if os.access("/dev/shm", os.W_OK) else None)
 
 
 def environment(work, cases):
-    env = dict(os.environ, LC_ALL="C", BASH_ENV=os.path.join(HERE, "helpers.sh"), CASES=cases,
-               SHELL=shutil.which("bash"))
-    env["PATH"] = tool_dir(work) + os.pathsep + env["PATH"]
-    return env
+    tools = os.path.join(work, ".bin")
+    os.mkdir(tools)
+    for name in ("brellix", "mktinyfs"):
+        with open(os.path.join(tools, name), "w") as script:
+            script.write(f'#!/bin/sh\nexec {os.environ.get("BRELLIX_WRAPPER", "")} "{os.environ[name.upper()]}" "$@"\n')
+        os.chmod(os.path.join(tools, name), 0o755)
+    return dict(os.environ, LC_ALL="C", BASH_ENV=os.path.join(HERE, "helpers.sh"), CASES=cases,
+                SHELL=shutil.which("bash"), PATH=tools + os.pathsep + os.environ["PATH"])
 
 
 def parse(lines):
@@ -55,78 +41,58 @@ def parse(lines):
     steps, expecting = [], False
     for number, line in enumerate(lines, 1):
         if line.startswith("  $ "):
-            steps.append((number, line[4:], []))
+            steps.append((number, [line[4:]], []))
             expecting = True
-        elif line.startswith("  > ") and steps and not steps[-1][2]:
-            steps[-1] = (steps[-1][0], steps[-1][1] + "\n" + line[4:], steps[-1][2])
+        elif line.startswith("  > ") and expecting and not steps[-1][2]:
+            steps[-1][1].append(line[4:])
         elif line.startswith("  ") and expecting:
             steps[-1][2].append(line[2:])
         else:
             expecting = False
-    return steps
+    return [(number, "\n".join(command), expected) for number, command, expected in steps]
 
 
 def shown(data, prefix):
-    if not data:
-        return []
-    text = data.decode("latin-1")
-    lines = text.split("\n")
-    last = lines.pop()
-    if last:
-        lines.append(last + " (no-eol)")
-    out = []
-    for line in lines:
-        if re.search(r"[\x00-\x08\x0b-\x1f\x7f-\xff]", line):
-            line = line.encode("unicode_escape").decode() + " (esc)"
-        out.append(prefix + line)
-    return out
-
-
-def matches(expected, actual):
-    if expected == actual:
-        return True
-    if expected.endswith(" (re)"):
-        try:
-            return re.fullmatch(expected[:-5], actual) is not None
-        except re.error:
-            return False
-    return False
+    lines = data.decode("latin-1").split("\n")
+    if lines[-1]:
+        lines[-1] += " (no-eol)"
+    else:
+        lines.pop()
+    escape = re.compile(r"[\x00-\x08\x0b-\x1f\x7f-\xff]")
+    return [prefix + (line.encode("unicode_escape").decode() + " (esc)" if escape.search(line) else line)
+            for line in lines]
 
 
 def run_step(command, work, env):
     try:
         done = subprocess.run(["bash", "-c", command], cwd=work, env=env, stdin=subprocess.DEVNULL,
-                              capture_output=True, timeout=TIMEOUT)
-        result = shown(done.stdout, "") + shown(done.stderr, "! ")
-        return result + ([f"[{done.returncode}]"] if done.returncode else [])
+                              capture_output=True, timeout=300)
+        return shown(done.stdout, "") + shown(done.stderr, "! ") + ([f"[{done.returncode}]"] * bool(done.returncode))
     except subprocess.TimeoutExpired:
-        return [f"[timed out after {TIMEOUT} s]"]
+        return ["[timed out]"]
+
+
+def matches(expected, actual):
+    return expected == actual or expected.endswith(" (re)") and re.fullmatch(expected[:-5], actual) is not None
 
 
 def run_transcript(path):
     with open(path, encoding="latin-1") as source:
-        lines = source.read().split("\n")
-    work = scratch_dir()
+        steps = parse(source.read().split("\n"))
+    work = scratch()
     try:
-        env = environment(work, os.path.dirname(os.path.abspath(path)))
-        failed = False
-        for number, command, expected in parse(lines):
+        env, passed = environment(work, os.path.dirname(os.path.abspath(path))), True
+        for number, command, expected in steps:
             actual = run_step(command, work, env)
-            if len(actual) == len(expected) and all(map(matches, expected, actual)):
-                continue
-            failed = True
-            print(f"{path}:{number}: $ {command}")
-            for line in difflib.unified_diff(expected, actual, "expected", "actual", lineterm=""):
-                print("  " + line)
-        return not failed
+            if len(actual) != len(expected) or not all(map(matches, expected, actual)):
+                passed = False
+                print(f"{path}:{number}: $ {command}")
+                for line in difflib.unified_diff(expected, actual, "expected", "actual", lineterm=""):
+                    print("  " + line)
+        return passed
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
-def main(paths):
-    results = [run_transcript(path) for path in paths]
-    return 0 if all(results) else 1
-
-
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(0 if all([run_transcript(path) for path in sys.argv[1:]]) else 1)
