@@ -1,7 +1,7 @@
 // Declaring, parsing and looking up command-line entries.
 #include "cmdline/cCmdLine.h"
 
-#include <iostream>
+#include <cstdio>
 
 cCmdLine::cCmdLine(const char* const* pArgv, int32_t iArgc) : pArgv(pArgv), iArgc(iArgc) {}
 
@@ -60,5 +60,5 @@ cCmdLineParameter& cCmdLine::getParameter(const std::string& sName) {
 }
 
 void cCmdLine::printError(const std::string& sMessage) const {
-    std::cerr << "Error in command line: " << sMessage << std::endl;
+    std::fprintf(stderr, "Error in command line: %s\n", sMessage.c_str());
 }

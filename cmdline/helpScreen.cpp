@@ -3,7 +3,7 @@
 #include "cmdline/cCmdLine.h"
 
 #include <algorithm>
-#include <iostream>
+#include <cstdio>
 
 namespace {
 
@@ -20,10 +20,18 @@ std::string indentContinuations(std::string sText, const std::string& sIndent) {
     return sText;
 }
 
+// Each line of the screen is flushed as it is printed.
+void printLine(const std::string& sLine) {
+    std::fwrite(sLine.data(), 1, sLine.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 void cCmdLine::printHelp() const {
-    std::cout << "Help Screen" << std::endl << std::endl;
+    printLine("Help Screen");
+    printLine("");
 
     size_t iWidth1 = MIN_COLUMN_WIDTH, iWidth2 = MIN_COLUMN_WIDTH;
     for (const auto& pParameter : lParameters) {
@@ -37,12 +45,12 @@ void cCmdLine::printHelp() const {
         const std::string sLong = pParameter->getLongColumn();
         const bool bHeading = pParameter->getKind() == KIND_SEPARATOR;
         if (bHeading)
-            std::cout << std::endl;
-        std::cout << sShort << std::string(iWidth1 - sShort.size() + COLUMN_GAP, ' ') << sLong
-                  << std::string(iWidth2 - sLong.size() + COLUMN_GAP, ' ')
-                  << indentContinuations(pParameter->getHelpText(), sIndent) << std::endl;
+            printLine("");
+        printLine(sShort + std::string(iWidth1 - sShort.size() + COLUMN_GAP, ' ') + sLong +
+                  std::string(iWidth2 - sLong.size() + COLUMN_GAP, ' ') +
+                  indentContinuations(pParameter->getHelpText(), sIndent));
         if (bHeading)
-            std::cout << std::endl;
+            printLine("");
     }
-    std::cout << std::endl;
+    printLine("");
 }

@@ -2,7 +2,7 @@
 #include "tinyfs/cTinyFs.h"
 
 #include <algorithm>
-#include <sstream>
+#include <cstdio>
 
 #include "tinyfs/crc16.h"
 
@@ -14,9 +14,28 @@ constexpr uint32_t VERIFY_PIECE = 64 * PAGE_SIZE;
 constexpr uint32_t FAT_FRAME_SLOTS = 2; // the header and the end slot
 
 std::string toHexText(uint32_t iValue) {
-    std::ostringstream oOut;
-    oOut << std::hex << iValue;
-    return oOut.str();
+    char aDigits[sizeof iValue * 2 + 1];
+    std::snprintf(aDigits, sizeof aDigits, "%x", unsigned(iValue));
+    return aDigits;
+}
+
+// The number after "%" as formatted input reads an unsigned int: blanks skipped, one
+// optional sign (a minus wraps around), the digits up to the first other character, at
+// most 32 bits.
+bool parsePosition(const std::string& sText, uint32_t& iPosition) {
+    size_t i = sText.find_first_not_of(" \t\n\v\f\r");
+    const bool bNegative = i != std::string::npos && sText[i] == '-';
+    if (i != std::string::npos && (bNegative || sText[i] == '+'))
+        ++i;
+    uint64_t iValue = 0;
+    const size_t iFirstDigit = i;
+    for (; i < sText.size() && sText[i] >= '0' && sText[i] <= '9'; ++i) {
+        iValue = iValue * 10 + uint32_t(sText[i] - '0');
+        if (iValue > UINT32_MAX)
+            return false;
+    }
+    iPosition = bNegative ? 0u - uint32_t(iValue) : uint32_t(iValue);
+    return iFirstDigit != std::string::npos && i > iFirstDigit;
 }
 
 } // namespace
@@ -66,12 +85,10 @@ uint32_t cTinyFs::getCapacity(const cTinyFsFile& oEntry, bool bBootTime) const {
 }
 
 cTinyFsFile& cTinyFs::find(const std::string& sName) {
-    if (sName.size() >= 2 && sName[0] == '%') {
-        std::istringstream oIn(sName.substr(1));
-        unsigned int iPosition = 0;
-        if (oIn >> iPosition && iPosition < lFiles.size())
-            return lFiles[iPosition];
-    }
+    uint32_t iPosition = 0;
+    if (sName.size() >= 2 && sName[0] == '%' && parsePosition(sName.substr(1), iPosition) &&
+        iPosition < lFiles.size())
+        return lFiles[iPosition];
     for (cTinyFsFile& oFile : lFiles) {
         if (oFile.getName() == sName)
             return oFile;

@@ -1,6 +1,5 @@
 // The board settings: the MAC address in the file "mac-address", and the device
 // identifier in its record at the end of the device.
-#include <iostream>
 #include <vector>
 
 #include "tinyfs/boardSettings.h"
@@ -45,5 +44,5 @@ void getDeviceId(cCmdLine&, const std::string& sDevicePath) {
     std::string sId;
     if (!decodeDeviceId(lArea.data(), sId))
         throw std::string("No device id!");
-    std::cout << sId << std::endl;
+    printText(sId + "\n");
 }

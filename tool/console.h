@@ -1,8 +1,9 @@
 // Console output of the tool and its failure convention.
 //
 // Below main every failure is a thrown std::string holding the whole message; main
-// prints it behind "Fatal: ". Informational lines go to standard output, each flushed,
-// and are silenced by the quiet switch.
+// prints it behind "Fatal: ". Every line reaches standard output at once, and output that
+// does not arrive (a full disk, a closed pipe or descriptor) is the failure "unable to
+// write data", which ends the run like any other.
 #pragma once
 
 #include <string>
@@ -11,8 +12,17 @@
 // printPlain only.
 extern bool bQuiet;
 
-void printInfo(const std::string& sMessage);  // "** " + message
-void printPlain(const std::string& sMessage); // message alone
+// Makes sure standard input, output and error are open, so that no file the tool opens
+// (the device above all) takes their place, and turns a closed pipe into a failed write.
+// Called first by main.
+void guardConsole();
+
+void printInfo(const std::string& sMessage);  // "** " + message + line end
+void printPlain(const std::string& sMessage); // message + line end
+// Text on standard output whatever the quiet switch says: banner, identifier, contents.
+void printText(const std::string& sText);
+// Whether everything written to standard output so far has arrived.
+bool outputArrived();
 
 // "Fatal: " + message on standard error, then exit status 1 without unwinding.
 [[noreturn]] void fatal(const std::string& sMessage);

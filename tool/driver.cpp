@@ -1,8 +1,6 @@
 // The driver: quiet switch, banner, device path, and the fixed order of commands.
 #include "tool/driver.h"
 
-#include <iostream>
-
 #include "cmdline/cCmdLine.h"
 #include "tool/commands.h"
 #include "tool/console.h"
@@ -50,7 +48,7 @@ void run(int argc, const char* const* argv) {
         bQuiet = true;
 
     if (oCmdLine.getParameter("--version").isPresent()) {
-        std::cout << std::endl << BANNER << std::endl << std::endl;
+        printText(std::string("\n") + BANNER + "\n\n");
         bShowHelp = false;
     }
 

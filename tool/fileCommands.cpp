@@ -1,8 +1,6 @@
 // The commands on files of the image: list, exists, read, read to standard output,
 // rename and write.
 #include <cstdlib>
-#include <cstring>
-#include <iostream>
 #include <sys/types.h>
 #include <vector>
 
@@ -119,10 +117,7 @@ void readFileToStdout(cCmdLine& oCmdLine, const std::string& sDevicePath) {
 
     // Written as a zero-terminated text: output stops at the first zero byte.
     lContents.back() = 0;
-    const char* sText = reinterpret_cast<const char*>(lContents.data());
-    std::cout.write(sText, std::streamsize(std::strlen(sText)));
-    if (!std::cout.flush())
-        throw std::string("unable to write data");
+    printText(reinterpret_cast<const char*>(lContents.data()));
 }
 
 void renameFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
