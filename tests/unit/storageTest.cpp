@@ -12,14 +12,19 @@ namespace {
 
 using tBytes = std::vector<uint8_t>;
 
-const std::string sPath = testing::TempDir() + "brellix-storage-test.img";
+// One image per test: ctest runs them in parallel.
+std::string imagePath() {
+    return testing::TempDir() + "brellix-" + testing::UnitTest::GetInstance()->current_test_info()->name();
+}
 
-void save(const tBytes& lImage) {
-    std::ofstream(sPath, std::ios::binary).write(reinterpret_cast<const char*>(lImage.data()), lImage.size());
+std::string save(const tBytes& lImage) {
+    std::ofstream(imagePath(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(lImage.data()), lImage.size());
+    return imagePath();
 }
 
 tBytes onDisk() {
-    std::ifstream oIn(sPath, std::ios::binary);
+    std::ifstream oIn(imagePath(), std::ios::binary);
     return tBytes(std::istreambuf_iterator<char>(oIn), {});
 }
 
@@ -28,8 +33,7 @@ TEST(Storage, TransfersMatchAByteArray) {
     tBytes lModel(DEVICE_SIZE);
     for (uint8_t& b : lModel)
         b = uint8_t(oRandom());
-    save(lModel);
-    cMtdDevice oDevice(sPath);
+    cMtdDevice oDevice(save(lModel));
     for (int i = 0; i < 400; ++i) {
         // Around page edges, mostly short, some long; some reach past the device end.
         const uint32_t iPage = oRandom() % 4 ? oRandom() % PAGE_COUNT : PAGE_COUNT - 1 - oRandom() % 3;
@@ -59,9 +63,8 @@ TEST(Storage, FileEntriesKeepTheirLimits) {
     cImageBuilder oBuilder;
     oBuilder.addFile({"a", tBytes(100, 'a'), 0x10007, 200, 0, 0x0105, true, {}});
     oBuilder.addFile({"b", tBytes(10, 'b'), 0x10007 + 300, 0, 0, 0, true, {}});
-    save(oBuilder.build());
     tBytes lBuffer(400, 'x');
-    cMtdDevice oDevice(sPath);
+    cMtdDevice oDevice(save(oBuilder.build()));
     {
         cTinyFs oFs(oDevice);
         cTinyFsFile& oFile = oFs.find("a");
