@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 cMtdDevice::cMtdDevice(const std::string& sPath) : pPageBuffer(PAGE_SIZE) {
@@ -19,6 +20,16 @@ cMtdDevice::cMtdDevice(const std::string& sPath) : pPageBuffer(PAGE_SIZE) {
 
 cMtdDevice::~cMtdDevice() {
     ::close(iFd);
+}
+
+bool cMtdDevice::isSameFile(const std::string& sPath) const {
+    struct stat oDevice, oOther;
+    if (::fstat(iFd, &oDevice) != 0 || ::stat(sPath.c_str(), &oOther) != 0)
+        return false;
+    const bool bNode = S_ISCHR(oDevice.st_mode) || S_ISBLK(oDevice.st_mode);
+    return (oDevice.st_dev == oOther.st_dev && oDevice.st_ino == oOther.st_ino) ||
+           (bNode && (oDevice.st_mode & S_IFMT) == (oOther.st_mode & S_IFMT) &&
+            oDevice.st_rdev == oOther.st_rdev);
 }
 
 void cMtdDevice::seekPage(int32_t iPage) {

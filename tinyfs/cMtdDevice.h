@@ -22,6 +22,10 @@ class cMtdDevice {
     uint32_t getSize() const { return DEVICE_SIZE; }
     uint32_t getChunkSize() const { return CHUNK_SIZE; }
 
+    // Whether sPath names this device: the same file, or another node of the same
+    // character or block device.
+    bool isSameFile(const std::string& sPath) const;
+
     // Whole-page transfers, one seek and one read or write call each. The geometry is
     // enforced here whatever the node would answer: a run that starts past the last
     // page fails with "invalid seek", one that would run past it with "incomplete

@@ -1,12 +1,18 @@
 // File entries: capacity figures and in-place content transfers.
 #include "tinyfs/cTinyFsFile.h"
 
+#include <vector>
+
 #include "tinyfs/cTinyFs.h"
+#include "tinyfs/crc16.h"
 
 namespace {
 // Contents are moved in pieces of this many pages: few system calls, bounded time
 // between progress reports.
 constexpr uint32_t READ_PIECE = 64 * PAGE_SIZE;
+// New contents are written in pieces of this many pages. Each piece after the first
+// starts on a page boundary, so no page is programmed twice.
+constexpr uint32_t WRITE_PIECE = 8 * PAGE_SIZE;
 constexpr uint32_t PERCENT = 100;
 } // namespace
 
@@ -52,6 +58,29 @@ void cTinyFsFile::patch(const uint8_t* pSource, uint32_t iSize) {
     if (iSize > iFileSize)
         throw std::string("*** BUG in cTinyFsFile::patch: iSize too big!");
     pFs->getDevice().write(iOffset, pSource, iSize);
+}
+
+void cTinyFsFile::rewrite(uint64_t iLength, const tFill& fFill, const tProgress& fProgress) {
+    // An inconsistent table can give a file room past the device end (a far follower wins
+    // the capacity rule's signed comparison); such contents would be cut off by the device
+    // end after the first pieces were already programmed.
+    const uint32_t iDeviceSize = pFs->getDevice().getSize();
+    const bool bPastDeviceEnd = iOffset <= iDeviceSize && iOffset + iLength > iDeviceSize;
+    if (iLength > getCapacity() || bPastDeviceEnd)
+        throw std::string("file to big (filesystem unchanged)");
+    std::vector<uint8_t> lPiece(size_t(std::min<uint64_t>(iLength, WRITE_PIECE)));
+    clear();
+    uint16_t iRunning = CRC16_START;
+    while (iFileSize < iLength) {
+        const uint32_t iPiece = pieceLength(iOffset + iFileSize, iLength - iFileSize, WRITE_PIECE);
+        fFill(lPiece.data(), iPiece);
+        append(lPiece.data(), iPiece);
+        iRunning = crc16Update(lPiece.data(), iPiece, iRunning);
+        if (fProgress)
+            fProgress(iFileSize);
+    }
+    // Zero bytes are recorded with the checksum every reader computes for them.
+    setChecksum(isEmpty() ? crc16(nullptr, 0) : iRunning);
 }
 
 void cTinyFsFile::append(const uint8_t* pSource, uint32_t iCount) {

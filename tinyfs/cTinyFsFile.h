@@ -14,6 +14,8 @@ class cTinyFs;
 
 // Told the number of bytes done so far during a long transfer.
 using tProgress = std::function<void(uint32_t iDone)>;
+// Fills pDest with the next iCount bytes of new contents, or throws.
+using tFill = std::function<void(uint8_t* pDest, uint32_t iCount)>;
 
 class cTinyFsFile {
   public:
@@ -54,6 +56,10 @@ class cTinyFsFile {
     void patch(const uint8_t* pSource, uint32_t iSize);
     // Writes behind the current contents and grows the size; the checksum stays.
     void append(const uint8_t* pSource, uint32_t iCount);
+    // Replaces the contents with iLength bytes taken from fFill piece by piece, and sets
+    // size and checksum; the FAT is the caller's to write. Throws "file to big (filesystem
+    // unchanged)", before anything is written, when they pass the capacity or the device.
+    void rewrite(uint64_t iLength, const tFill& fFill, const tProgress& fProgress = {});
 
   private:
     cTinyFs* pFs;

@@ -1,19 +1,54 @@
-// Local file streams.
+// Local files: transfers that go on after interruptions and partial counts.
 #include "tool/cLocalFile.h"
 
-cLocalFile::cLocalFile(const std::string& sPath, const char* sMode)
-    : pFile(std::fopen(sPath.c_str(), sMode)) {
-    if (pFile == nullptr)
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+constexpr mode_t NEW_FILE_MODE = 0666;
+}
+
+cLocalFile::cLocalFile(const std::string& sPath, int iFlags)
+    : sPath(sPath), iFd(::open(sPath.c_str(), iFlags, NEW_FILE_MODE)) {
+    if (iFd < 0)
         throw "unable to open file (" + sPath + ")";
 }
 
 cLocalFile::~cLocalFile() {
-    if (pFile != nullptr)
-        std::fclose(pFile);
+    if (iFd >= 0)
+        ::close(iFd);
+}
+
+ssize_t cLocalFile::read(uint8_t* pDest, size_t iLength) {
+    size_t iDone = 0;
+    while (iDone < iLength) {
+        const ssize_t iGot = ::read(iFd, pDest + iDone, iLength - iDone);
+        if (iGot < 0 && errno == EINTR)
+            continue;
+        if (iGot < 0)
+            return -1;
+        if (iGot == 0)
+            break;
+        iDone += size_t(iGot);
+    }
+    return ssize_t(iDone);
+}
+
+bool cLocalFile::write(const uint8_t* pSource, size_t iLength) {
+    for (size_t iDone = 0; iDone < iLength;) {
+        const ssize_t iPut = ::write(iFd, pSource + iDone, iLength - iDone);
+        if (iPut < 0 && errno == EINTR)
+            continue;
+        if (iPut <= 0)
+            return false;
+        iDone += size_t(iPut);
+    }
+    return true;
 }
 
 bool cLocalFile::close() {
-    FILE* pClosing = pFile;
-    pFile = nullptr;
-    return std::fclose(pClosing) == 0;
+    const int iClosing = iFd;
+    iFd = -1;
+    return ::close(iClosing) == 0;
 }

@@ -1,13 +1,14 @@
 // The commands on files of the image: list, exists, read, read to standard output,
 // rename and write.
 #include <cstdlib>
-#include <sys/types.h>
+#include <fcntl.h>
 #include <vector>
 
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/cTinyFs.h"
 #include "tinyfs/crc16.h"
 #include "tool/cLocalFile.h"
+#include "tool/cLocalSource.h"
 #include "tool/cProgress.h"
 #include "tool/commands.h"
 #include "tool/console.h"
@@ -21,10 +22,6 @@ constexpr int32_t CHECKSUM_COLUMN = 5;
 constexpr int32_t FLAGS_COLUMN = 15;
 constexpr int32_t GROWABLE_COLUMN = 13;
 constexpr uint32_t PERCENT = 100;
-
-// "--write" streams the local file through a buffer of this many pages. Each block
-// after the first starts on a page boundary, so no page is programmed twice.
-constexpr uint32_t WRITE_PIECE = 8 * PAGE_SIZE;
 
 std::string flagText(const cTinyFsFile& oFile) {
     std::string sFlags;
@@ -97,15 +94,15 @@ void readFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cMtdDevice oDevice(sDevicePath);
     cTinyFs oFs(oDevice);
     const cTinyFsFile& oFile = oFs.find(oOption.getValue());
+    // Opening the device itself for writing would empty it, and the copy would land over
+    // the start of the flash.
+    if (oDevice.isSameFile(oOption.getValue2()))
+        throw "local file is the device itself (" + oOption.getValue2() + ")";
     const std::vector<uint8_t> lContents = readChecked(oCmdLine, oFile, 0);
 
-    cLocalFile oLocal(oOption.getValue2(), "w+");
-    // The stream may hold the data until it is closed, so a full disk can show only
-    // then.
-    // An empty file has no buffer to hand over; the C library wants a real one.
-    const bool bWritten = lContents.empty() || std::fwrite(lContents.data(), 1, lContents.size(),
-                                                           oLocal.get()) == lContents.size();
-    if (!bWritten || !oLocal.close())
+    cLocalFile oLocal(oOption.getValue2(), O_RDWR | O_CREAT | O_TRUNC);
+    // A file system may report a failed write only when the file is closed.
+    if (!oLocal.write(lContents.data(), lContents.size()) || !oLocal.close())
         throw std::string("unable to write data");
 }
 
@@ -139,38 +136,16 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cMtdDevice oDevice(sDevicePath);
     cTinyFs oFs(oDevice);
     cTinyFsFile& oFile = oFs.find(oOption.getValue());
-
-    cLocalFile oLocal(oOption.getValue2(), "rb");
-    if (fseeko(oLocal.get(), 0, SEEK_END) != 0)
-        throw std::string("seek error");
-    const off_t iLength = ftello(oLocal.get());
-    // A failing return to the start would leave the contents unread: check it.
-    if (iLength < 0 || fseeko(oLocal.get(), 0, SEEK_SET) != 0)
-        throw std::string("seek error");
-    // An inconsistent table can give a file room past the device end (a far follower wins
-    // the capacity rule's signed comparison); such contents would be cut off by the device
-    // end after the first blocks were already programmed.
-    const bool bPastDeviceEnd = oFile.getOffset() <= oDevice.getSize() &&
-                                uint64_t(oFile.getOffset()) + uint64_t(iLength) > oDevice.getSize();
-    if (uint64_t(iLength) > oFile.getCapacity() || bPastDeviceEnd)
-        throw std::string("file to big (filesystem unchanged)");
-
-    std::vector<uint8_t> lBlock(WRITE_PIECE);
-    cProgress oProgress(oFile.getName(), uint64_t(iLength));
-    oFile.clear();
-    uint16_t iRunning = CRC16_START;
-    for (;;) {
-        const uint32_t iWant = pieceLength(oFile.getOffset() + oFile.getSize(), WRITE_PIECE, WRITE_PIECE);
-        const size_t iGot = std::fread(lBlock.data(), 1, iWant, oLocal.get());
-        if (std::ferror(oLocal.get()))
-            throw std::string("unable to read data");
-        if (iGot == 0)
-            break;
-        oFile.append(lBlock.data(), uint32_t(iGot));
-        iRunning = crc16Update(lBlock.data(), iGot, iRunning);
-        oProgress.update(oFile.getSize());
+    cLocalFile oLocal(oOption.getValue2(), O_RDONLY);
+    cLocalSource oSource(oLocal, oFile.getCapacity());
+    {
+        cProgress oProgress(oFile.getName(), oSource.length());
+        oFile.rewrite(
+            oSource.length(), [&](uint8_t* pDest, uint32_t iCount) { oSource.fill(pDest, iCount); },
+            oProgress.reporter());
     }
-    // Zero bytes are recorded with the checksum every reader computes for them.
-    oFile.setChecksum(oFile.isEmpty() ? crc16(nullptr, 0) : iRunning);
+    // Bytes beyond the measured length never reach the flash, and the table keeps
+    // describing the old contents.
+    oSource.requireEnd();
     oFs.writeFat();
 }

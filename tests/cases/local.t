@@ -13,3 +13,20 @@ never lands on the device, and it ends the run.
   $ mkimg a=nine b=nine; (sleep 0.3; brellix -d img -l -mv a c; echo "[$?]" >&2) | true; unchanged
   ! Fatal: unable to write data
   ! [1]
+
+The device is never a local file to write, by any name. A source is read no further
+than measured: a character device measures 0, a pipe cannot be measured; files made up
+when read (under /proc and /sys) are measured by reading them.
+
+  $ ln -s img link; ln img hard; for to in img link hard; do brellix -q -d img -r a $to; done; unchanged
+  ! Fatal: local file is the device itself (img)
+  ! Fatal: local file is the device itself (link)
+  ! Fatal: local file is the device itself (hard)
+  $ brellix -q -d img -w a /dev/zero; brellix -q -d img -w b /dev/urandom; unchanged
+  ! Fatal: local file has more than its measured 0 bytes (/dev/zero)
+  ! Fatal: local file has more than its measured 0 bytes (/dev/urandom)
+  $ mkfifo fifo; (echo data >fifo &); brellix -q -d img -w a fifo
+  ! Fatal: seek error
+  [1]
+  $ mkimg a= --room 2000 b=; brellix -q -d img -w a /proc/version && brellix -q -d img -rs a | cmp - /proc/version
+  $ brellix -q -d img -w a /sys/class/net/lo/address && brellix -d img -rs a | cmp - /sys/class/net/lo/address

@@ -29,7 +29,9 @@ DEVICE = {("openat", "error=ENOENT"): "unable to open device", ("lseek", "error=
 LOCAL = {"OUT": {("openat", "error=EACCES"): "unable to open file ({})", ("write", "error=ENOSPC"): "unable to write data",
                  ("close", "error=EIO"): "unable to write data"},
          "IN": {("openat", "error=EACCES"): "unable to open file ({})", ("read", "error=EIO"): "unable to read data",
-                ("lseek", "error=EIO"): "seek error", ("close", "error=EIO"): None}}
+                ("read", "retval=0"): "local file has fewer than its measured 9000 bytes ({})",
+                ("newfstatat", "error=EIO"): "seek error", ("fstatfs", "error=EIO"): "seek error",
+                ("close", "error=EIO"): None}}
 
 WORK = scratch()
 IMG = os.path.join(WORK, "img")
