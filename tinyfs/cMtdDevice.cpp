@@ -7,15 +7,34 @@
 #include "tinyfs/cMtdDevice.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-cMtdDevice::cMtdDevice(const std::string& sPath) : pPageBuffer(PAGE_SIZE) {
+namespace {
+// How long a run waits for the device, and how often it tries.
+constexpr int LOCK_TRIES = 60;
+constexpr long LOCK_RETRY_NS = 50 * 1000 * 1000;
+} // namespace
+
+cMtdDevice::cMtdDevice(const std::string& sPath, tLock iLock) : pPageBuffer(PAGE_SIZE) {
     iFd = ::open(sPath.c_str(), O_RDWR);
     if (iFd < 0)
         throw std::string("unable to open device");
+    const int iOperation = (iLock == LOCK_EXCLUSIVE ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    for (int iTry = 1; ::flock(iFd, iOperation) != 0; ++iTry) {
+        const bool bBusy = errno == EWOULDBLOCK || errno == EINTR;
+        if (!bBusy || iTry == LOCK_TRIES) {
+            ::close(iFd);
+            throw(bBusy ? "device is locked by another process (" : "unable to lock device (") + sPath + ")";
+        }
+        const timespec oPause = {0, LOCK_RETRY_NS};
+        ::nanosleep(&oPause, nullptr);
+    }
 }
 
 cMtdDevice::~cMtdDevice() {

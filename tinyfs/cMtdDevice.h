@@ -9,10 +9,16 @@
 
 #include "tinyfs/layout.h"
 
+// How a run shares the device with other runs while it holds it open: readers together,
+// a writer alone (an advisory lock on the node).
+enum tLock { LOCK_SHARED, LOCK_EXCLUSIVE };
+
 class cMtdDevice {
   public:
-    // Opens the node read/write; throws "unable to open device".
-    explicit cMtdDevice(const std::string& sPath);
+    // Opens the node read/write and locks it, waiting a few seconds for another run to let
+    // go; throws "unable to open device", "device is locked by another process (path)" or
+    // "unable to lock device (path)".
+    explicit cMtdDevice(const std::string& sPath, tLock iLock = LOCK_EXCLUSIVE);
     ~cMtdDevice(); // closes the node; never writes
 
     cMtdDevice(const cMtdDevice&) = delete;

@@ -21,7 +21,7 @@ void setMac(cCmdLine& oCmdLine, const std::string& sDevicePath) {
 }
 
 void getMac(cCmdLine&, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     cTinyFs oFs(oDevice);
     std::vector<char> lText(MAC_TEXT_LENGTH + 1, 0);
     oFs.find(MAC_FILE_NAME).read(reinterpret_cast<uint8_t*>(lText.data()), MAC_TEXT_LENGTH);
@@ -38,7 +38,7 @@ void setDeviceId(cCmdLine& oCmdLine, const std::string& sDevicePath) {
 }
 
 void getDeviceId(cCmdLine&, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     std::vector<uint8_t> lArea(DEVICE_ID_AREA_SIZE);
     oDevice.read(oDevice.getSize() - DEVICE_ID_AREA_SIZE, lArea.data(), DEVICE_ID_AREA_SIZE);
     std::string sId;

@@ -6,7 +6,7 @@
 #include "tool/console.h"
 
 void checkFilesystem(cCmdLine& oCmdLine, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const bool bForce = oCmdLine.getParameter("--force").isPresent();
 

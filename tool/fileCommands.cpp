@@ -67,7 +67,7 @@ std::vector<uint8_t> readChecked(cCmdLine& oCmdLine, const cTinyFsFile& oFile, u
 } // namespace
 
 void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const bool bVerbose = oCmdLine.getParameter("--verbose").isPresent();
     for (const cTinyFsFile& oFile : oFs.getFiles()) {
@@ -78,7 +78,7 @@ void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
 }
 
 void testExists(cCmdLine& oCmdLine, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     cTinyFs oFs(oDevice);
     try {
         oFs.find(oCmdLine.getParameter("--exists").getValue());
@@ -91,7 +91,7 @@ void testExists(cCmdLine& oCmdLine, const std::string& sDevicePath) {
 
 void readFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cCmdLineParameter& oOption = oCmdLine.getParameter("--read");
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const cTinyFsFile& oFile = oFs.find(oOption.getValue());
     // Opening the device itself for writing would empty it, and the copy would land over
@@ -107,7 +107,7 @@ void readFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
 }
 
 void readFileToStdout(cCmdLine& oCmdLine, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const cTinyFsFile& oFile = oFs.find(oCmdLine.getParameter("--read-stdout").getValue());
     std::vector<uint8_t> lContents = readChecked(oCmdLine, oFile, 1);

@@ -30,3 +30,13 @@ when read (under /proc and /sys) are measured by reading them.
   [1]
   $ mkimg a= --room 2000 b=; brellix -q -d img -w a /proc/version && brellix -q -d img -rs a | cmp - /proc/version
   $ brellix -q -d img -w a /sys/class/net/lo/address && brellix -d img -rs a | cmp - /sys/class/net/lo/address
+
+One writer at a time: two writes at once both land; a run waits a few seconds for the
+device, then gives up; readers share it.
+
+  $ slowly brellix -q -d img -w a nine & sleep 0.2; brellix -q -d img -w b ten; wait
+  $ brellix -q -d img -rs a | cmp - nine && brellix -q -d img -rs b | cmp - ten
+  $ flock -x img sleep 6 >/dev/null & sleep 0.3; brellix -q -d img -l; wait
+  ! Fatal: device is locked by another process (img)
+  $ flock -s img sleep 6 >/dev/null & sleep 0.3; brellix -q -d img -c && brellix -q -d img -w a ten; wait
+  ! Fatal: device is locked by another process (img)
