@@ -91,30 +91,24 @@ std::vector<uint32_t> placeFiles(const std::vector<cImageFile>& lFiles, bool bDe
     return lOffsets;
 }
 
-// A file may not start inside another's contents and room. Files at one offset do not
-// limit each other's capacity, so they only collide when both own bytes (contents or
-// room).
+// A file may not start inside another's contents and room, nor where another starts:
+// files at one offset do not limit each other's capacity, so rewriting one of them, even
+// an empty one, would overwrite the other.
 void checkOverlaps(const std::vector<cImageFile>& lFiles, const std::vector<uint32_t>& lOffsets) {
     std::vector<size_t> lOrder(lFiles.size());
     for (size_t i = 0; i < lOrder.size(); ++i)
         lOrder[i] = i;
     std::stable_sort(lOrder.begin(), lOrder.end(),
                      [&](size_t a, size_t b) { return lOffsets[a] < lOffsets[b]; });
-    for (size_t k = 0; k < lOrder.size(); ++k) {
-        const size_t iLow = lOrder[k];
-        const uint64_t iLowEnd = reservedEnd(lFiles[iLow], lOffsets[iLow]);
-        for (size_t m = k + 1; m < lOrder.size(); ++m) {
-            const size_t iHigh = lOrder[m];
-            if (lOffsets[iHigh] >= iLowEnd && lOffsets[iHigh] > lOffsets[iLow])
-                break; // sorted: every later file starts at or past the end, too
-            const bool bSameStart = lOffsets[iHigh] == lOffsets[iLow];
-            const bool bBothUsed =
-                iLowEnd > lOffsets[iLow] && reservedEnd(lFiles[iHigh], lOffsets[iHigh]) > lOffsets[iHigh];
-            if (!bSameStart || bBothUsed) {
-                const size_t iFirst = std::min(iLow, iHigh), iSecond = std::max(iLow, iHigh);
-                throw "files " + describe(lFiles[iFirst], lOffsets[iFirst]) + " and " +
-                    describe(lFiles[iSecond], lOffsets[iSecond]) + " overlap";
-            }
+    // Sorted by offset, a file that collides with any later one collides with the next.
+    for (size_t k = 1; k < lOrder.size(); ++k) {
+        const size_t iLow = lOrder[k - 1], iHigh = lOrder[k];
+        const uint64_t iLowEnd =
+            std::max(reservedEnd(lFiles[iLow], lOffsets[iLow]), uint64_t(lOffsets[iLow]) + 1);
+        if (lOffsets[iHigh] < iLowEnd) {
+            const size_t iFirst = std::min(iLow, iHigh), iSecond = std::max(iLow, iHigh);
+            throw "files " + describe(lFiles[iFirst], lOffsets[iFirst]) + " and " +
+                describe(lFiles[iSecond], lOffsets[iSecond]) + " overlap";
         }
     }
 }

@@ -36,7 +36,7 @@ class cImageBuilder {
     // first page boundary at or after the previous file's offset + size + extra room,
     // never before 0xC000 and never at the previous file's own offset. Two files
     // overlap when one starts inside the other's contents and room, or both start at
-    // the same offset and both own bytes (contents or room). Explicit offsets may lie
+    // the same offset, even empty ones. Explicit offsets may lie
     // before the FAT as long as the file ends there, never inside the FAT; with a
     // device identifier set, files end before its 64-byte area. Files with a load
     // address also fit below the next higher load address, as the boot-time check

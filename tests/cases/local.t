@@ -40,3 +40,11 @@ device, then gives up; readers share it.
   ! Fatal: device is locked by another process (img)
   $ flock -s img sleep 6 >/dev/null & sleep 0.3; brellix -q -d img -c && brellix -q -d img -w a ten; wait
   ! Fatal: device is locked by another process (img)
+
+mktinyfs never puts two files at one offset, even an empty one.
+
+  $ for files in 'a=nine --offset 0xc000 b= --offset 0xc000' 'a= b=nine c= --offset 0xc1e0'; do
+  >   mktinyfs x $files; done
+  ! mktinyfs: files "a" (0xc000 + 0x9) and "b" (0xc000 + 0x0) overlap
+  ! mktinyfs: files "b" (0xc1e0 + 0x9) and "c" (0xc1e0 + 0x0) overlap
+  [1]
