@@ -21,7 +21,7 @@ constexpr int LOCK_TRIES = 60;
 constexpr long LOCK_RETRY_NS = 50 * 1000 * 1000;
 } // namespace
 
-cMtdDevice::cMtdDevice(const std::string& sPath, tLock iLock) : pPageBuffer(PAGE_SIZE) {
+cMtdDevice::cMtdDevice(const std::string& sPath, tLock iLock) : lPages(PAGE_SIZE) {
     iFd = ::open(sPath.c_str(), O_RDWR);
     if (iFd < 0)
         throw std::string("unable to open device");
@@ -52,17 +52,21 @@ bool cMtdDevice::isSameFile(const std::string& sPath) const {
 }
 
 void cMtdDevice::seekPage(int32_t iPage) {
-    const off_t iPos = off_t(iPage) * iPageSize;
-    if (iPage < 0 || iPage >= PAGE_COUNT || ::lseek(iFd, iPos, SEEK_SET) != iPos)
+    const off_t iPos = off_t(iPage) * PAGE_SIZE;
+    if (iPage < 0 || iPage >= PAGE_COUNT || (iPos != iPosition && ::lseek(iFd, iPos, SEEK_SET) != iPos)) {
+        iPosition = -1;
         throw std::string("invalid seek");
+    }
+    iPosition = iPos;
 }
 
 void cMtdDevice::readPages(int32_t iPage, uint8_t* pDest, int32_t iCount) {
     seekPage(iPage);
     if (iCount < 0 || iCount > PAGE_COUNT - iPage)
         throw std::string("incomplete read");
-    const size_t iBytes = size_t(iCount) * iPageSize;
+    const size_t iBytes = size_t(iCount) * PAGE_SIZE;
     const ssize_t iDone = ::read(iFd, pDest, iBytes);
+    iPosition = size_t(iDone) == iBytes ? iPosition + iDone : -1;
     if (iDone < 0)
         throw std::string("unable to read");
     if (size_t(iDone) != iBytes)
@@ -73,8 +77,9 @@ void cMtdDevice::writePages(int32_t iPage, const uint8_t* pSource, int32_t iCoun
     seekPage(iPage);
     if (iCount < 0 || iCount > PAGE_COUNT - iPage)
         throw std::string("incomplete write");
-    const size_t iBytes = size_t(iCount) * iPageSize;
+    const size_t iBytes = size_t(iCount) * PAGE_SIZE;
     const ssize_t iDone = ::write(iFd, pSource, iBytes);
+    iPosition = size_t(iDone) == iBytes ? iPosition + iDone : -1;
     if (iDone < 0)
         throw std::string("unable to write");
     if (size_t(iDone) != iBytes)
@@ -84,23 +89,23 @@ void cMtdDevice::writePages(int32_t iPage, const uint8_t* pSource, int32_t iCoun
 void cMtdDevice::checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const {
     // A transfer runs as head page, whole pages, tail page; the first of these to reach
     // past the last page decides the message.
-    int64_t iPage = iOffset / iPageSize;
-    const uint32_t iWithin = iOffset % iPageSize;
+    int64_t iPage = iOffset / PAGE_SIZE;
+    const uint32_t iWithin = iOffset % PAGE_SIZE;
     int64_t iRest = iLength;
     if (iWithin != 0) {
         if (iPage >= PAGE_COUNT)
             throw std::string("invalid seek");
-        iRest -= std::min<int64_t>(iPageSize - iWithin, iRest);
+        iRest -= std::min<int64_t>(PAGE_SIZE - iWithin, iRest);
         ++iPage;
     }
-    const int64_t iWhole = iRest / iPageSize;
+    const int64_t iWhole = iRest / PAGE_SIZE;
     if (iWhole > 0) {
         if (iPage >= PAGE_COUNT)
             throw std::string("invalid seek");
         if (iPage + iWhole > PAGE_COUNT)
             throw std::string(bWrite ? "incomplete write" : "incomplete read");
         iPage += iWhole;
-        iRest -= iWhole * iPageSize;
+        iRest -= iWhole * PAGE_SIZE;
     }
     if (iRest > 0 && iPage >= PAGE_COUNT)
         throw std::string("invalid seek");
@@ -108,26 +113,26 @@ void cMtdDevice::checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) con
 
 void cMtdDevice::read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) {
     checkRange(iOffset, iLength, false);
-    int32_t iPage = int32_t(iOffset / iPageSize);
-    const uint32_t iWithin = iOffset % iPageSize;
+    int32_t iPage = int32_t(iOffset / PAGE_SIZE);
+    const uint32_t iWithin = iOffset % PAGE_SIZE;
     if (iWithin != 0) {
-        const uint32_t iTake = std::min(iPageSize - iWithin, iLength);
-        readPages(iPage, pPageBuffer.data(), 1);
-        std::memcpy(pDest, pPageBuffer.data() + iWithin, iTake);
+        const uint32_t iTake = std::min(PAGE_SIZE - iWithin, iLength);
+        readPages(iPage, lPages.data(), 1);
+        std::memcpy(pDest, lPages.data() + iWithin, iTake);
         pDest += iTake;
         iLength -= iTake;
         ++iPage;
     }
-    const int32_t iWhole = int32_t(iLength / iPageSize);
+    const int32_t iWhole = int32_t(iLength / PAGE_SIZE);
     if (iWhole > 0) {
         readPages(iPage, pDest, iWhole);
         iPage += iWhole;
-        pDest += size_t(iWhole) * iPageSize;
-        iLength -= uint32_t(iWhole) * iPageSize;
+        pDest += size_t(iWhole) * PAGE_SIZE;
+        iLength -= uint32_t(iWhole) * PAGE_SIZE;
     }
     if (iLength > 0) {
-        readPages(iPage, pPageBuffer.data(), 1);
-        std::memcpy(pDest, pPageBuffer.data(), iLength);
+        readPages(iPage, lPages.data(), 1);
+        std::memcpy(pDest, lPages.data(), iLength);
     }
 }
 
@@ -139,20 +144,20 @@ void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLengt
     // Read every covered page once, patch in the new bytes, and program each run of
     // pages that actually changed with one call. The head and tail pages keep their
     // bytes outside the range, as a read-modify-write must.
-    const int32_t iFirst = int32_t(iOffset / iPageSize);
-    const uint32_t iWithin = iOffset % iPageSize;
-    const int32_t iCount = int32_t((iWithin + uint64_t(iLength) + iPageSize - 1) / iPageSize);
-    pPageBuffer.resize(size_t(iCount) * iPageSize);
-    readPages(iFirst, pPageBuffer.data(), iCount);
+    const int32_t iFirst = int32_t(iOffset / PAGE_SIZE);
+    const uint32_t iWithin = iOffset % PAGE_SIZE;
+    const int32_t iCount = int32_t((iWithin + uint64_t(iLength) + PAGE_SIZE - 1) / PAGE_SIZE);
+    lPages.resize(size_t(iCount) * PAGE_SIZE);
+    readPages(iFirst, lPages.data(), iCount);
 
     std::vector<bool> lChanged(size_t(iCount), false);
     for (int32_t i = 0; i < iCount; ++i) {
-        const size_t iPageStart = size_t(i) * iPageSize;
+        const size_t iPageStart = size_t(i) * PAGE_SIZE;
         const size_t iFrom = std::max<size_t>(iPageStart, iWithin);
-        const size_t iTo = std::min<size_t>(iPageStart + iPageSize, iWithin + size_t(iLength));
+        const size_t iTo = std::min<size_t>(iPageStart + PAGE_SIZE, iWithin + size_t(iLength));
         const uint8_t* pNew = pSource + (iFrom - iWithin);
-        if (std::memcmp(pPageBuffer.data() + iFrom, pNew, iTo - iFrom) != 0) {
-            std::memcpy(pPageBuffer.data() + iFrom, pNew, iTo - iFrom);
+        if (std::memcmp(lPages.data() + iFrom, pNew, iTo - iFrom) != 0) {
+            std::memcpy(lPages.data() + iFrom, pNew, iTo - iFrom);
             lChanged[size_t(i)] = true;
         }
     }
@@ -164,7 +169,7 @@ void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLengt
         int32_t iRun = 1;
         while (i + iRun < iCount && lChanged[size_t(i + iRun)])
             ++iRun;
-        writePages(iFirst + i, pPageBuffer.data() + size_t(i) * iPageSize, iRun);
+        writePages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, iRun);
         i += iRun;
     }
 }

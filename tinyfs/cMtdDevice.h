@@ -24,15 +24,14 @@ class cMtdDevice {
     cMtdDevice(const cMtdDevice&) = delete;
     cMtdDevice& operator=(const cMtdDevice&) = delete;
 
-    uint32_t getPageSize() const { return iPageSize; }
     uint32_t getSize() const { return DEVICE_SIZE; }
-    uint32_t getChunkSize() const { return CHUNK_SIZE; }
 
     // Whether sPath names this device: the same file, or another node of the same
     // character or block device.
     bool isSameFile(const std::string& sPath) const;
 
-    // Whole-page transfers, one seek and one read or write call each. The geometry is
+    // Whole-page transfers, one read or write call each, after a seek unless the node
+    // already stands at the page (the end of the previous transfer). The geometry is
     // enforced here whatever the node would answer: a run that starts past the last
     // page fails with "invalid seek", one that would run past it with "incomplete
     // read"/"incomplete write", and in both cases no byte moves.
@@ -51,7 +50,7 @@ class cMtdDevice {
     // transfer would meet at the device end.
     void checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const;
 
-    int32_t iFd = 0;
-    std::vector<uint8_t> pPageBuffer; // scratch for partial pages and write comparison
-    uint32_t iPageSize = PAGE_SIZE;
+    int32_t iFd = -1;
+    std::vector<uint8_t> lPages; // scratch for partial pages and write comparison
+    int64_t iPosition = -1;      // where the descriptor stands, when known
 };

@@ -3,14 +3,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
-#include "tinyfs/crc16.h"
+#include "tinyfs/capacity.h"
 
 namespace {
 
-// Contents are checksummed in pieces of this many pages, so a check holds one piece,
-// not one file.
-constexpr uint32_t VERIFY_PIECE = 64 * PAGE_SIZE;
 constexpr uint32_t FAT_FRAME_SLOTS = 2; // the header and the end slot
 
 std::string toHexText(uint32_t iValue) {
@@ -41,47 +39,33 @@ bool parsePosition(const std::string& sText, uint32_t& iPosition) {
 } // namespace
 
 cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
-    std::vector<uint8_t> lFat(FAT_SIZE);
-    pDevice.read(FAT_OFFSET, lFat.data(), FAT_SIZE);
-    if (loadLe32(lFat.data() + HEADER_MAGIC_POS) != TINYFS_MAGIC)
+    // Not cleared first: the read fills every byte or fails.
+    const std::unique_ptr<uint8_t[]> pFat(new uint8_t[FAT_SIZE]);
+    pDevice.read(FAT_OFFSET, pFat.get(), FAT_SIZE);
+    if (loadLe32(pFat.get() + HEADER_MAGIC_POS) != TINYFS_MAGIC)
         throw std::string("invalid image");
 
-    for (uint32_t iSlot = 1; iSlot < FAT_SLOTS; ++iSlot) {
-        const uint8_t* pSlot = lFat.data() + iSlot * FAT_SLOT_SIZE;
-        if (pSlot[SLOT_NAME_POS] == 0)
-            break;
-        const cFatSlot oSlot = decodeSlot(pSlot);
-        lFiles.emplace_back(*this, oSlot.sName, oSlot.iOffset, oSlot.iSize, oSlot.iFlags, oSlot.iLoadAddress);
+    // The table ends at the first slot whose name starts with a zero byte.
+    while (iFatSlots + 1 < FAT_SLOTS && pFat[(iFatSlots + 1) * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0)
         ++iFatSlots;
+    lFiles.reserve(iFatSlots);
+    std::vector<cPlacement> lTable;
+    lTable.reserve(iFatSlots);
+    for (uint32_t iSlot = 1; iSlot <= iFatSlots; ++iSlot) {
+        const cFatSlot oSlot = decodeSlot(pFat.get() + iSlot * FAT_SLOT_SIZE);
+        lFiles.emplace_back(*this, oSlot.sName, oSlot.iOffset, oSlot.iSize, oSlot.iFlags, oSlot.iLoadAddress);
+        lTable.push_back(lFiles.back().getPlacement());
     }
+    // Offsets and load addresses never change: the figures last as long as the table.
+    const cCapacities oCapacities = capacities(lTable);
+    for (size_t i = 0; i < lFiles.size(); ++i)
+        lFiles[i].setCapacities(oCapacities.lMedia[i], oCapacities.lBootTime[i]);
     if (iFatSlots != 0)
         iFatSlots += FAT_FRAME_SLOTS;
 }
 
 uint32_t cTinyFs::getCapacity(const cTinyFsFile& oEntry, bool bBootTime) const {
-    // The distance to the nearest file that starts after this one, else to the device
-    // end. The comparisons of a distance with the capacity so far are signed, as the
-    // images in the field were checked with.
-    uint32_t iCap = pDevice->getSize() - oEntry.getOffset();
-    bool bFollower = false;
-    for (const cTinyFsFile& oOther : lFiles) {
-        if (&oOther == &oEntry || !(oOther.getOffset() > oEntry.getOffset()))
-            continue;
-        const uint32_t iDistance = oOther.getOffset() - oEntry.getOffset();
-        if (!bFollower || int32_t(iDistance) < int32_t(iCap))
-            iCap = iDistance;
-        bFollower = true;
-    }
-    if (bBootTime && oEntry.hasLoadAddress()) {
-        for (const cTinyFsFile& oOther : lFiles) {
-            if (&oOther == &oEntry || !(oOther.getLoadAddress() > oEntry.getLoadAddress()))
-                continue;
-            const uint32_t iDistance = oOther.getLoadAddress() - oEntry.getLoadAddress();
-            if (int32_t(iDistance) <= int32_t(iCap))
-                iCap = iDistance;
-        }
-    }
-    return iCap;
+    return oEntry.getCapacity(bBootTime);
 }
 
 cTinyFsFile& cTinyFs::find(const std::string& sName) {
@@ -113,18 +97,7 @@ void cTinyFs::writeFat() {
 
 void cTinyFs::verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgress) {
     oEntry.requireInsideDevice();
-    const uint32_t iSize = oEntry.getSize();
-    std::vector<uint8_t> lPiece(std::min(iSize, VERIFY_PIECE));
-    uint16_t iComputed = 0;
-    for (uint32_t iDone = 0; iDone < iSize;) {
-        const uint32_t iPos = oEntry.getOffset() + iDone;
-        const uint32_t iPiece = pieceLength(iPos, iSize - iDone, VERIFY_PIECE);
-        pDevice->read(iPos, lPiece.data(), iPiece);
-        iComputed = crc16Update(lPiece.data(), iPiece, iDone == 0 ? CRC16_START : iComputed);
-        iDone += iPiece;
-        if (fProgress)
-            fProgress(iDone);
-    }
+    const uint16_t iComputed = oEntry.read(nullptr, oEntry.getSize(), fProgress);
     const uint16_t iStored = oEntry.getChecksum();
     if (iComputed != iStored)
         throw "CheckSum error: 0x" + toHexText(iComputed) + " != 0x" + toHexText(iStored) + "!";

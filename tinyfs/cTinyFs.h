@@ -22,7 +22,8 @@ class cTinyFs {
     std::vector<cTinyFsFile>& getFiles() { return lFiles; }
     cMtdDevice& getDevice() { return *pDevice; }
 
-    // The capacity rule; with bBootTime also the bound of the next higher load address.
+    // The capacity rule (tinyfs/capacity.h); with bBootTime also the bound of the next
+    // higher load address. Computed for the whole table when it is loaded.
     uint32_t getCapacity(const cTinyFsFile& oEntry, bool bBootTime) const;
 
     // By exact name, or by "%N", the 0-based position in FAT order; throws

@@ -7,12 +7,11 @@
 #include "tinyfs/crc16.h"
 
 namespace {
-// Contents are moved in pieces of this many pages: few system calls, bounded time
-// between progress reports.
+// Contents move in pieces of this many pages: few system calls, memory of a few pieces
+// whatever the file's size, and bounded time between progress reports. Each piece after
+// the first starts on a page boundary, so no page is programmed twice.
 constexpr uint32_t READ_PIECE = 64 * PAGE_SIZE;
-// New contents are written in pieces of this many pages. Each piece after the first
-// starts on a page boundary, so no page is programmed twice.
-constexpr uint32_t WRITE_PIECE = 8 * PAGE_SIZE;
+constexpr uint32_t WRITE_PIECE = 64 * PAGE_SIZE;
 constexpr uint32_t PERCENT = 100;
 } // namespace
 
@@ -20,10 +19,6 @@ cTinyFsFile::cTinyFsFile(cTinyFs& pFs, const std::string& sName, uint32_t iOffse
                          uint32_t iFlags, uint32_t iLoadAddress)
     : pFs(&pFs), sName(sName), iOffset(iOffset), iFileSize(iFileSize), iFlags(iFlags),
       iLoadAddress(iLoadAddress) {}
-
-uint32_t cTinyFsFile::getCapacity() const {
-    return pFs->getCapacity(*this, true);
-}
 
 uint32_t cTinyFsFile::getUsagePercent() const {
     const uint32_t iCapacity = getCapacity();
@@ -41,17 +36,21 @@ void cTinyFsFile::requireInsideDevice() const {
         throw "file exceeds device (\"" + sName + "\")";
 }
 
-void cTinyFsFile::read(uint8_t* pDest, uint32_t iSize, const tProgress& fProgress) const {
+uint16_t cTinyFsFile::read(uint8_t* pDest, uint32_t iSize, const tProgress& fProgress) const {
     if (iSize > iFileSize)
         throw std::string("*** BUG in cTinyFsFile::read: iSize too big!");
-    cMtdDevice& oDevice = pFs->getDevice();
+    std::vector<uint8_t> lPiece(pDest ? 0 : std::min(iSize, READ_PIECE));
+    uint16_t iCrc = CRC16_START;
     for (uint32_t iDone = 0; iDone < iSize;) {
         const uint32_t iPiece = pieceLength(iOffset + iDone, iSize - iDone, READ_PIECE);
-        oDevice.read(iOffset + iDone, pDest + iDone, iPiece);
+        uint8_t* pTo = pDest ? pDest + iDone : lPiece.data();
+        pFs->getDevice().read(iOffset + iDone, pTo, iPiece);
+        iCrc = crc16Update(pTo, iPiece, iCrc);
         iDone += iPiece;
         if (fProgress)
             fProgress(iDone);
     }
+    return iSize == 0 ? crc16(nullptr, 0) : iCrc;
 }
 
 void cTinyFsFile::patch(const uint8_t* pSource, uint32_t iSize) {

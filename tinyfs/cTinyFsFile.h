@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "tinyfs/capacity.h"
 #include "tinyfs/layout.h"
 
 class cTinyFs;
@@ -32,9 +33,16 @@ class cTinyFsFile {
     bool hasFlagX() const { return (iFlags & FLAG_X) != 0; }
     bool isEmpty() const { return iFileSize == 0; }
     bool hasFlagAx() const { return (iFlags & FLAG_AX) != 0; }
+    cPlacement getPlacement() const { return {iOffset, iLoadAddress, hasLoadAddress()}; }
 
-    // Room the file may occupy, with the load-address bound of the boot-time rule.
-    uint32_t getCapacity() const;
+    // Room the file may occupy, with the load-address bound of the boot-time rule; with
+    // bBootTime false, without it.
+    uint32_t getCapacity(bool bBootTime = true) const { return bBootTime ? iBootCapacity : iMediaCapacity; }
+    // Set by the file system from the capacity rule over its whole table.
+    void setCapacities(uint32_t iMedia, uint32_t iBootTime) {
+        iMediaCapacity = iMedia;
+        iBootCapacity = iBootTime;
+    }
     // Share of the capacity in use, truncated; a file without any room counts as full.
     uint32_t getUsagePercent() const;
     // Capacity minus size, wrapping for an inconsistent entry.
@@ -50,8 +58,9 @@ class cTinyFsFile {
     void rename(const std::string& sNewName) { sName = sNewName; }
     void clear() { iFileSize = 0; }
 
-    // Copies the first iSize bytes of the contents.
-    void read(uint8_t* pDest, uint32_t iSize, const tProgress& fProgress = {}) const;
+    // Copies the first iSize bytes of the contents into pDest, or, when pDest is null,
+    // only reads them; returns their CRC-16.
+    uint16_t read(uint8_t* pDest, uint32_t iSize, const tProgress& fProgress = {}) const;
     // Overwrites the first iSize bytes of the contents; size and checksum stay.
     void patch(const uint8_t* pSource, uint32_t iSize);
     // Writes behind the current contents and grows the size; the checksum stays.
@@ -68,4 +77,6 @@ class cTinyFsFile {
     uint32_t iFileSize;
     uint32_t iFlags;
     uint32_t iLoadAddress;
+    uint32_t iMediaCapacity = 0;
+    uint32_t iBootCapacity = 0;
 };

@@ -14,14 +14,10 @@ void encodeSlot(uint8_t* pSlot, const cFatSlot& oEntry) {
 }
 
 cFatSlot decodeSlot(const uint8_t* pSlot) {
-    cFatSlot oEntry;
     const char* pName = reinterpret_cast<const char*>(pSlot + SLOT_NAME_POS);
-    oEntry.sName.assign(pName, strnlen(pName, NAME_MAX));
-    oEntry.iFlags = loadLe32(pSlot + SLOT_FLAGS_POS);
-    oEntry.iOffset = loadLe32(pSlot + SLOT_OFFSET_POS);
-    oEntry.iSize = loadLe32(pSlot + SLOT_SIZE_POS);
-    oEntry.iLoadAddress = loadLe32(pSlot + SLOT_LOAD_ADDRESS_POS);
-    return oEntry;
+    return {std::string(pName, strnlen(pName, NAME_MAX)), loadLe32(pSlot + SLOT_FLAGS_POS),
+            loadLe32(pSlot + SLOT_OFFSET_POS), loadLe32(pSlot + SLOT_SIZE_POS),
+            loadLe32(pSlot + SLOT_LOAD_ADDRESS_POS)};
 }
 
 void initFatArea(uint8_t* pFat) {

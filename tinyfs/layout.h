@@ -13,7 +13,6 @@
 constexpr uint32_t PAGE_SIZE = 1056;
 constexpr int32_t PAGE_COUNT = 8192;
 constexpr uint32_t DEVICE_SIZE = PAGE_SIZE * PAGE_COUNT; // 0x840000
-constexpr uint32_t CHUNK_SIZE = PAGE_SIZE;               // block size for streaming file contents
 
 // The FAT: 1024 slots of 32 bytes. Slot 0 is the header, slots 1..1023 hold entries.
 // It starts inside page 15 and ends inside page 46, so every FAT transfer has partial

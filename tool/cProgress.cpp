@@ -9,11 +9,16 @@ namespace {
 constexpr std::chrono::milliseconds SHOW_AFTER(500);
 constexpr std::chrono::milliseconds REDRAW_EVERY(100);
 constexpr uint64_t PERCENT = 100;
+
+// Asked once: a check makes an indicator for every file.
+bool onTerminal() {
+    static const bool bTerminal = ::isatty(STDERR_FILENO) == 1;
+    return bTerminal;
+}
 } // namespace
 
 cProgress::cProgress(const std::string& sName, uint64_t iTotal)
-    : sName(sName), iTotal(iTotal), bEnabled(!bQuiet && ::isatty(STDERR_FILENO) == 1), oStart(tClock::now()) {
-}
+    : sName(sName), iTotal(iTotal), bEnabled(!bQuiet && onTerminal()), oStart(tClock::now()) {}
 
 cProgress::~cProgress() {
     if (bDrawn)

@@ -18,7 +18,7 @@ bool bStatusShown = false;
 constexpr char ERASE_LINE[] = "\r\033[K";
 
 // Writes and flushes, so that a reader sees the text at once and a failure shows at once.
-bool put(std::FILE* pStream, const std::string& sText) {
+bool put(std::FILE* pStream, std::string_view sText) {
     return std::fwrite(sText.data(), 1, sText.size(), pStream) == sText.size() && std::fflush(pStream) == 0;
 }
 
@@ -47,7 +47,7 @@ void clearStatusLine() {
     bStatusShown = false;
 }
 
-void printText(const std::string& sText) {
+void printText(std::string_view sText) {
     clearStatusLine();
     if (!put(stdout, sText))
         throw std::string("unable to write data");

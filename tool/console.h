@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Set once, after parsing, by "--quiet" or "--read-stdout"; silences printInfo and
 // printPlain only.
@@ -20,7 +21,7 @@ void guardConsole();
 void printInfo(const std::string& sMessage);  // "** " + message + line end
 void printPlain(const std::string& sMessage); // message + line end
 // Text on standard output whatever the quiet switch says: banner, identifier, contents.
-void printText(const std::string& sText);
+void printText(std::string_view sText);
 // Whether everything written to standard output so far has arrived.
 bool outputArrived();
 

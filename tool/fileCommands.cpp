@@ -1,12 +1,13 @@
 // The commands on files of the image: list, exists, read, read to standard output,
 // rename and write.
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
-#include <vector>
+#include <memory>
 
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/cTinyFs.h"
-#include "tinyfs/crc16.h"
+#include "tool/cContentBuffer.h"
 #include "tool/cLocalFile.h"
 #include "tool/cLocalSource.h"
 #include "tool/cProgress.h"
@@ -48,20 +49,17 @@ std::string listingLine(const cTinyFsFile& oFile, bool bVerbose) {
 
 // Reads a whole file for copying out, and applies the checksum rule: a mismatch ends
 // the run unless "--force" lets the contents through.
-std::vector<uint8_t> readChecked(cCmdLine& oCmdLine, const cTinyFsFile& oFile, uint32_t iExtra) {
+std::unique_ptr<cContentBuffer> readChecked(cCmdLine& oCmdLine, const cTinyFsFile& oFile, uint32_t iExtra) {
     oFile.requireInsideDevice();
     const uint32_t iSize = oFile.getSize();
-    std::vector<uint8_t> lContents(size_t(iSize) + iExtra);
-    {
-        cProgress oProgress(oFile.getName(), iSize);
-        oFile.read(lContents.data(), iSize, oProgress.reporter());
-    }
-    if (crc16(lContents.data(), iSize) != oFile.getChecksum()) {
+    auto pContents = std::make_unique<cContentBuffer>(size_t(iSize) + iExtra);
+    cProgress oProgress(oFile.getName(), iSize);
+    if (oFile.read(pContents->data(), iSize, oProgress.reporter()) != oFile.getChecksum()) {
         if (!oCmdLine.getParameter("--force").isPresent())
             fatal("Checksum error would produce invalid output (use --force to write nevertheless)");
         printInfo("Checksum error (invalid output produced!)");
     }
-    return lContents;
+    return pContents;
 }
 
 } // namespace
@@ -71,7 +69,8 @@ void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cTinyFs oFs(oDevice);
     const bool bVerbose = oCmdLine.getParameter("--verbose").isPresent();
     for (const cTinyFsFile& oFile : oFs.getFiles()) {
-        printPlain(listingLine(oFile, bVerbose));
+        if (!bQuiet) // a quiet listing only checks the sizes
+            printPlain(listingLine(oFile, bVerbose));
         if (oFile.getSize() > oFile.getCapacity())
             fatal("File system corrupt! (" + oFile.getName() + ")");
     }
@@ -98,11 +97,11 @@ void readFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     // the start of the flash.
     if (oDevice.isSameFile(oOption.getValue2()))
         throw "local file is the device itself (" + oOption.getValue2() + ")";
-    const std::vector<uint8_t> lContents = readChecked(oCmdLine, oFile, 0);
+    const std::unique_ptr<cContentBuffer> pContents = readChecked(oCmdLine, oFile, 0);
 
     cLocalFile oLocal(oOption.getValue2(), O_RDWR | O_CREAT | O_TRUNC);
     // A file system may report a failed write only when the file is closed.
-    if (!oLocal.write(lContents.data(), lContents.size()) || !oLocal.close())
+    if (!oLocal.write(pContents->data(), oFile.getSize()) || !oLocal.close())
         throw std::string("unable to write data");
 }
 
@@ -110,11 +109,11 @@ void readFileToStdout(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const cTinyFsFile& oFile = oFs.find(oCmdLine.getParameter("--read-stdout").getValue());
-    std::vector<uint8_t> lContents = readChecked(oCmdLine, oFile, 1);
-
+    const std::unique_ptr<cContentBuffer> pContents = readChecked(oCmdLine, oFile, 1);
     // Written as a zero-terminated text: output stops at the first zero byte.
-    lContents.back() = 0;
-    printText(reinterpret_cast<const char*>(lContents.data()));
+    pContents->data()[oFile.getSize()] = 0;
+    const char* sText = reinterpret_cast<const char*>(pContents->data());
+    printText(std::string_view(sText, std::strlen(sText)));
 }
 
 void renameFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "tinyfs/boardSettings.h"
+#include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
 #include "tinyfs/layout.h"
 
@@ -113,40 +114,20 @@ void checkOverlaps(const std::vector<cImageFile>& lFiles, const std::vector<uint
     }
 }
 
-// The boot-time capacity of entry iEntry, computed as the tool's integrity check does,
-// signed comparisons included, so an image passes here exactly when it passes there.
-uint32_t bootCapacity(const std::vector<cImageFile>& lFiles, const std::vector<uint32_t>& lOffsets,
-                      size_t iEntry) {
-    uint32_t iCap = DEVICE_SIZE - lOffsets[iEntry];
-    bool bFollower = false;
-    for (size_t i = 0; i < lFiles.size(); ++i) {
-        if (i == iEntry || !(lOffsets[i] > lOffsets[iEntry]))
-            continue;
-        const uint32_t iDistance = lOffsets[i] - lOffsets[iEntry];
-        if (!bFollower || int32_t(iDistance) < int32_t(iCap))
-            iCap = iDistance;
-        bFollower = true;
-    }
-    const uint32_t iLoad = lFiles[iEntry].iLoadAddress;
-    for (size_t i = 0; i < lFiles.size(); ++i) {
-        if (i == iEntry || !(lFiles[i].iLoadAddress > iLoad))
-            continue;
-        const uint32_t iDistance = lFiles[i].iLoadAddress - iLoad;
-        if (int32_t(iDistance) <= int32_t(iCap))
-            iCap = iDistance;
-    }
-    return iCap;
-}
-
+// Every file with a load address fits its boot-time capacity, computed as the tool's
+// integrity check does, signed comparisons included, so an image passes here exactly when
+// it passes there.
 void checkLoadAddresses(const std::vector<cImageFile>& lFiles, const std::vector<uint32_t>& lOffsets) {
+    std::vector<cPlacement> lTable;
+    for (size_t i = 0; i < lFiles.size(); ++i)
+        lTable.push_back(
+            {lOffsets[i], lFiles[i].iLoadAddress, (lFiles[i].iFlagBits & FLAG_LOAD_ADDRESS) != 0});
+    const std::vector<uint32_t> lCapacities = capacities(lTable).lBootTime;
     for (size_t i = 0; i < lFiles.size(); ++i) {
-        if (!(lFiles[i].iFlagBits & FLAG_LOAD_ADDRESS))
-            continue;
-        const uint32_t iCap = bootCapacity(lFiles, lOffsets, i);
-        if (lFiles[i].lContents.size() > iCap)
+        if (lTable[i].bLoadAddress && lFiles[i].lContents.size() > lCapacities[i])
             throw "file " + quoteForMessage(lFiles[i].sName) + " (" + hexText(lFiles[i].lContents.size()) +
-                " bytes) does not fit below the next higher load address: room for " + hexText(iCap) +
-                " bytes from load address " + hexText(lFiles[i].iLoadAddress);
+                " bytes) does not fit below the next higher load address: room for " +
+                hexText(lCapacities[i]) + " bytes from load address " + hexText(lFiles[i].iLoadAddress);
     }
 }
 

@@ -5,7 +5,7 @@ other line; quiet runs and runs without a terminal never show it.
   $ onterminal 'slowly brellix -d img -c' | tail -2
     * Checking big...
   (\|big: \d+ of 1288895 bytes \(\d+%\))+\|Filesystem is ready and clean\. (re)
-  $ onterminal 'DELAY=8000 slowly brellix -d img -w big new'
+  $ onterminal 'slowly brellix -d img -w big new'
   ** using device img
   (\|big: \d+ of 1288902 bytes \(\d+%\))+\| \(no-eol\) (re)
   $ onterminal 'slowly brellix -q -d img -c -r big x'; slowly brellix -d img -r big x 2>&1 >/dev/null

@@ -1,0 +1,50 @@
+// The capacity of every file from one sorted pass, against the rule taken file by file in
+// table order over random tables whose distances cross 2^31, where signed and unsigned
+// comparisons part.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tinyfs/capacity.h"
+#include "tinyfs/layout.h"
+
+namespace {
+
+uint32_t reference(const std::vector<cPlacement>& lTable, size_t iEntry, bool bBootTime) {
+    const cPlacement& oFile = lTable[iEntry];
+    uint32_t iCap = DEVICE_SIZE - oFile.iOffset;
+    bool bFollower = false;
+    for (const cPlacement& oOther : lTable) {
+        const uint32_t iDistance = oOther.iOffset - oFile.iOffset;
+        if (oOther.iOffset > oFile.iOffset && (!bFollower || int32_t(iDistance) < int32_t(iCap)))
+            iCap = iDistance;
+        bFollower = bFollower || oOther.iOffset > oFile.iOffset;
+    }
+    for (const cPlacement& oOther : lTable) {
+        const uint32_t iDistance = oOther.iLoadAddress - oFile.iLoadAddress;
+        if (bBootTime && oFile.bLoadAddress && oOther.iLoadAddress > oFile.iLoadAddress &&
+            int32_t(iDistance) <= int32_t(iCap))
+            iCap = iDistance;
+    }
+    return iCap;
+}
+
+TEST(Capacity, SortedPassAgreesWithTheRuleFileByFile) {
+    std::mt19937 oRandom(3);
+    const uint32_t BASES[] = {0, DATA_OFFSET, DEVICE_SIZE, 0x7FFF0000, 0x80000000, 0xFFFF0000};
+    const auto pick = [&] {
+        return uint32_t(BASES[oRandom() % 6] + (oRandom() % 3 ? oRandom() % 0x20000 : oRandom()));
+    };
+    for (int iTable = 0; iTable < 3000; ++iTable) {
+        std::vector<cPlacement> lTable(1 + oRandom() % 12);
+        for (cPlacement& oFile : lTable)
+            oFile = {pick(), pick(), oRandom() % 2 == 0};
+        const cCapacities oCapacities = capacities(lTable);
+        for (size_t i = 0; i < lTable.size(); ++i) {
+            ASSERT_EQ(oCapacities.lMedia[i], reference(lTable, i, false)) << iTable << " " << i;
+            ASSERT_EQ(oCapacities.lBootTime[i], reference(lTable, i, true)) << iTable << " " << i;
+        }
+    }
+}
+
+} // namespace
