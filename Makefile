@@ -33,7 +33,7 @@ test: debug
 	ctest --preset debug -j $(JOBS)
 
 bench: release
-	sh bench/run.sh build/release
+	python3 bench/run.py build/release
 
 # The target runs once over its seeds, then fuzzes a scratch copy of them; findings are
 # kept in build/fuzz/findings/.

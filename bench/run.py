@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""The benchmark of a built tree: python3 bench/run.py BUILD_DIR  (make bench builds first)
+
+1. Pages: each scenario runs the tool once under strace, which shows every page it reads
+   and programs on the device; it must program exactly the pages whose bytes differ.
+2. Speed: each command on an 8 MiB file against the plain tool doing the same transfer,
+   the two run in turn, the ratio taken pair by pair; the median must meet its target.
+3. Instructions (callgrind, deterministic) of -q -l and -q -c by table size: at 1023
+   entries at most 3 times those at 1.
+4. Sizes of the stripped static builds for the boards, when they are built; then the
+   CRC-16 microbenchmark.
+Exits 1 when a target is missed. BENCH_PAIRS sets the pairs per ratio (default 41).
+"""
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+PAGE, MIB = 1056, 1 << 20
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/release")
+BRELLIX, MKTINYFS = f"{BUILD}/tool/brellix", f"{BUILD}/host/mktinyfs/mktinyfs"
+WORK = tempfile.mkdtemp(prefix="brellix-bench-", dir="/dev/shm" if os.access("/dev/shm", os.W_OK) else None)
+missed = []
+
+
+def path(name):
+    return os.path.join(WORK, name)
+
+
+def shell(command, **kwargs):
+    return subprocess.run(command, shell=True, cwd=WORK, check=True, **kwargs)
+
+
+def contents(name, length, avoid=b""):
+    """Random bytes; with avoid, none of those bytes (--read-stdout stops at a zero)."""
+    data = os.urandom(length)
+    for byte in avoid:
+        data = data.replace(bytes([byte]), b"\x01")
+    with open(path(name), "wb") as out:
+        out.write(data)
+
+
+def image(name, *files):
+    shell(f"{MKTINYFS} {name} {' '.join(files)}", stdout=subprocess.DEVNULL)
+
+
+def pages(args, name):
+    """Pages read, pages programmed, write calls and the fewest pages that could do."""
+    shutil.copy(path(name), path("dev"))
+    shell(f"strace -qqq -o log -P {path('dev')} -e trace=read,write {BRELLIX} -q -d dev {args}")
+    with open(path("log")) as log:
+        calls = [(line.split("(")[0], int(line.rsplit("= ", 1)[1])) for line in log if " = " in line]
+    with open(path(name), "rb") as a, open(path("dev"), "rb") as b:
+        before, after = a.read(), b.read()
+    fewest = sum(before[i:i + PAGE] != after[i:i + PAGE] for i in range(0, len(before), PAGE))
+    reads, writes = (sum(n for c, n in calls if c == kind) // PAGE for kind in ("read", "write"))
+    return reads, writes, sum(c == "write" for c, _ in calls), fewest
+
+
+def timed(command, prepare):
+    if prepare:
+        shell(prepare)
+    start = time.perf_counter()
+    shell(command)
+    return time.perf_counter() - start
+
+
+def ratio(command, plain, prepare=""):
+    pairs = [timed(command, prepare) / timed(plain, prepare) for _ in range(int(os.environ.get("BENCH_PAIRS", 41)))]
+    return statistics.median(pairs)
+
+
+def instructions(args, name):
+    out = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", BRELLIX, "-q", "-d", name]
+                         + args.split(), cwd=WORK, capture_output=True, text=True).stderr
+    return int(re.search(r"Collected : (\d+)", out).group(1))
+
+
+def check(label, value, target):
+    if value > target:
+        missed.append(f"{label}: {value:.2f}, target at most {target}")
+    return f"{value:.2f} (target {target})"
+
+
+try:
+    contents("small", 100)
+    contents("old1m", MIB)
+    contents("new1m", MIB)
+    contents("big", 8 * MIB, avoid=b"\0")
+    contents("new8m", 8 * MIB)
+    image("aligned.img", "boot=small", f"kernel=old1m --offset {64 * PAGE} --room 65536", "rootfs=small")
+    image("unaligned.img", "boot=small", f"kernel=old1m --offset {64 * PAGE + 100} --room 65536", "rootfs=small")
+    image("table10.img", "--device-id BENCH-1 --mac 00:11:22:33:44:55", *[f"f{i}=small" for i in range(9)])
+    # Tables of empty files: their instructions are those of the table, not of contents.
+    for count in (1, 10, 100, 1023):
+        image(f"table{count}e.img", *[f"f{i}=" for i in range(count)])
+    image("big.img", f"big=big --offset {64 * PAGE}")
+    shell("head -c 100 new1m >small2")
+
+    print(f"Measured {time.strftime('%Y-%m-%d')} on {os.cpu_count()} cores.\n")
+    print("| scenario | pages read | pages programmed | minimum | write calls |\n|---|---:|---:|---:|---:|")
+    for label, args, name in [
+            ("write 1 MiB, page-aligned offset, new contents", "-w kernel new1m", "aligned.img"),
+            ("write 1 MiB, page-aligned offset, same contents", "-w kernel old1m", "aligned.img"),
+            ("write 1 MiB, unaligned offset, new contents", "-w kernel new1m", "unaligned.img"),
+            ("write 1 MiB, unaligned offset, same contents", "-w kernel old1m", "unaligned.img"),
+            ("rename, table of 10 entries", "-mv f5 renamed", "table10.img"),
+            ("rename, table of 1023 entries", "-mv f512 renamed", "table1023e.img"),
+            ("write 100 bytes, table of 1023 entries", "-w f512 small2", "table1023e.img"),
+            ("set-mac, new address", "-sm 00:11:22:33:44:66", "table10.img"),
+            ("set-mac, same address", "-sm 00:11:22:33:44:55", "table10.img"),
+            ("set-device-id, new identifier", "-sdid BENCH-2", "table10.img"),
+            ("set-device-id, same identifier", "-sdid BENCH-1", "table10.img"),
+            ("write 8 MiB, new contents", "-w big new8m", "big.img"),
+            ("check, one file of 8 MiB", "-c", "big.img")]:
+        reads, writes, calls, fewest = pages(args, name)
+        if writes != fewest:
+            missed.append(f"{label}: {writes} pages programmed, {fewest} changed")
+        print(f"| {label} | {reads} | {writes} | {fewest} | {calls} |")
+
+    offset = 64 * PAGE
+    print("\n| command, 8 MiB | against | median ratio of paired runs |\n|---|---|---:|")
+    for label, command, plain, prepare, target in [
+            ("--read", f"{BRELLIX} -q -d big.img -r big out", "cat big >out", "", 1.5),
+            ("--read-stdout", f"{BRELLIX} -q -d big.img -rs big >out", "cat big >out", "", 1.5),
+            ("--write, new contents", f"{BRELLIX} -q -d dev -w big new8m",
+             f"dd if=new8m of=dev bs=1M seek={offset} oflag=seek_bytes conv=notrunc status=none",
+             "cp big.img dev", 1.5),
+            ("--check", f"{BRELLIX} -q -d big.img -c", "cat big.img >/dev/null", "", 1.2)]:
+        print(f"| {label} | `{plain.split(' ')[0]}` | {check(label, ratio(command, plain, prepare), target)} |")
+
+    print("\n| instructions | 1 entry | 10 | 100 | 1023 | 1023 / 1 |\n|---|---:|---:|---:|---:|---:|")
+    for args in ("-l", "-c"):
+        counts = [instructions(args, f"table{count}e.img") for count in (1, 10, 100, 1023)]
+        growth = check(f"instructions of -q {args}", counts[-1] / counts[0], 3)
+        print(f"| `brellix -q {args}` | " + " | ".join(f"{n:,}" for n in counts) + f" | {growth} |")
+
+    print("\n| board build | stripped static brellix |\n|---|---:|")
+    for target, strip in (("armel", "arm-linux-gnueabi-strip"), ("armhf", "arm-linux-gnueabihf-strip"),
+                          ("arm64", "aarch64-linux-gnu-strip")):
+        built = os.path.join(os.path.dirname(BUILD), target, "tool", "brellix")
+        if os.path.exists(built) and shutil.which(strip):
+            subprocess.run([strip, "-o", path("stripped"), built], check=True)
+            print(f"| {target} | {os.path.getsize(path('stripped')):,} bytes |")
+        else:
+            print(f"| {target} | not built (make arm) |")
+
+    if os.path.exists(f"{BUILD}/bench/crc16_bench"):
+        print()
+        subprocess.run([f"{BUILD}/bench/crc16_bench", "--benchmark_min_time=0.05"], check=True)
+finally:
+    shutil.rmtree(WORK, ignore_errors=True)
+
+for line in missed:
+    print("MISSED: " + line, file=sys.stderr)
+sys.exit(1 if missed else 0)
