@@ -5,16 +5,24 @@
 #   make bench    page-program and timing benchmark of the optimised build
 #   make fuzz     build the libFuzzer target (clang) and run it for FUZZ_SECONDS
 #   make format   clang-format every source file
+#   make arm      static optimised builds for the boards: armel, armhf, arm64 (build/<target>)
+#   make test-arm those builds and their tests under qemu-user (one target: make test-armel)
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+ARM_TARGETS := armel armhf arm64
 
-.PHONY: all deps release debug demo test bench fuzz format clean
+.PHONY: all deps deps-arm release debug demo test bench fuzz format clean arm test-arm $(ARM_TARGETS) \
+	$(ARM_TARGETS:%=test-%)
 
 all: release
 
 # Installs what building and testing need, when it is missing (as root; else it says how).
 deps:
 	@sh scripts/deps.sh build
+
+# The cross compilers, qemu-user and GoogleTest's sources besides.
+deps-arm:
+	@sh scripts/deps.sh build arm
 
 release: deps
 	cmake --preset release >/dev/null
@@ -44,6 +52,17 @@ fuzz:
 	rm -rf build/fuzz/corpus && cp -r fuzz/corpus/fuzz_image build/fuzz/corpus && mkdir -p build/fuzz/findings
 	build/fuzz/fuzz/fuzz_image -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -artifact_prefix=build/fuzz/findings/ \
 		build/fuzz/corpus
+
+arm: $(ARM_TARGETS)
+
+$(ARM_TARGETS): deps-arm
+	cmake --preset $@ >/dev/null
+	cmake --build --preset $@ -j $(JOBS)
+
+test-arm: $(ARM_TARGETS:%=test-%)
+
+$(ARM_TARGETS:%=test-%): test-%: %
+	ctest --preset $* -j $(JOBS)
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
