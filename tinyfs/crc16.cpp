@@ -93,9 +93,6 @@ uint16_t crc16UpdateSliced(const void* pData, size_t iLength, uint16_t iCrc) {
     return iCrc;
 }
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-
 namespace {
 
 constexpr size_t LANE_BYTES = 16;
@@ -109,6 +106,13 @@ constexpr uint16_t xPowerMod(int k) {
         iValue = uint16_t((iValue & 0x8000) ? (iValue << 1) ^ POLYNOMIAL : iValue << 1);
     return iValue;
 }
+
+} // namespace
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+
+namespace {
 
 // Multiplies a 128-bit lane by x^(64 + shift) and x^shift in its two halves.
 __attribute__((target("pclmul,ssse3"))) inline __m128i foldLane(__m128i oLane, __m128i oConstants) {
@@ -165,6 +169,81 @@ __attribute__((target("pclmul,ssse3"))) uint16_t crc16UpdateFolded(const void* p
 
 bool crc16HasFolding() {
     static const bool bHas = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("ssse3");
+    return bHas;
+}
+
+#elif defined(__aarch64__)
+#include <arm_neon.h>
+#include <asm/hwcap.h>
+#include <sys/auxv.h>
+
+// The same folding with the ARMv8 polynomial multiply (PMULL), where the processor has
+// it. A lane is two 64-bit halves, [1] the high one.
+namespace {
+
+using tLane = uint64x2_t;
+
+__attribute__((target("+crypto"))) inline tLane multiply(uint64_t a, uint64_t b) {
+    return vreinterpretq_u64_p128(vmull_p64(poly64_t(a), poly64_t(b)));
+}
+
+// Multiplies the high half by x^(64 + shift) (oConstants[0]) and the low one by
+// x^shift (oConstants[1]).
+__attribute__((target("+crypto"))) inline tLane foldLane(tLane oLane, tLane oConstants) {
+    return veorq_u64(multiply(vgetq_lane_u64(oLane, 1), vgetq_lane_u64(oConstants, 0)),
+                     multiply(vgetq_lane_u64(oLane, 0), vgetq_lane_u64(oConstants, 1)));
+}
+
+// The first byte of a block is the highest coefficient of its polynomial.
+inline uint8x16_t reverseBytes(uint8x16_t oBlock) {
+    const uint8x16_t oReversed = vrev64q_u8(oBlock);
+    return vextq_u8(oReversed, oReversed, 8);
+}
+
+inline tLane load(const uint8_t* pBlock) {
+    return vreinterpretq_u64_u8(reverseBytes(vld1q_u8(pBlock)));
+}
+
+tLane shiftConstants(int iBytes) {
+    const uint64_t aConstants[2] = {xPowerMod(8 * iBytes + 64), xPowerMod(8 * iBytes)};
+    return vld1q_u64(aConstants);
+}
+
+} // namespace
+
+__attribute__((target("+crypto"))) uint16_t crc16UpdateFolded(const void* pData, size_t iLength,
+                                                              uint16_t iCrc) {
+    if (iLength < 2 * GROUP_BYTES || !crc16HasFolding())
+        return crc16UpdateSliced(pData, iLength, iCrc);
+    const uint8_t* p = static_cast<const uint8_t*>(pData);
+    static const tLane oGroupShift = shiftConstants(GROUP_BYTES);
+    static const tLane oLaneShift = shiftConstants(LANE_BYTES);
+
+    tLane aLane[LANES];
+    for (size_t i = 0; i < LANES; ++i)
+        aLane[i] = load(p + i * LANE_BYTES);
+    // The start value stands before the message: R0 * x^128 joins the first lane.
+    aLane[0] = veorq_u64(aLane[0], multiply(iCrc, vgetq_lane_u64(oLaneShift, 1)));
+    p += GROUP_BYTES;
+    iLength -= GROUP_BYTES;
+
+    for (; iLength >= GROUP_BYTES; iLength -= GROUP_BYTES, p += GROUP_BYTES)
+        for (size_t i = 0; i < LANES; ++i)
+            aLane[i] = veorq_u64(foldLane(aLane[i], oGroupShift), load(p + i * LANE_BYTES));
+
+    tLane oSum = aLane[0];
+    for (size_t i = 1; i < LANES; ++i)
+        oSum = veorq_u64(foldLane(oSum, oLaneShift), aLane[i]);
+
+    // Reduce the 128-bit sum: as bytes fed from a zero register it is its own residue.
+    uint8_t aSum[LANE_BYTES];
+    vst1q_u8(aSum, reverseBytes(vreinterpretq_u8_u64(oSum)));
+    iCrc = crc16UpdateSliced(aSum, LANE_BYTES, 0);
+    return crc16UpdateSliced(p, iLength, iCrc);
+}
+
+bool crc16HasFolding() {
+    static const bool bHas = (::getauxval(AT_HWCAP) & HWCAP_PMULL) != 0;
     return bHas;
 }
 
