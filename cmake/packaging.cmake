@@ -41,6 +41,7 @@ if(NOT BRELLIX_DEB_ARCHITECTURE)
   set(BRELLIX_DEB_ARCHITECTURE "${BRELLIX_FOUND_ARCHITECTURE}" CACHE STRING
       "Debian architecture of the package (amd64, armel, armhf, arm64)" FORCE)
 endif()
+message(STATUS "Debian package architecture: ${BRELLIX_DEB_ARCHITECTURE}")
 # A package whose Architecture field names another machine than its binaries were
 # built for installs there and fails to run, so such a pair is refused here.
 if(BRELLIX_COMPILER_ARCHITECTURE AND NOT BRELLIX_COMPILER_ARCHITECTURE STREQUAL BRELLIX_DEB_ARCHITECTURE)
