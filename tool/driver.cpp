@@ -5,11 +5,12 @@
 #include "tool/commands.h"
 #include "tool/console.h"
 #include "tool/optionTable.h"
+#include "tool/version.h"
 
 namespace {
 
 constexpr char DEFAULT_DEVICE[] = "/dev/mtd0";
-constexpr char BANNER[] = "Brellix v1.3 - tinyfs maintenance tool, by the Brellix developers";
+constexpr char BANNER[] = "Brellix v" BRELLIX_VERSION " - tinyfs maintenance tool, by the Brellix developers";
 
 using tCommand = void (*)(cCmdLine&, const std::string&);
 

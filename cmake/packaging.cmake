@@ -1,0 +1,125 @@
+# Debian packages through CPack: "cpack" in a build tree makes
+# brellix_<version>_<architecture>.deb holding the two programs, their manual pages
+# and their bash completions, for the architecture the build's compiler targets.
+
+# The Debian architecture the build's compiler produces code for, from its multiarch
+# triplet; empty when the triplet is not one the project builds for.
+set(BRELLIX_TRIPLET_ARCHITECTURES
+    x86_64-linux-gnu=amd64
+    aarch64-linux-gnu=arm64
+    arm-linux-gnueabihf=armhf
+    arm-linux-gnueabi=armel)
+set(BRELLIX_COMPILER_ARCHITECTURE "")
+foreach(PAIR ${BRELLIX_TRIPLET_ARCHITECTURES})
+  string(REPLACE "=" ";" PAIR "${PAIR}")
+  list(GET PAIR 0 TRIPLET)
+  list(GET PAIR 1 ARCHITECTURE)
+  if(CMAKE_CXX_LIBRARY_ARCHITECTURE STREQUAL TRIPLET)
+    set(BRELLIX_COMPILER_ARCHITECTURE ${ARCHITECTURE})
+  endif()
+endforeach()
+
+# A toolchain file or preset may set the architecture; otherwise a native build takes
+# the machine's own and a cross build the one of its compiler.
+set(BRELLIX_DEB_ARCHITECTURE "" CACHE STRING "Debian architecture of the package (amd64, armel, armhf, arm64)")
+if(NOT BRELLIX_DEB_ARCHITECTURE)
+  if(NOT CMAKE_CROSSCOMPILING)
+    find_program(BRELLIX_DPKG dpkg)
+    if(BRELLIX_DPKG)
+      execute_process(COMMAND ${BRELLIX_DPKG} --print-architecture
+                      OUTPUT_VARIABLE BRELLIX_NATIVE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE)
+    endif()
+    set(BRELLIX_FOUND_ARCHITECTURE "${BRELLIX_NATIVE_ARCHITECTURE}")
+  else()
+    set(BRELLIX_FOUND_ARCHITECTURE "${BRELLIX_COMPILER_ARCHITECTURE}")
+  endif()
+  if(NOT BRELLIX_FOUND_ARCHITECTURE)
+    message(FATAL_ERROR "Cannot tell the Debian architecture of this build "
+                        "(compiler triplet \"${CMAKE_CXX_LIBRARY_ARCHITECTURE}\"): "
+                        "set BRELLIX_DEB_ARCHITECTURE")
+  endif()
+  set(BRELLIX_DEB_ARCHITECTURE "${BRELLIX_FOUND_ARCHITECTURE}" CACHE STRING
+      "Debian architecture of the package (amd64, armel, armhf, arm64)" FORCE)
+endif()
+message(STATUS "Debian package architecture: ${BRELLIX_DEB_ARCHITECTURE}")
+# A package whose Architecture field names another machine than its binaries were
+# built for installs there and fails to run, so such a pair is refused here.
+if(BRELLIX_COMPILER_ARCHITECTURE AND NOT BRELLIX_COMPILER_ARCHITECTURE STREQUAL BRELLIX_DEB_ARCHITECTURE)
+  message(FATAL_ERROR "BRELLIX_DEB_ARCHITECTURE is ${BRELLIX_DEB_ARCHITECTURE}, but the compiler "
+                      "${CMAKE_CXX_COMPILER} builds for ${CMAKE_CXX_LIBRARY_ARCHITECTURE} "
+                      "(${BRELLIX_COMPILER_ARCHITECTURE})")
+endif()
+
+set(BRELLIX_DEB_MAINTAINER "Brellix Developers <dev@brellix.invalid>" CACHE STRING
+    "Maintainer field of the Debian package")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME brellix)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "the Brellix developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "maintain the tinyfs image on a board's flash device")
+set(CPACK_PACKAGE_DESCRIPTION
+    "brellix lists and checks the files of the tinyfs image on an embedded board's
+page-organised flash (an MTD character device), copies them out, rewrites them
+in place, renames them, and reads and sets the board's MAC address and device
+identifier. It programs only the flash pages whose bytes change.
+
+mktinyfs makes complete tinyfs image files from local files, for development,
+tests and factory pipelines; brellix works on such a file as on the device.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${BRELLIX_DEB_ARCHITECTURE})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${BRELLIX_DEB_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION admin)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+
+# Depends: the shared libraries the programs need, as dpkg-shlibdeps finds them. A
+# native build's libraries belong to the machine's own packages, so CPack asks about
+# them directly. A cross build's belong to the cross toolchain's packages (such as
+# libc6-armhf-cross); their records name the target's packages, partly qualified with
+# the architecture and partly with the cross package's own name, so cpack runs
+# dpkg-shlibdeps on them itself and writes the names as the target knows them.
+set(BRELLIX_DEB_DEPENDS "" CACHE STRING "Depends field of the Debian package; empty: found by dpkg-shlibdeps")
+if(BRELLIX_DEB_DEPENDS)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS ${BRELLIX_DEB_DEPENDS})
+elseif(NOT CMAKE_CROSSCOMPILING)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  find_program(BRELLIX_DPKG_SHLIBDEPS dpkg-shlibdeps REQUIRED)
+  set(BRELLIX_CROSS_LIBRARY_DIRS)
+  foreach(LIBRARY libc.so.6 libstdc++.so.6 libgcc_s.so.1)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${LIBRARY}
+                    OUTPUT_VARIABLE LIBRARY_PATH OUTPUT_STRIP_TRAILING_WHITESPACE)
+    get_filename_component(LIBRARY_DIR "${LIBRARY_PATH}" DIRECTORY)
+    get_filename_component(LIBRARY_DIR "${LIBRARY_DIR}" REALPATH)
+    list(APPEND BRELLIX_CROSS_LIBRARY_DIRS "-l${LIBRARY_DIR}")
+  endforeach()
+  list(REMOVE_DUPLICATES BRELLIX_CROSS_LIBRARY_DIRS)
+  list(JOIN BRELLIX_CROSS_LIBRARY_DIRS " " BRELLIX_CROSS_LIBRARY_ARGS)
+  string(CONFIGURE [=[
+# Read by cpack before it packages a cross build: the Depends field found by
+# dpkg-shlibdeps among the cross toolchain's libraries, with the package names as on
+# the target. Generated by cmake/packaging.cmake.
+set(SHLIBDEPS_WORK "@PROJECT_BINARY_DIR@/CMakeFiles/brellix-shlibdeps")
+file(MAKE_DIRECTORY "${SHLIBDEPS_WORK}/debian")
+file(WRITE "${SHLIBDEPS_WORK}/debian/control" "")
+execute_process(
+  COMMAND "@BRELLIX_DPKG_SHLIBDEPS@" -O @BRELLIX_CROSS_LIBRARY_ARGS@ "$<TARGET_FILE:brellix>" "$<TARGET_FILE:mktinyfs>"
+  WORKING_DIRECTORY "${SHLIBDEPS_WORK}"
+  OUTPUT_VARIABLE SHLIBDEPS_OUTPUT ERROR_VARIABLE SHLIBDEPS_ERRORS RESULT_VARIABLE SHLIBDEPS_RESULT
+  OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT SHLIBDEPS_RESULT EQUAL 0 OR NOT SHLIBDEPS_OUTPUT MATCHES "^shlibs:Depends=")
+  message(FATAL_ERROR "dpkg-shlibdeps failed on the cross-built programs: ${SHLIBDEPS_ERRORS}")
+endif()
+string(REGEX REPLACE "^shlibs:Depends=" "" SHLIBDEPS_OUTPUT "${SHLIBDEPS_OUTPUT}")
+string(REPLACE ":@BRELLIX_DEB_ARCHITECTURE@" "" SHLIBDEPS_OUTPUT "${SHLIBDEPS_OUTPUT}")
+string(REPLACE "-@BRELLIX_DEB_ARCHITECTURE@-cross" "" SHLIBDEPS_OUTPUT "${SHLIBDEPS_OUTPUT}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${SHLIBDEPS_OUTPUT}")
+]=] BRELLIX_CROSS_DEPENDS_SCRIPT @ONLY)
+  file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/CPackCrossDepends.cmake CONTENT "${BRELLIX_CROSS_DEPENDS_SCRIPT}")
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackCrossDepends.cmake)
+endif()
+
+include(CPack)
