@@ -50,6 +50,7 @@ run 19-missing-local-file -w kernel missing.txt
 run 20-missing-file -r nothing nothing.read
 run 21-bad-mac-length -sm 02:00:5e:10:00
 run 22-long-device-id -sdid 0123456789abcdef0123456789abcdefX
+run 22b-read-to-the-device -r kernel "$DEV"
 run 23-check-after -c
 run 24-list-after -l -v
 snap 25-changed
