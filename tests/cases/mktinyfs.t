@@ -9,24 +9,28 @@ previous file's contents and room unless placed; an empty file owns up to the ne
   b                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (1047 bytes left)
   c                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (2103 bytes left)
   d                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (8597943 bytes left)
-  $ mktinyfs img x=nine --offset 0x10000 y=nine --flags 0xfff0 --ax z= --offset 0 && brellix -d img -l -v
+  $ mktinyfs img x=nine --offset 0x10000 y=nine --flags 0xfff0 --ax z= --offset 0 e= --offset 0x1FF80 w=nine
+  $ brellix -d img -l -v
   ** using device img
   x                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (983 bytes left)
-  y                    | 9 bytes          | Sum: 0xa69d  | Ax              | 100% growable (8584215 bytes left)
+  y                    | 9 bytes          | Sum: 0xa69d  | Ax              | 100% growable (64407 bytes left)
   z                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (65536 bytes left)
+  e                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (1056 bytes left)
+  w                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (8518743 bytes left)
   $ mktinyfs --help >usage && sed -n 1p usage
   Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
 
 A refusal is one line and status 1, and leaves OUTPUT as it was, with no temporary file.
 
-  $ mkdir dir; cp img keep; ls >before; for args in '' a=nine 'img a' 'img --offset 1' \
+  $ mkdir dir; head -c 8650752 /dev/zero >full; cp img keep; ls >before; for args in '' a=nine 'img a' 'img --offset 1' \
   >   'img a= --offset' 'img a= --offset 12k' 'img a= --room -1' 'img a= --load 0x' \
   >   'img a= --offset 4294967296' 'img a= --offset 1 --offset 2' 'img a= --flags 0x10000' \
   >   'img --mac 00:11' 'img --mac' 'img --frob' 'img =nine' 'img 0123456789abcdef=' 'img a= a=' \
   >   'img a=missing' 'img a=dir' 'img a=nine --offset 0x4000' 'img a=nine --offset 0x3ff8' \
   >   'img a=nine --offset 0x83fff8' 'img --device-id 0123456789abcdef0123456789abcdefX' \
   >   'img --device-id X a=nine --offset 0x83ffb8' 'img a=nine --offset 0x10000 b=nine --offset 0x10008' \
-  >   'img a=nine --load 0x100 b=nine --load 0x104' "img $(printf 'f%d= ' $(seq 1024))"; do
+  >   'img a=nine --load 0x100 b=nine --load 0x104' "img $(printf 'f%d= ' $(seq 1024))" 'img a= --offset 0x840000' \
+  >   'img a=full' 'img a"b=nine a"b=nine'; do
   >   mktinyfs $args; [ $? = 1 ] || echo "not refused: $args"; done
   ! mktinyfs: missing OUTPUT (try --help)
   ! mktinyfs: missing OUTPUT: "a=nine" is a file, the image path comes first
@@ -55,4 +59,8 @@ A refusal is one line and status 1, and leaves OUTPUT as it was, with no tempora
   ! mktinyfs: files "a" (0x10000 + 0x9) and "b" (0x10008 + 0x9) overlap
   ! mktinyfs: file "a" (0x9 bytes) does not fit below the next higher load address: room for 0x4 bytes from load address 0x100
   ! mktinyfs: too many files (1024, at most 1023)
-  $ ls | cmp - before && cmp keep img
+  ! mktinyfs: file "a" (0x840000 + 0x0) passes the device end at 0x840000
+  ! mktinyfs: file "a" (0xc000 + 0x840000) passes the device end at 0x840000
+  ! mktinyfs: duplicate file name "a\"b"
+  $ mktinyfs img $'tab\tand space=' $'tab\tand space='; ls | cmp - before && cmp keep img
+  ! mktinyfs: duplicate file name "tab\x09and space"

@@ -8,4 +8,5 @@ other line; quiet runs and runs without a terminal never show it.
   $ onterminal 'slowly brellix -d img -w big new'
   ** using device img
   (\|big: \d+ of 1288902 bytes \(\d+%\))+\| \(no-eol\) (re)
-  $ onterminal 'slowly brellix -q -d img -c -r big x'; slowly brellix -d img -r big x 2>&1 >/dev/null
+  $ onterminal 'brellix -d img -c' | tail -1; onterminal 'slowly brellix -q -d img -c -r big x'; slowly brellix -d img -r big x 2>&1 >/dev/null
+  Filesystem is ready and clean.

@@ -2,7 +2,7 @@ Copying out, to a local file or standard output, only when the checksum matches 
 forced; the name is looked up before any local file is opened.
 
   $ seq 3000 >big; printf 'line one\nno end' >txt; printf 'ab\0cd' >bin; echo old >old
-  $ mkimg --device-id BX-1 big=big --offset 0x10007 txt=txt bin=bin e= --no-checksum bad=txt
+  $ mkimg --device-id BX-1 big=big --offset 0x10007 txt=txt bin=bin e= --no-checksum bad=txt t1=old
   $ slot 5 flags 0x12340000; snap; seq 9000 >out; brellix -d img -r big out && cmp big out
   ** using device img
   $ brellix -q -d img -r %1 out && cmp txt out && brellix -q -d img -r e out && wc -c <out
@@ -10,6 +10,8 @@ forced; the name is looked up before any local file is opened.
   $ brellix -d img -rs txt
   line one
   no end (no-eol)
+  $ brellix -q -d img -rs t1
+  old
   $ brellix -d img -rs %2x -l -gdid | od -c; brellix -q -d img -r '% 1' x && cmp txt x; unchanged
   0000000   B   X   -   1  \n   a   b
   0000007
@@ -28,7 +30,7 @@ forced; the name is looked up before any local file is opened.
   no end (no-eol)
   $ brellix -q -d img -r nothere /no/dir/x; brellix -q -d img -r %5 /no/dir/x
   ! Fatal: file entry not found ("nothere")
-  ! Fatal: file entry not found ("%5")
+  ! Fatal: unable to open file (/no/dir/x)
   [1]
   $ brellix -q -d img -r big /dev/full; brellix -q -d img -rs big >/dev/full
   ! Fatal: unable to write data

@@ -35,5 +35,7 @@ Room past the device end (an inconsistent table) is refused before anything is w
   $ mkimg a=nine b=nine; slot 1 offset 0x83fff0; slot 2 offset 0x9000c000; snap
   $ brellix -q -d img -w a big; unchanged; head -c 16 big >16; brellix -q -d img -w a 16 && brellix -q -d img -r a x && cmp 16 x
   ! Fatal: file to big (filesystem unchanged)
-  $ slot 2 offset 0x900000; snap; brellix -q -d img -w b nine; unchanged
+  $ slot 1 offset 0x840000; snap; brellix -q -d img -w a nine; slot 2 offset 0x900000; snap
+  ! Fatal: file to big (filesystem unchanged)
+  $ brellix -q -d img -w b nine; unchanged
   ! Fatal: invalid seek
