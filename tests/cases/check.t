@@ -4,7 +4,8 @@ room below the load address of "cfg").
 
   $ printf 123456789 >nine; printf 'x=1\n' >cfg; seq 400 | head -c 1056 >page
   $ mkimg low=cfg --offset 0 kernel=page --load 0x8000 cfg=cfg --no-checksum --load 0x8420 logo= log=nine
-  $ slot 1 flags 0x12340000; poke img 0xc420 00; brellix -d img -c
+  $ brellix -q -d img -rs low; slot 1 flags 0x12340000; poke img 0xc420 00; brellix -d img -c
+  x=1
   ** using device img
   ** Checking media integrity...
   ** Checking boot-time integrity...

@@ -54,14 +54,4 @@ TEST(Parser, PositionalAndRequiredEntries) {
     EXPECT_EQ(parse(oNoVector), PREFIX + std::string("no interface-file given\n"));
 }
 
-TEST(Parser, HelpTextContinuesAfterEveryLineBreak) {
-    cCmdLine oCmdLine(nullptr, 0);
-    oCmdLine.add(std::make_unique<cCmdLineParameter>(KIND_OPTIONAL, "-x", "--x", ARG_NONE, "", "a\n\nb"));
-    testing::internal::CaptureStdout();
-    oCmdLine.printHelp();
-    const std::string sIndent(2 + 2 + 3 + 2, ' ');
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Help Screen\n\n-x  --x  a\n" + sIndent + "\n" + sIndent + "b\n\n");
-}
-
 } // namespace
