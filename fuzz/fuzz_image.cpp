@@ -1,9 +1,9 @@
-// fuzz_image: an arbitrary FAT (the input, over the FAT area from its first byte and also
-// as the contents at the data offset) mounted, measured, searched, checked and written
-// back. Besides the sanitizers it checks what holds for any image: a mount works or says
-// "invalid image", failures are the messages of their operations, and the FAT written
-// back mounts to the same entries.
+// fuzz_image: an arbitrary FAT (the input, over the FAT area and again at the data offset)
+// mounted, searched, measured, checked and written back. Besides the sanitizers it checks
+// that "invalid image" means a wrong magic word and that the FAT written back mounts to
+// the same entries.
 #include <cstdlib>
+#include <tuple>
 #include <unistd.h>
 
 #include "tinyfs/cTinyFs.h"
@@ -15,13 +15,20 @@ void require(bool bHolds) {
         std::abort();
 }
 
-std::string entries(cTinyFs& oFs) {
-    std::string sEntries;
+bool known(const std::string& sError) {
+    for (const char* sStart :
+         {"CheckSum error: 0x", "file exceeds device (\"", "Filesystem corrupt: File \""})
+        if (sError.rfind(sStart, 0) == 0)
+            return true;
+    return false;
+}
+
+auto entries(cTinyFs& oFs) {
+    std::vector<std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t>> lEntries;
     for (const cTinyFsFile& oFile : oFs.getFiles())
-        sEntries += oFile.getName() + ' ' + std::to_string(oFile.getFlags()) + ' ' +
-                    std::to_string(oFile.getOffset()) + ' ' + std::to_string(oFile.getSize()) + ' ' +
-                    std::to_string(oFile.getLoadAddress()) + '\n';
-    return sEntries;
+        lEntries.emplace_back(oFile.getName(), oFile.getFlags(), oFile.getOffset(), oFile.getSize(),
+                              oFile.getLoadAddress());
+    return lEntries;
 }
 
 } // namespace
@@ -35,40 +42,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize) {
     cMtdDevice oDevice(aPath);
     oDevice.write(FAT_OFFSET, lFat.data(), FAT_SIZE);
     oDevice.write(DATA_OFFSET, pData, uint32_t(std::min<size_t>(iSize, DEVICE_SIZE - DATA_OFFSET)));
-    const bool bValid = loadLe32(lFat.data() + HEADER_MAGIC_POS) == TINYFS_MAGIC;
-    std::string sError;
+    const bool bMagic = loadLe32(lFat.data() + HEADER_MAGIC_POS) == TINYFS_MAGIC;
     try {
         cTinyFs oFs(oDevice);
         uint64_t iBudget = 64 * PAGE_SIZE; // contents verified per input
         for (size_t i = 0; i < oFs.getFiles().size(); ++i) {
             const cTinyFsFile& oFile = oFs.getFiles()[i];
-            // A name of the %N form finds by position first.
-            require(&oFs.find("%" + std::to_string(i)) == &oFile &&
-                    (oFile.getName()[0] == '%' || oFs.find(oFile.getName()).getName() == oFile.getName()));
+            require(&oFs.find("%" + std::to_string(i)) == &oFile);
             require(oFile.getSize() > oFile.getCapacity() || oFile.getUsagePercent() <= 100);
             iBudget -= std::min<uint64_t>(iBudget, oFile.getSize());
             try {
+                oFs.checkIntegrity(i % 2 == 0);
                 if (iBudget > 0)
                     oFs.verifyChecksum(oFile);
-            } catch (const std::string& sMismatch) {
-                require(sMismatch.rfind("CheckSum error: 0x", 0) == 0 ||
-                        sMismatch.rfind("file exceeds device", 0) == 0);
+            } catch (const std::string& sError) { // the messages are the transcripts' to check
             }
         }
-        for (bool bBootTime : {false, true}) {
-            try {
-                oFs.checkIntegrity(bBootTime);
-            } catch (const std::string& sCorrupt) {
-                require(sCorrupt.rfind("Filesystem corrupt: File \"", 0) == 0);
-            }
-        }
-        const std::string sBefore = entries(oFs);
+        const auto lBefore = entries(oFs);
         oFs.writeFat();
         cTinyFs oAgain(oDevice);
-        require(entries(oAgain) == sBefore || oFs.getFiles().size() == FAT_MAX_ENTRIES);
-    } catch (const std::string& sFailure) {
-        sError = sFailure;
+        require(entries(oAgain) == lBefore || lBefore.size() == FAT_MAX_ENTRIES);
+    } catch (const std::string& sError) {
+        require(sError == "invalid image" && !bMagic);
     }
-    require(bValid == sError.empty() && (bValid || sError == "invalid image"));
     return 0;
 }

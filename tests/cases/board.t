@@ -1,5 +1,4 @@
-The MAC address: the first 17 bytes of the file "mac-address", rewritten in place; size,
-checksum, FAT entry and the bytes after the 17th stay. It ends at a zero byte.
+The MAC address: the first 17 bytes of "mac-address", rewritten in place; all else stays.
 
   $ printf '00:00:00:00:00:00-tail' >m; printf '0a:1b:2c:3d:4e:5f-tail' >new; printf 'ab\0cdefghijklmnopq' >z
   $ mkimg mac-address=m --no-checksum; brellix -d img -sm 0a:1b:2c:3d:4e:5f -gm
@@ -8,9 +7,7 @@ checksum, FAT entry and the bytes after the 17th stay. It ends at a zero byte.
   ** Current MAC-Address: 0a:1b:2c:3d:4e:5f
   $ mktinyfs exp mac-address=new --no-checksum && cmp exp img; brellix -d img -sm 'any 17 bytes, ok!' -gm | tail -1
   ** Current MAC-Address: any 17 bytes, ok!
-  $ brellix -d img -sm 0a:1b:2c:3d:4e -gm; brellix -d /no/img -sm 0a:1b:2c:3d:4e:5f:0
-  ** using device img
-  ** using device /no/img
+  $ brellix -q -d img -sm 0a:1b:2c:3d:4e -gm; brellix -q -d /no/img -sm 0a:1b:2c:3d:4e:5f:0
   ! Fatal: Invalid MAC-Address ("0a:1b:2c:3d:4e"
   ! Fatal: Invalid MAC-Address ("0a:1b:2c:3d:4e:5f:0"
   [1]
@@ -33,8 +30,7 @@ checksum, FAT entry and the bytes after the 17th stay. It ends at a zero byte.
   ! Fatal: invalid image
   [1]
 
-The device identifier: a record at the start of the last 64 bytes, "DEVICE_ID", the
-identifier, a zero byte, "DEVICE_ID"; the bytes after it stay. It needs no tinyfs image.
+The device identifier: "DEVICE_ID", it, a zero byte, "DEVICE_ID" in the last 64 bytes.
 
   $ mkimg; brellix -d img -sdid BX-0042 -gdid; peek img 0x83ffc0 64
   ** using device img

@@ -1,6 +1,4 @@
-The check: media, boot-time, then the contents of every file with a checksum and an
-offset other than 0. Files as large as their room pass ("kernel" fills its page and the
-room below the load address of "cfg").
+The check: media, boot-time, then contents; files as large as their room pass ("kernel").
 
   $ printf 123456789 >nine; printf 'x=1\n' >cfg; seq 400 | head -c 1056 >page
   $ mkimg low=cfg --offset 0 kernel=page --load 0x8000 cfg=cfg --no-checksum --load 0x8420 logo= log=nine
@@ -17,8 +15,7 @@ room below the load address of "cfg").
     * Checking log...
   Filesystem is ready and clean.
 
-A capacity error ends the check in its phase, forced or not; a content error ends it
-unless forced, which reports each one and goes on to the summary and later commands.
+A capacity error ends the check, forced or not; --force reports content errors and goes on.
 
   $ mkimg a=nine b=nine; slot 1 size 0x421; brellix --force -d img -c
   ** using device img

@@ -1,5 +1,4 @@
-The command line: help screen (shown when no command ran), banner, device notice, and
-the parser's refusals.
+The help screen (shown when no command ran), banner, device notice, parser refusals.
 
   $ brellix | tee help
   Help Screen
@@ -38,8 +37,7 @@ the parser's refusals.
   $ for args in -q -v --force -h '-q -h' --help '-q -d x'; do brellix $args | cmp - help; done
   $ brellix '-- file options --' '' | cmp - help
 
-An empty token is taken by the first entry with an empty name: a heading, then
-"--version".
+An empty token is taken by the first entry with an empty name: a heading, then --version.
 
   $ brellix --version
   
@@ -53,21 +51,18 @@ An empty token is taken by the first entry with an empty name: a heading, then
   $ brellix -d -l | sed -n 1p
   ** using device -l
 
-Parsing stops at the first token no entry takes and at an option short of values, named
-by its short name.
+Parsing stops at a token no entry takes or an option short of values (by its short name).
 
   $ brellix -l -x -y
   ! Error in command line: unknown parameter "-x"
   ! Fatal: error parsing cmd.-line
   [1]
-  $ for args in -d --device '-r a' -sdid '-l --list' '-l -l' --list=1 -lq -L; do
+  $ for args in -d --device '-r a' '-l --list' '-l -l' --list=1 -lq; do
   >   brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
   Error in command line: to many arguments for parameter -d
   Error in command line: to many arguments for parameter -d
   Error in command line: to many arguments for parameter -r
-  Error in command line: to many arguments for parameter -sdid
   Error in command line: unknown parameter "--list"
   Error in command line: unknown parameter "-l"
   Error in command line: unknown parameter "--list=1"
   Error in command line: unknown parameter "-lq"
-  Error in command line: unknown parameter "-L"

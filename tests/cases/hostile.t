@@ -1,5 +1,4 @@
-Devices that are not what they should be: one line for every failure, and an image file
-never grows. Erased slots after the last entry read as entries.
+Devices that are not what they should be fail in one line; erased slots read as entries.
 
   $ mkdir dir; for dev in /no/img dir /dev/null; do brellix -q -d $dev -l; done
   ! Fatal: unable to open device

@@ -1,5 +1,4 @@
-mktinyfs: files go in the order given, each to the next page boundary behind the
-previous file's contents and room unless placed; an empty file owns up to the next page.
+mktinyfs places files in order on page boundaries; an empty file owns up to the next page.
 
   $ printf 123456789 >nine; umask 022; mktinyfs img a= b=nine c=nine --room 2000 d=nine
   $ stat -c %a img; brellix -d img -l -v

@@ -1,5 +1,4 @@
-Commands run in one fixed order, each on the device as the one before left it; the
-first failure ends the run; --read-stdout makes the whole run quiet.
+Commands run in one fixed order; the first failure ends the run; -rs makes it all quiet.
 
   $ printf 123456789 >nine; printf 0123456789 >ten
   $ mkimg --device-id OLD --mac 00:00:00:00:00:00 a=nine b=nine

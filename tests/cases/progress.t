@@ -1,5 +1,4 @@
-Long transfers show a status line on a terminal after half a second, erased before any
-other line; quiet runs and runs without a terminal never show it.
+A status line shows on a terminal after half a second of work, erased before other lines.
 
   $ seq 200000 >big; seq 200001 >new; mkimg big=big
   $ onterminal 'slowly brellix -d img -c' | tail -2

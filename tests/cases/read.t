@@ -1,5 +1,4 @@
-Copying out, to a local file or standard output, only when the checksum matches unless
-forced; the name is looked up before any local file is opened.
+Copying out, only when the checksum matches unless forced; the name is looked up first.
 
   $ seq 3000 >big; printf 'line one\nno end' >txt; printf 'ab\0cd' >bin; echo old >old
   $ mkimg --device-id BX-1 big=big --offset 0x10007 txt=txt bin=bin e= --no-checksum bad=txt t1=old
@@ -37,8 +36,7 @@ forced; the name is looked up before any local file is opened.
   ! Fatal: unable to write data
   [1]
 
-Zero bytes check as 0; contents that would pass the device end are refused, forced or
-not; contents that end there are read.
+Zero bytes check as 0; contents past the device end are refused, forced or not.
 
   $ slot 4 flags 0xffff0000; brellix -q -d img -r e x
   ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)

@@ -1,5 +1,4 @@
-Renaming changes the name in the FAT, written back from what was loaded: bytes that
-loading ignores come back as zeros. Names are cut to 15 bytes.
+Renaming rewrites the FAT from what was loaded (ignored bytes become zeros), names cut to 15.
 
   $ printf 123456789 >nine; mkimg a=nine b=nine --load 0x100 c=
   $ poke img 0x4000 55; poke img 0x4022 41; brellix -d img -mv b kernel.old
@@ -13,8 +12,7 @@ loading ignores come back as zeros. Names are cut to 15 bytes.
   0123456789abcde      |
   $ mktinyfs exp a=nine kernel.old=nine --load 0x100 0123456789abcde= && cmp exp img
 
-An empty name would end the table, so it is refused; a name another file bears is not
-(the first of the two in FAT order is the one found).
+An empty name would end the table: refused; a name another file bears is not.
 
   $ snap; brellix -d img -mv a ''; brellix -q -d img -mv x y; unchanged
   ** using device img

@@ -10,8 +10,7 @@ Rewriting in place: the contents, then size and checksum in the FAT; nothing els
   $ brellix -q -d img -r b x && wc -c <x
   0
 
-The room ends at the next file's data or the next higher load address; one byte more is
-refused before anything changes. The image is searched first; a rename comes first.
+The room ends at the next file's data or higher load address; one byte more is refused.
 
   $ snap; seq 99999 >s; head -c 401408 s >max; head -c 401409 s >over; head -c 1025 s >k2
   $ brellix -d img -w a over; brellix -q -d img -w c k2; truncate -s 4294967297 huge

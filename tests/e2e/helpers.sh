@@ -12,10 +12,7 @@ declare -A FIELD=([flags]=16 [offset]=20 [size]=24 [load]=28)
 slot() { poke img $((0x4000 + 32 * $1 + FIELD[$2])) "$(printf '%08x' $(($3)) | sed 's/\(..\)\(..\)\(..\)\(..\)/\4\3\2\1/')"; }
 # slowly CMD: runs CMD with each read of img delayed by $DELAY microseconds, so that long
 # transfers take seconds (LeakSanitizer cannot run under a tracer).
-slowly() {
-    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" \
-        -e trace=read -e inject=read:delay_exit="${DELAY:-50000}" "$@"
-}
+slowly() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=read:delay_exit="${DELAY:-50000}" "$@"; }
 # onterminal CMD: runs the shell command CMD on a pseudo-terminal; each erasure of the
 # status line shows as "|".
 onterminal() { script -qec "$1" /dev/null | sed 's/\r\x1b\[K/|/g; s/\r$//'; }

@@ -1,14 +1,13 @@
 #!/usr/bin/env python3
-"""Transcript tests: run.py CASE.t ...  (each in a scratch directory of its own)
-Examples of a document: run.py --doc README.md | PAGE.1  (see run_document)
+"""Transcripts: run.py CASE.t ...; examples of documents: run.py --doc README.md PAGE.1 ...
 
-Lines indented by two spaces are the test, others are prose. "  $ " starts a command,
-"  > " continues it; the indented lines after it are what it must print: standard output,
-then standard error with "! " before each line, then "[N]" for an exit status N other
-than 0. An expected line ending in " (re)" is a regular expression; " (no-eol)" marks
-output without a final line end, " (esc)" a line written with Python escapes. Commands run
-in bash with the functions of helpers.sh, and brellix and mktinyfs ($BRELLIX, $MKTINYFS)
-first on the PATH, under $BRELLIX_WRAPPER when it is set (valgrind, qemu).
+In a transcript, lines indented by two spaces are the test, the others prose. "  $ " starts
+a command, "  > " continues it; the indented lines after it are what it prints: standard
+output, then standard error with "! " before each line, then "[N]" for an exit status N
+other than 0. An expected line ending in " (re)" is a regular expression; " (no-eol)"
+marks output without a final line end, " (esc)" a line in Python escapes. Commands run in
+bash, in a scratch directory, with the functions of helpers.sh, and brellix and mktinyfs
+($BRELLIX, $MKTINYFS) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu).
 """
 import difflib
 import os
@@ -19,6 +18,7 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+ROFF = [("\\-", "-"), ("\\(aq", "'"), ("\\(dq", '"'), ("\\e", "\\"), ("\\&", "")]
 
 
 def scratch():
@@ -43,22 +43,20 @@ def parse(lines):
     for number, line in enumerate(lines, 1):
         if line.startswith("  $ "):
             steps.append((number, [line[4:]], []))
-            expecting = True
         elif line.startswith("  > ") and expecting and not steps[-1][2]:
             steps[-1][1].append(line[4:])
-        elif line.startswith("  ") and expecting:
-            steps[-1][2].append(line[2:])
-        else:
+        elif not (line.startswith("  ") and expecting):
             expecting = False
+            continue
+        else:
+            steps[-1][2].append(line[2:])
+        expecting = True
     return [(number, "\n".join(command), expected) for number, command, expected in steps]
 
 
 def shown(data, prefix):
     lines = data.decode("latin-1").split("\n")
-    if lines[-1]:
-        lines[-1] += " (no-eol)"
-    else:
-        lines.pop()
+    lines[-1:] = [lines[-1] + " (no-eol)"] if lines[-1] else []
     escape = re.compile(r"[\x00-\x08\x0b-\x1f\x7f-\xff]")
     return [prefix + (line.encode("unicode_escape").decode() + " (esc)" if escape.search(line) else line)
             for line in lines]
@@ -77,30 +75,23 @@ def matches(expected, actual):
     return expected == actual or expected.endswith(" (re)") and re.fullmatch(expected[:-5], actual) is not None
 
 
-def run_transcript(path):
+def differs(path, number, command, expected, actual):
+    if len(actual) == len(expected) and all(map(matches, expected, actual)):
+        return False
+    print(f"{path}:{number}: $ {command}")
+    for line in difflib.unified_diff(expected, actual, "expected", "actual", lineterm=""):
+        print("  " + line)
+    return True
+
+
+def run_transcript(path, work):
     with open(path, encoding="latin-1") as source:
         steps = parse(source.read().split("\n"))
-    work = scratch()
-    try:
-        env, passed = environment(work, os.path.dirname(os.path.abspath(path))), True
-        for number, command, expected in steps:
-            actual = run_step(command, work, env)
-            if len(actual) != len(expected) or not all(map(matches, expected, actual)):
-                passed = False
-                print(f"{path}:{number}: $ {command}")
-                for line in difflib.unified_diff(expected, actual, "expected", "actual", lineterm=""):
-                    print("  " + line)
-        return passed
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-
-
-ROFF = [("\\-", "-"), ("\\(aq", "'"), ("\\(dq", '"'), ("\\e", "\\"), ("\\&", "")]
+    env = environment(work, os.path.dirname(os.path.abspath(path)))
+    return not sum(differs(path, n, command, expected, run_step(command, work, env)) for n, command, expected in steps)
 
 
 def commands(lines, start):
-    """[line, command, shown lines] of a block: "$ " starts a command, a line ending in a
-    backslash continues it, and the lines after it are what it prints."""
     steps = []
     for line in lines:
         if steps and steps[-1][1].endswith("\\"):
@@ -113,9 +104,10 @@ def commands(lines, start):
 
 
 def document_steps(path):
-    """The examples of a Markdown file (``` blocks) or a manual page (.EX to .EE). A block
-    of an sh script is one command that must succeed; a block whose first line starts
-    "# Not run" is not run. /dev/mtd0 stands for the image mtd0."""
+    """[line, command, shown lines] of the example blocks of a Markdown file (```) or a
+    manual page (.EX): "$ " starts a command (a backslash at the end of a line continues
+    it), and what it prints follows; an sh block is a script that must succeed, shown None.
+    Blocks whose first line starts "# Not run" are not run. /dev/mtd0 stands for mtd0."""
     roff, steps, block = not path.endswith(".md"), [], None
     for number, line in enumerate(open(path).read().split("\n"), 1):
         for code, text in ROFF if roff else []:
@@ -132,36 +124,36 @@ def document_steps(path):
     return steps
 
 
-def run_document(path):
-    """Runs the examples in one shell, after docs.sh has made the files they take for
-    granted, output and error output together as on a terminal. A command fails the test
-    when it prints something else than shown, or fails without showing why."""
-    steps, work = document_steps(path), scratch()
-    script = ". " + os.path.join(HERE, "docs.sh") + "\n"
-    for _, command, shown in steps:  # a script runs in a subshell, as it may exit
-        script += ("(\n" + command + "\n)" if shown is None else command) + "\nS=$?; printf '\\n@@@ %d\\n' $S; (exit $S)\n"
-    try:
-        done = subprocess.run(["bash", "-c", script], cwd=work, env=environment(work, HERE), stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=600)
-        outputs = re.split(r"\n@@@ (\d+)\n", done.stdout.decode("latin-1"))
-        passed = len(outputs) == 2 * len(steps) + 1
-        if not passed:
-            print(f"{path}: the shell stopped: {outputs[-1]}")
-        lines = lambda text: text.strip("\n").split("\n") if text.strip("\n") else []
-        for (number, command, shown), text, status in zip(steps, outputs[::2], outputs[1::2]):
-            printed, script = lines(text), shown is None
-            shown = printed if script else lines("\n".join(shown))
-            if shown != printed or status != "0" and (script or not shown):
-                passed = False
-                print(f"{path}:{number}: $ {command} (status {status})")
-                for line in difflib.unified_diff(shown, printed, "shown", "printed", lineterm=""):
-                    print("  " + line)
-        return passed
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
+def run_document(path, work):
+    """The examples, in one shell after docs.sh has made what they take for granted, with
+    output and error output together as on a terminal. A command fails the test when it
+    prints something else than shown, or fails without showing why."""
+    steps, script = document_steps(path), ". " + os.path.join(HERE, "docs.sh") + "\n"
+    for _, command, expected in steps:  # a script runs in a subshell, as it may exit
+        script += ("(\n" + command + "\n)" if expected is None else command) + "\nS=$?; printf '\\n@@@ %d\\n' $S; (exit $S)\n"
+    done = subprocess.run(["bash", "-c", script], cwd=work, env=environment(work, HERE), stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=600)
+    outputs = re.split(r"\n@@@ (\d+)\n", done.stdout.decode("latin-1"))
+    lines = lambda text: text.strip("\n").split("\n") if text.strip("\n") else []
+    failed = len(outputs) != 2 * len(steps) + 1
+    if failed:
+        print(f"{path}: the shell stopped: {outputs[-1]}")
+    for (number, command, expected), text, status in zip(steps, outputs[::2], outputs[1::2]):
+        script, printed = expected is None, lines(text)
+        expected = list(printed) if script else lines("\n".join(expected))
+        if status != "0" and (script or not expected):  # failed without showing why
+            printed.append(f"[{status}]")
+        failed |= differs(path, number, command, expected, printed)
+    return not failed
 
 
 if __name__ == "__main__":
-    if sys.argv[1:2] == ["--doc"]:
-        sys.exit(0 if all([run_document(path) for path in sys.argv[2:]]) else 1)
-    sys.exit(0 if all([run_transcript(path) for path in sys.argv[1:]]) else 1)
+    document = sys.argv[1:2] == ["--doc"]
+    passed = True
+    for path in sys.argv[1 + document:]:
+        work = scratch()
+        try:
+            passed &= (run_document if document else run_transcript)(path, work)
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+    sys.exit(0 if passed else 1)

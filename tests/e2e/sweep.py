@@ -1,14 +1,11 @@
 #!/usr/bin/env python3
-"""Fault and power-cut sweeps over every command, with strace doing the harm.
-
-sweep.py faults: each call a command makes on the device or its local file fails in turn
-(an error, a short count); the run ends with that call's "Fatal:" line and status 1, after
-printing only what the clean run printed, and changes nothing outside the clean run's pages.
-sweep.py powercuts: the power is cut before each page a changing command programs and
-halfway through it; each such image mounts, differs only in the command's pages, and its
-check finds damage at most in the file the command rewrote. Clean runs program just the
-pages that change.
-"""
+"""Sweeps over every command, with strace doing the harm. sweep.py faults: each call on the
+device or the local file fails in turn (an error, a short count); the run ends with that
+call's "Fatal:" line and status 1, having printed only what a clean run prints first, and
+changes nothing outside the clean run's pages. sweep.py powercuts: the power is cut before
+each page a command programs and halfway through it; every such image mounts, differs only
+in the command's pages, and checks clean but for the file a --write rewrote. Clean runs
+program just the pages that change."""
 import os
 import re
 import shutil

@@ -20,12 +20,10 @@ uint32_t reference(const std::vector<cPlacement>& lTable, size_t iEntry, bool bB
             iCap = iDistance;
         bFollower = bFollower || oOther.iOffset > oFile.iOffset;
     }
-    for (const cPlacement& oOther : lTable) {
-        const uint32_t iDistance = oOther.iLoadAddress - oFile.iLoadAddress;
+    for (const cPlacement& oOther : lTable)
         if (bBootTime && oFile.bLoadAddress && oOther.iLoadAddress > oFile.iLoadAddress &&
-            int32_t(iDistance) <= int32_t(iCap))
-            iCap = iDistance;
-    }
+            int32_t(oOther.iLoadAddress - oFile.iLoadAddress) <= int32_t(iCap))
+            iCap = oOther.iLoadAddress - oFile.iLoadAddress;
     return iCap;
 }
 
