@@ -8,9 +8,9 @@ set -eu
 packages() {
     case $1 in
     build) echo cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 strace bsdutils ;;
-    ci) echo valgrind clang libclang-rt-14-dev clang-format shellcheck ;;
+    ci) echo valgrind clang libclang-rt-14-dev clang-format shellcheck dpkg-dev groff-base man-db binutils ;;
     arm) echo g++-arm-linux-gnueabi g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static googletest ;;
-    vm) echo qemu-system-x86 busybox-static cpio ;;
+    vm) echo qemu-system-x86 qemu-user-static busybox-static cpio ;;
     *) echo "deps.sh: no such group: $1" >&2 && exit 2 ;;
     esac
 }
