@@ -15,14 +15,6 @@ void require(bool bHolds) {
         std::abort();
 }
 
-bool known(const std::string& sError) {
-    for (const char* sStart :
-         {"CheckSum error: 0x", "file exceeds device (\"", "Filesystem corrupt: File \""})
-        if (sError.rfind(sStart, 0) == 0)
-            return true;
-    return false;
-}
-
 auto entries(cTinyFs& oFs) {
     std::vector<std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t>> lEntries;
     for (const cTinyFsFile& oFile : oFs.getFiles())
