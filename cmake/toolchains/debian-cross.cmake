@@ -1,0 +1,16 @@
+# What the board toolchains share: Debian's cross compilers for BRELLIX_TRIPLET, libraries
+# and packages from the target's tree only, and test programs run under BRELLIX_QEMU on
+# the core BRELLIX_CPU (-L lets a dynamically linked program find the target's loader).
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_C_COMPILER ${BRELLIX_TRIPLET}-gcc)
+set(CMAKE_CXX_COMPILER ${BRELLIX_TRIPLET}-g++)
+set(CMAKE_C_FLAGS_INIT "${BRELLIX_ARCH_FLAGS}")
+set(CMAKE_CXX_FLAGS_INIT "${BRELLIX_ARCH_FLAGS}")
+
+set(CMAKE_FIND_ROOT_PATH /usr/${BRELLIX_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR ${BRELLIX_QEMU} -cpu ${BRELLIX_CPU} -L /usr/${BRELLIX_TRIPLET})
