@@ -7,6 +7,8 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include "tinyfs/layout.h"
+
 namespace {
 
 // The file systems whose files are made up when read (statfs types).
@@ -24,7 +26,7 @@ cLocalSource::cLocalSource(cLocalFile& oFile, uint32_t iRoom) : oFile(oFile) {
     if (S_ISREG(oStat.st_mode) && iType != PROC_SUPER_MAGIC && iType != SYSFS_MAGIC) {
         iLength = uint64_t(oStat.st_size);
     } else if (S_ISREG(oStat.st_mode)) {
-        lHeld.resize(size_t(iRoom) + 1);
+        lHeld.resize(size_t(std::min(iRoom, DEVICE_SIZE)) + 1); // no file holds more than the device
         const ssize_t iGot = oFile.read(lHeld.data(), lHeld.size());
         if (iGot < 0)
             throw std::string("unable to read data");
