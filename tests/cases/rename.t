@@ -27,5 +27,5 @@ An empty name would end the table: refused; a name another file bears is not.
 
 A full table is written back as exactly the FAT area, without an end slot.
 
-  $ mkimg $(printf 'f%d= ' $(seq 1023)) && brellix -q -d img -mv f1023 last
+  $ mkimg $(printf 'f%d= ' $(seq 1023)) && brellix -q -d img -rs %9 -mv f1023 last
   $ mktinyfs exp $(printf 'f%d= ' $(seq 1022)) last= && cmp exp img
