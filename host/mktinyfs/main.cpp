@@ -91,7 +91,7 @@ bool isDigitIn(char c, uint32_t iBase, uint32_t& iDigit) {
         iDigit = uint32_t(c - 'A') + DECIMAL;
     else
         return false;
-    return iDigit < iBase;
+    return true;
 }
 
 // Decimal or 0x-hexadecimal, 32 bits, nothing else: no sign, no blanks, no suffix.
