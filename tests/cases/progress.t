@@ -3,7 +3,7 @@ A status line shows on a terminal after half a second of work, erased before oth
   $ seq 200000 >big; seq 200001 >new; mkimg big=big
   $ onterminal 'slowly brellix -d img -c' | tail -2
     * Checking big...
-  (\|big: \d+ of 1288895 bytes \(\d+%\))+\|Filesystem is ready and clean\. (re)
+  \|big: \d+ of 1288895 bytes \(\d\d?%\)(\|big: \d+ of 1288895 bytes \(\d+%\))*\|Filesystem is ready and clean\. (re)
   $ onterminal 'slowly brellix -d img -w big new'
   ** using device img
   (\|big: \d+ of 1288902 bytes \(\d+%\))+\| \(no-eol\) (re)
