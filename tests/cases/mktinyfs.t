@@ -25,7 +25,7 @@ A refusal is one line and status 1, and leaves OUTPUT as it was, with no tempora
   >   'img a= --offset' 'img a= --offset 12k' 'img a= --room -1' 'img a= --load 0x' \
   >   'img a= --offset 4294967296' 'img a= --offset 1 --offset 2' 'img a= --flags 0x10000' \
   >   'img --mac 00:11' 'img --mac' 'img --frob' 'img =nine' 'img 0123456789abcdef=' 'img a= a=' \
-  >   'img a=missing' 'img a=dir' 'img a=nine --offset 0x4000' 'img a=nine --offset 0x3ff8' \
+  >   'img a=missing' 'img a=dir' 'dir a=nine' 'img a=nine --offset 0x4000' 'img a=nine --offset 0x3ff8' \
   >   'img a=nine --offset 0x83fff8' 'img --device-id 0123456789abcdef0123456789abcdefX' \
   >   'img --device-id X a=nine --offset 0x83ffb8' 'img a=nine --offset 0x10000 b=nine --offset 0x10008' \
   >   'img a=nine --load 0x100 b=nine --load 0x104' "img $(printf 'f%d= ' $(seq 1024))" 'img a= --offset 0x840000' \
@@ -50,6 +50,7 @@ A refusal is one line and status 1, and leaves OUTPUT as it was, with no tempora
   ! mktinyfs: duplicate file name "a"
   ! mktinyfs: cannot read "missing": No such file or directory
   ! mktinyfs: cannot read "dir": Is a directory
+  ! mktinyfs: cannot replace "dir": Is a directory
   ! mktinyfs: file "a" (0x4000 + 0x9) starts inside the FAT (0x4000..0xbfff)
   ! mktinyfs: file "a" (0x3ff8 + 0x9) runs into the FAT at 0x4000
   ! mktinyfs: file "a" (0x83fff8 + 0x9) passes the device end at 0x840000
