@@ -8,7 +8,7 @@ mktinyfs places files in order on page boundaries; an empty file owns up to the 
   b                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (1047 bytes left)
   c                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (2103 bytes left)
   d                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (8597943 bytes left)
-  $ mktinyfs img x=nine --offset 0x10000 y=nine --flags 0xfff0 --ax z= --offset 0 e= --offset 0x1FF80 w=nine --offset 0x83fff7
+  $ mktinyfs img x=nine --offset 0X10000 y=nine --flags 0xfff0 --ax z= --offset 0 e= --offset 0x1FF80 w=nine --offset 0x83fff7
   $ brellix -d img -l -v
   ** using device img
   x                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (983 bytes left)
