@@ -28,15 +28,15 @@ uint32_t reference(const std::vector<cPlacement>& lTable, size_t iEntry, bool bB
 }
 
 TEST(Capacity, SortedPassAgreesWithTheRuleFileByFile) {
-    std::mt19937 oRandom(3);
+    std::mt19937 oRng(3);
     const uint32_t BASES[] = {0, DATA_OFFSET, DEVICE_SIZE, 0x7FFF0000, 0x80000000, 0xFFFF0000};
     const auto pick = [&] {
-        return uint32_t(BASES[oRandom() % 6] + (oRandom() % 3 ? oRandom() % 0x20000 : oRandom()));
+        return uint32_t(BASES[oRng() % 6] + (oRng() % 3 ? oRng() % 16 << oRng() % 17 : oRng()));
     };
     for (int iTable = 0; iTable < 3000; ++iTable) {
-        std::vector<cPlacement> lTable(1 + oRandom() % 12);
+        std::vector<cPlacement> lTable(1 + oRng() % 12);
         for (cPlacement& oFile : lTable)
-            oFile = {pick(), pick(), oRandom() % 2 == 0};
+            oFile = {pick(), pick(), oRng() % 2 == 0};
         const cCapacities oCapacities = capacities(lTable);
         for (size_t i = 0; i < lTable.size(); ++i) {
             ASSERT_EQ(oCapacities.lMedia[i], reference(lTable, i, false)) << iTable << " " << i;
