@@ -8,12 +8,12 @@ mktinyfs places files in order on page boundaries; an empty file owns up to the 
   b                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (1047 bytes left)
   c                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (2103 bytes left)
   d                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (8597943 bytes left)
-  $ mktinyfs img x=nine --offset 0X10000 y=nine --flags 0xfff0 --ax z= --offset 0 e= --offset 0x1FF80 w=nine --offset 0x83fff7
+  $ mktinyfs img x=nine --offset 0X1000A y=nine --flags 0xfaf0 --ax z= --offset 0 e= --offset 0x1FF80 w=nine --offset 0x83fff7
   $ brellix -d img -l -v
   ** using device img
-  x                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (983 bytes left)
+  x                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (973 bytes left)
   y                    | 9 bytes          | Sum: 0xa69d  | Ax              | 100% growable (64407 bytes left)
-  z                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (65536 bytes left)
+  z                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (65546 bytes left)
   e                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (8519799 bytes left)
   w                    | 9 bytes          | Sum: 0xa69d  |                 | 0% growable   (0 bytes left)
   $ mktinyfs --help >usage && sed -n 1p usage
