@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,9 +25,9 @@ constexpr unsigned char FIRST_PRINTABLE = 0x20;
 constexpr unsigned char DELETE_BYTE = 0x7F;
 
 std::string hexText(uint64_t iValue) {
-    std::ostringstream oOut;
-    oOut << "0x" << std::hex << iValue;
-    return oOut.str();
+    char aDigits[sizeof "0x" + sizeof iValue * 2];
+    std::snprintf(aDigits, sizeof aDigits, "0x%llx", static_cast<unsigned long long>(iValue));
+    return aDigits;
 }
 
 uint64_t roundUpToPage(uint64_t iPosition) {

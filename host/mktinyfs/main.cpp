@@ -2,9 +2,9 @@
 // through the image builder. Arguments are read left to right; options after a file
 // apply to that file.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <iostream>
 #include <new>
 #include <optional>
 #include <string>
@@ -261,7 +261,7 @@ class cInputFile {
 int run(int iArgc, char** pArgv) {
     const cOptions oOptions = cArguments(iArgc, pArgv).parse();
     if (oOptions.bHelp) {
-        std::cout << USAGE << std::flush;
+        std::fputs(USAGE, stdout);
         return EXIT_OK;
     }
     cImageBuilder oBuilder;
@@ -285,11 +285,11 @@ int main(int iArgc, char** pArgv) {
     try {
         return run(iArgc, pArgv);
     } catch (const std::string& sMessage) {
-        std::cerr << PROGRAM << ": " << sMessage << std::endl;
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, sMessage.c_str());
     } catch (const std::bad_alloc&) {
-        std::cerr << PROGRAM << ": out of memory" << std::endl;
+        std::fprintf(stderr, "%s: out of memory\n", PROGRAM);
     } catch (const std::exception& oError) {
-        std::cerr << PROGRAM << ": " << oError.what() << std::endl;
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, oError.what());
     }
     return EXIT_FAILURE_STATUS;
 }
