@@ -9,7 +9,8 @@ packages() {
     case $1 in
     build) echo cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 strace bsdutils ;;
     ci) echo valgrind clang libclang-rt-14-dev clang-format shellcheck dpkg-dev groff-base man-db binutils ;;
-    arm) echo g++-arm-linux-gnueabi g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static googletest ;;
+    arm) echo g++-arm-linux-gnueabi g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static googletest \
+        musl-dev:armel ;;
     vm) echo qemu-system-x86 qemu-user-static busybox-static cpio ;;
     *) echo "deps.sh: no such group: $1" >&2 && exit 2 ;;
     esac
@@ -23,10 +24,22 @@ for group in "${@:-build}"; do
     done
 done
 [ -z "$missing" ] && exit 0
+# Packages of another architecture (NAME:ARCH) need that architecture known to dpkg.
+foreign=$(echo "$missing" | tr ' ' '\n' | sed -n 's/.*://p' | sort -u)
+add=
+for arch in $foreign; do
+    dpkg --print-foreign-architectures | grep -qx "$arch" || add="$add $arch"
+done
 if [ "$(id -u)" != 0 ]; then
+    for arch in $add; do
+        echo "missing architecture; run: sudo dpkg --add-architecture $arch && sudo apt-get update" >&2
+    done
     echo "missing packages; run: sudo apt-get install$missing" >&2
     exit 1
 fi
+for arch in $add; do
+    dpkg --add-architecture "$arch"
+done
 echo "== installing:$missing"
 apt-get update -qq
 # shellcheck disable=SC2086 # one package per word

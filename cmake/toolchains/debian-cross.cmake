@@ -6,6 +6,8 @@ set(CMAKE_C_COMPILER ${BRELLIX_TRIPLET}-gcc)
 set(CMAKE_CXX_COMPILER ${BRELLIX_TRIPLET}-g++)
 set(CMAKE_C_FLAGS_INIT "${BRELLIX_ARCH_FLAGS}")
 set(CMAKE_CXX_FLAGS_INIT "${BRELLIX_ARCH_FLAGS}")
+# Static, and the linker keeps only the sections of the C and C++ libraries in use.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--gc-sections")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${BRELLIX_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
