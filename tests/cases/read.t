@@ -11,7 +11,7 @@ Copying out, only when the checksum matches unless forced; the name is looked up
   no end (no-eol)
   $ brellix -q -d img -rs t1
   old
-  $ brellix -d img -rs %2x -l -gdid | od -c; brellix -q -d img -r '% 1' x && cmp txt x; unchanged
+  $ brellix -d img -rs %2x -l -gdid | od -c; brellix -q -d img -r '% 01' x && cmp txt x; unchanged
   0000000   B   X   -   1  \n   a   b
   0000007
   $ brellix -d img -r bad new; brellix -q -d img -r bad old; test -e new || cat old
