@@ -61,6 +61,7 @@ A refusal is one line and status 1, and leaves OUTPUT as it was, with no tempora
   ! mktinyfs: file "a" (0x840000 + 0x0) passes the device end at 0x840000
   ! mktinyfs: file "a" (0xc000 + 0x840000) passes the device end at 0x840000
   ! mktinyfs: duplicate file name "a\"b"
-  $ mktinyfs img $'tab\tand space=' $'tab\tand space='; (trap '' XFSZ; ulimit -f 99; mktinyfs img a=); ls | cmp - before && cmp keep img
+  $ mktinyfs img $'tab\tand space=' $'tab\tand space='; (trap '' XFSZ; ulimit -f 99; mktinyfs img a=); ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=fsync:error=ENOSPC mktinyfs img a=; ls | cmp - before && cmp keep img
   ! mktinyfs: duplicate file name "tab\x09and space"
   ! mktinyfs: cannot write "img": File too large
+  ! mktinyfs: cannot write "img": No space left on device
