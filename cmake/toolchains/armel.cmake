@@ -8,7 +8,5 @@ set(BRELLIX_ARCH_FLAGS "-march=armv5te -mfloat-abi=soft")
 set(BRELLIX_QEMU qemu-arm-static)
 set(BRELLIX_CPU arm926)
 set(BRELLIX_MUSL_TRIPLET arm-linux-musleabi)
-# musl hides the compiler triplet that the package architecture is otherwise taken from.
-set(BRELLIX_DEB_ARCHITECTURE armel)
 include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/musl.cmake)

@@ -15,8 +15,8 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpversion OUTPUT_VARIABLE BRELL
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=include OUTPUT_VARIABLE BRELLIX_GCC_INCLUDE
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-set(BRELLIX_MUSL_SPECS /usr/lib/${BRELLIX_MUSL_TRIPLET}/musl-gcc.specs)
-if(NOT EXISTS ${BRELLIX_MUSL_SPECS})
+set(BRELLIX_MUSL_LIB /usr/lib/${BRELLIX_MUSL_TRIPLET})
+if(NOT EXISTS ${BRELLIX_MUSL_LIB}/libc.a)
   message(FATAL_ERROR "musl for ${BRELLIX_MUSL_TRIPLET} not found: sh scripts/deps.sh arm")
 endif()
 set(BRELLIX_CXX_INCLUDE /usr/${BRELLIX_TRIPLET}/include/c++/${BRELLIX_GCC_VERSION})
@@ -26,5 +26,6 @@ string(APPEND CMAKE_CXX_FLAGS_INIT
        " -nostdinc -isystem ${BRELLIX_CXX_INCLUDE} -isystem ${BRELLIX_CXX_INCLUDE}/${BRELLIX_TRIPLET}"
        " -isystem ${BRELLIX_CXX_INCLUDE}/backward ${BRELLIX_C_INCLUDE}"
        " -include ${CMAKE_CURRENT_LIST_DIR}/musl-glibcxx.h")
-# musl's start files, library path and libc in place of glibc's, when linking.
-string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -specs=${BRELLIX_MUSL_SPECS}")
+# -B puts musl's folder first for the start files (crt1.o, crti.o, crtn.o) and libraries,
+# so the linker takes musl's libc.a before glibc's; crtbegin and crtend stay the compiler's.
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -B${BRELLIX_MUSL_LIB}/")
