@@ -20,6 +20,19 @@ cFatSlot decodeSlot(const uint8_t* pSlot) {
             loadLe32(pSlot + SLOT_LOAD_ADDRESS_POS)};
 }
 
+bool isEntryShaped(const uint8_t* pSlot) {
+    size_t iLength = 0;
+    while (iLength < NAME_MAX && pSlot[SLOT_NAME_POS + iLength] >= NAME_CHAR_FIRST &&
+           pSlot[SLOT_NAME_POS + iLength] <= NAME_CHAR_LAST)
+        ++iLength;
+    for (size_t i = iLength; i < SLOT_NAME_FIELD; ++i) {
+        if (pSlot[SLOT_NAME_POS + i] != 0)
+            return false;
+    }
+    const uint64_t iOffset = loadLe32(pSlot + SLOT_OFFSET_POS);
+    return iLength > 0 && iOffset >= DATA_OFFSET && iOffset + loadLe32(pSlot + SLOT_SIZE_POS) <= DEVICE_SIZE;
+}
+
 void initFatArea(uint8_t* pFat) {
     std::memset(pFat, 0, FAT_SIZE);
     storeLe32(pFat + HEADER_MAGIC_POS, TINYFS_MAGIC);

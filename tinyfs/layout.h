@@ -28,6 +28,10 @@ constexpr uint32_t DATA_OFFSET = FAT_OFFSET + FAT_SIZE; // where image builders 
 constexpr uint32_t TINYFS_MAGIC = 0x12345678;
 constexpr uint32_t HEADER_MAGIC_POS = 16;
 
+// Bytes a name may hold to count as one that an image builder wrote.
+constexpr uint8_t NAME_CHAR_FIRST = 0x20;
+constexpr uint8_t NAME_CHAR_LAST = 0x7e;
+
 // Entry slot. A zero byte at SLOT_NAME_POS ends the table. Byte 15 is forced to zero on
 // load, so a name holds at most 15 bytes.
 constexpr uint32_t SLOT_NAME_POS = 0;
@@ -86,6 +90,12 @@ void encodeSlot(uint8_t* pSlot, const cFatSlot& oEntry);
 // Decodes an entry slot whose first byte is not zero; the name ends at the first zero
 // byte and never reaches byte 15.
 cFatSlot decodeSlot(const uint8_t* pSlot);
+
+// Whether a slot holds what a file entry looks like, for finding entries that a table
+// cut short (a torn page ending it early) left after its end slot: a name of 1 to 15
+// printable bytes (0x20..0x7e) followed by zero bytes up to byte 16, contents at or after
+// DATA_OFFSET that end within the device. Erased and zeroed slots never match.
+bool isEntryShaped(const uint8_t* pSlot);
 
 // Fills a FAT_SIZE buffer with zeros and the header's magic word.
 void initFatArea(uint8_t* pFat);
