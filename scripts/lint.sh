@@ -9,16 +9,17 @@
 #   4. commit subjects since LINT_BASE are at most 72 characters; by default, since the
 #      commit that brought this check in;
 #   5. no tracked file names the place this checkout lives in;
-#   6. the tests stay at most 0.40 of the product code (scripts/test-ratio.sh).
+#   6. each layer includes only the layers below it (the README's Code conventions);
+#   7. the tests stay at most 0.40 of the product code (scripts/test-ratio.sh).
 # Runs them all, then exits 1 when any failed.
 set -uo pipefail
-cd "$(dirname "$0")/.."
-failed=()
+cd "$(dirname "$0")/.." || exit 1
+failed=""
 check() {
     local name=$1
     shift
     echo "== $name"
-    "$@" || failed+=("$name")
+    "$@" || failed="$failed${failed:+, }$name"
 }
 
 # Tracked files whose first line starts with "#!" and names one of the interpreters given.
@@ -72,14 +73,29 @@ paths() {
     [ -z "$found" ] || { printf 'tracked files name this checkout'"'"'s folder:\n%s\n' "$found"; return 1; }
 }
 
+# FOLDER=what it may not include, one layer a line.
+LAYERS="tinyfs=tool|cmdline|host|tests|bench|fuzz
+cmdline=tool|tinyfs|host|tests|bench|fuzz
+tool=host|tests|bench|fuzz
+host=tool|cmdline|tests|bench|fuzz"
+layers() {
+    local folder forbidden found status=0
+    while IFS='=' read -r folder forbidden; do
+        found=$(git grep -n -E "#[[:space:]]*include[[:space:]]*[<\"]($forbidden)/" -- "$folder")
+        [ -z "$found" ] || { printf '%s/ includes what it may not:\n%s\n' "$folder" "$found"; status=1; }
+    done <<<"$LAYERS"
+    return $status
+}
+
 check "clang-format" format
 check "shellcheck" shell
 check "pyflakes" python
 check "commit subjects" subjects
 check "no path of this checkout" paths
+check "layers" layers
 check "test size" sh scripts/test-ratio.sh
-if [ ${#failed[@]} -gt 0 ]; then
-    echo "lint: failed: $(IFS=,; echo "${failed[*]}" | sed 's/,/, /g')" >&2
+if [ -n "$failed" ]; then
+    echo "lint: failed: $failed" >&2
     exit 1
 fi
 echo "lint: all checks passed"
