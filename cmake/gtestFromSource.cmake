@@ -15,9 +15,9 @@ function(brellix_provide_gtest METHOD NAME)
   set(INSTALL_GTEST OFF)
   FetchContent_Declare(googletest SOURCE_DIR /usr/src/googletest SYSTEM)
   FetchContent_MakeAvailable(googletest)
-  # GoogleTest can stream results to a network address, which the tests never ask for; its
-  # call of getaddrinfo would link glibc's resolver statically, with a linker warning that
-  # it needs glibc's shared libraries at run time. The call goes to a stand-in that fails.
+  # GoogleTest can stream results to a network address, which the tests never ask for. At
+  # its call of getaddrinfo the static link warns that glibc's getaddrinfo needs glibc's
+  # shared libraries at run time; the call goes to a stand-in that fails instead.
   target_sources(gtest PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/gtestNoResolver.c)
   target_link_options(gtest INTERFACE -Wl,--wrap=getaddrinfo)
   set(GTest_FOUND TRUE PARENT_SCOPE)

@@ -1,5 +1,6 @@
 /* Stand-in for getaddrinfo in the cross builds' GoogleTest (see gtestFromSource.cmake):
- * name lookup always fails, so the statically linked tests need no glibc resolver. */
+ * name lookup always fails, so the static tests never call glibc's, which needs glibc's
+ * shared libraries at run time. */
 #include <netdb.h>
 
 int __wrap_getaddrinfo(const char* pNode, const char* pService, const struct addrinfo* pHints,
