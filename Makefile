@@ -1,18 +1,22 @@
 # Short commands for people; CMake (with the presets in CMakePresets.json) does the work.
-#   make          build the tool, mktinyfs, tests and benchmarks (optimised)
-#   make demo     build, make a sample image and run the tool's main jobs on it
-#   make test     build with sanitizers and run every test through ctest
-#   make bench    page-program and timing benchmark of the optimised build
-#   make fuzz     build the libFuzzer target (clang) and run it for FUZZ_SECONDS
-#   make format   clang-format every source file
-#   make arm      static optimised builds for the boards: armel, armhf, arm64 (build/<target>)
-#   make test-arm those builds and their tests under qemu-user (one target: make test-armel)
+# Each first installs the Debian packages it needs when they are missing (scripts/deps.sh).
+#   make              build the tool, mktinyfs, tests and benchmarks (optimised, build/release)
+#   make demo         build the programs, make a sample image and run the tool's main jobs on it
+#   make test         build with sanitizers (build/debug) and run every test through ctest
+#   make bench        page-program and timing benchmark of the optimised build
+#   make fuzz         build the libFuzzer target (clang) and run it for FUZZ_SECONDS
+#   make format       clang-format every source file
+#   make lint         the checks to pass before committing (commit subjects since LINT_BASE)
+#   make arm          static optimised builds for the boards: armel, armhf, arm64 (build/<target>)
+#   make test-arm     those builds and their tests under qemu-user (one target: make test-armel)
+#   make package      this machine's Debian package, in build/packages
+#   make package-arm  the three boards' Debian packages, in build/packages
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 ARM_TARGETS := armel armhf arm64
 
-.PHONY: all deps deps-arm release debug demo test bench fuzz format clean arm test-arm $(ARM_TARGETS) \
-	$(ARM_TARGETS:%=test-%)
+.PHONY: all deps deps-arm release debug demo test bench fuzz format lint clean arm test-arm package package-arm \
+	$(ARM_TARGETS) $(ARM_TARGETS:%=test-%) $(ARM_TARGETS:%=package-%)
 
 all: release
 
@@ -32,20 +36,23 @@ debug: deps
 	cmake --preset debug >/dev/null
 	cmake --build --preset debug -j $(JOBS)
 
+# Builds what cmake --install copies, and no tests.
 demo: deps
 	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS) --target brellix mktinyfs
+	cmake --build --preset release -j $(JOBS) --target brellix_installable
 	sh examples/demo.sh build/release
 
 test: debug
 	ctest --preset debug -j $(JOBS)
 
 bench: release
+	@sh scripts/deps.sh bench
 	python3 bench/run.py build/release
 
 # The target runs once over its seeds, then fuzzes a scratch copy of them; findings are
 # kept in build/fuzz/findings/.
-fuzz:
+fuzz: deps
+	@sh scripts/deps.sh fuzz
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 	build/fuzz/fuzz/fuzz_image fuzz/corpus/fuzz_image/*
@@ -64,8 +71,23 @@ test-arm: $(ARM_TARGETS:%=test-%)
 $(ARM_TARGETS:%=test-%): test-%: %
 	ctest --preset $* -j $(JOBS)
 
+package: release
+	@sh scripts/deps.sh package
+	@sh scripts/package.sh build/release
+
+package-arm: $(ARM_TARGETS:%=package-%)
+
+$(ARM_TARGETS:%=package-%): package-%: %
+	@sh scripts/deps.sh package
+	@sh scripts/package.sh build/$*
+
 format:
+	@sh scripts/deps.sh format
 	clang-format -i $$(git ls-files '*.h' '*.cpp' '*.c')
+
+lint:
+	@sh scripts/deps.sh lint
+	@bash scripts/lint.sh
 
 clean:
 	rm -rf build

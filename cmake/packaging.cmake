@@ -1,6 +1,8 @@
 # Debian packages through CPack: "cpack" in a build tree makes
-# brellix_<version>_<architecture>.deb holding the two programs, their manual pages
-# and their bash completions, for the architecture the build's compiler targets.
+# brellix_<version>_<architecture>.deb holding the two programs, their manual pages,
+# their bash completions, the copyright file and the changelog, for the architecture the
+# build's compiler targets. A cross build also leaves its programs stripped in stripped/,
+# as they go to a board.
 
 # The Debian architecture the build's compiler produces code for, from its multiarch
 # triplet; empty when the triplet is not one the project builds for.
@@ -77,12 +79,79 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 # Depends: the shared libraries the programs need, found by dpkg-shlibdeps for a native
 # build. The board builds are static and need nothing; another cross build names its
-# dependencies in BRELLIX_DEB_DEPENDS.
+# dependencies in BRELLIX_DEB_DEPENDS. Without dpkg-shlibdeps (or file, which CPack uses
+# to find the programs) CPack would make a package without Depends that installs and then
+# fails to start, so such a build is refused here.
 set(BRELLIX_DEB_DEPENDS "" CACHE STRING "Depends field of the Debian package; empty: found by dpkg-shlibdeps")
 if(BRELLIX_DEB_DEPENDS)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS ${BRELLIX_DEB_DEPENDS})
 elseif(NOT CMAKE_CROSSCOMPILING)
+  find_program(BRELLIX_SHLIBDEPS dpkg-shlibdeps)
+  find_program(BRELLIX_FILE file)
+  if(NOT BRELLIX_SHLIBDEPS OR NOT BRELLIX_FILE)
+    message(FATAL_ERROR "dpkg-shlibdeps or file not found: the package's Depends cannot be found. "
+                        "Install them (sh scripts/deps.sh build), or name the Depends in BRELLIX_DEB_DEPENDS")
+  endif()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+
+# usr/share/doc/brellix: the copyright file (Debian's machine-readable format, the
+# licence text from LICENSE) and the changelog (Debian's format, from CHANGELOG.md).
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(BRELLIX_DOC ${PROJECT_BINARY_DIR}/doc)
+set(BRELLIX_DOC_TOOL ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/debianDoc.py)
+add_custom_command(
+  OUTPUT ${BRELLIX_DOC}/copyright
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${BRELLIX_DOC}
+  COMMAND ${BRELLIX_DOC_TOOL} copyright ${PROJECT_SOURCE_DIR}/LICENSE ${BRELLIX_DOC}/copyright
+  DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_LIST_DIR}/debianDoc.py
+  COMMENT "Writing the copyright file"
+  VERBATIM)
+add_custom_command(
+  OUTPUT ${BRELLIX_DOC}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${BRELLIX_DOC}
+  COMMAND ${BRELLIX_DOC_TOOL} changelog ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_VERSION}
+          ${BRELLIX_DEB_MAINTAINER} ${BRELLIX_DOC}/changelog
+  COMMAND ${BRELLIX_GZIP} -9nf ${BRELLIX_DOC}/changelog
+  DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${CMAKE_CURRENT_LIST_DIR}/debianDoc.py
+  COMMENT "Writing the changelog"
+  VERBATIM)
+add_custom_target(brellix_doc ALL DEPENDS ${BRELLIX_DOC}/copyright ${BRELLIX_DOC}/changelog.gz)
+install(FILES ${BRELLIX_DOC}/copyright ${BRELLIX_DOC}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# What lintian reports on purpose, each with its reason. Static programs are what the
+# boards need (no C library of theirs to match), and the tool's one failure message for
+# unforeseen errors keeps the spelling that scripts already match.
+set(BRELLIX_OVERRIDES "# Scripts match the failure message \"unknown problem occured\" as it is spelt.
+brellix: spelling-error-in-binary occured occurred [usr/bin/brellix]\n")
+if(CMAKE_EXE_LINKER_FLAGS MATCHES "(^| )-static( |$)")
+  foreach(PROGRAM brellix mktinyfs)
+    string(APPEND BRELLIX_OVERRIDES "# Static on purpose: it runs on a board whatever C library the board has.
+brellix: statically-linked-binary [usr/bin/${PROGRAM}]\n")
+  endforeach()
+endif()
+file(CONFIGURE OUTPUT ${BRELLIX_DOC}/brellix.overrides CONTENT "${BRELLIX_OVERRIDES}")
+install(FILES ${BRELLIX_DOC}/brellix.overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME brellix)
+
+# Everything the install step copies, for builds that make only part of the tree.
+add_custom_target(brellix_installable)
+add_dependencies(brellix_installable brellix mktinyfs brellix_man brellix_doc)
+
+# The programs of a cross build as they go to a board: stripped, in stripped/.
+if(CMAKE_CROSSCOMPILING)
+  set(BRELLIX_STRIPPED)
+  foreach(PROGRAM brellix mktinyfs)
+    add_custom_command(
+      OUTPUT ${PROJECT_BINARY_DIR}/stripped/${PROGRAM}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/stripped
+      COMMAND ${CMAKE_STRIP} -o ${PROJECT_BINARY_DIR}/stripped/${PROGRAM} $<TARGET_FILE:${PROGRAM}>
+      DEPENDS ${PROGRAM}
+      COMMENT "Stripping ${PROGRAM} into stripped/"
+      VERBATIM)
+    list(APPEND BRELLIX_STRIPPED ${PROJECT_BINARY_DIR}/stripped/${PROGRAM})
+  endforeach()
+  add_custom_target(brellix_stripped ALL DEPENDS ${BRELLIX_STRIPPED})
 endif()
 
 include(CPack)

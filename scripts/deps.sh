@@ -1,22 +1,34 @@
 #!/bin/sh
-# Installs the Debian packages a task needs, when they are missing (idempotent):
-#   sh scripts/deps.sh [build] [ci] [arm] [vm]
-# build: build, demo, tests and benchmarks; ci: the extra stages of .ci/run; arm: cross
-# builds and emulation; vm: the MTD-device stage. As root it runs apt-get; otherwise it
-# prints the one command to run and fails.
+# The one installer of the Debian packages a task needs; installs only what is missing:
+#   sh scripts/deps.sh GROUP...
+# build: build, demo, tests, install; bench: make bench; fuzz: make fuzz (clang);
+# format: make format; package: make package and make package-arm (with arm);
+# package-check: .ci/check-packages (dpkg-deb, lintian, man); lint: make lint;
+# arm: cross builds for the boards and their emulation; ci: the valgrind stage of .ci/run;
+# vm: the MTD-device stage of .ci/run.
+# As root it runs apt-get without questions and shows apt's output only when it fails;
+# otherwise it prints the command to run as root and fails.
 set -eu
 packages() {
     case $1 in
-    build) echo cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 strace bsdutils ;;
-    ci) echo valgrind clang libclang-rt-14-dev clang-format shellcheck dpkg-dev groff-base man-db binutils ;;
+    build) echo cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 strace bsdutils \
+        dpkg-dev file ;;
+    bench) echo valgrind strace binutils python3 ;;
+    fuzz) echo clang libclang-rt-14-dev ;;
+    format) echo clang-format git ;;
+    package) echo dpkg-dev file binutils ;;
+    package-check) echo dpkg-dev binutils lintian groff-base man-db ;;
+    lint) echo clang-format shellcheck pyflakes3 git ;;
     arm) echo g++-arm-linux-gnueabi g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static googletest \
         musl-dev:armel ;;
+    ci) echo valgrind ;;
     vm) echo qemu-system-x86 qemu-user-static busybox-static cpio ;;
     *) echo "deps.sh: no such group: $1" >&2 && exit 2 ;;
     esac
 }
+[ $# -gt 0 ] || set -- build
 missing=
-for group in "${@:-build}"; do
+for group in "$@"; do
     list=$(packages "$group") || exit 2
     for package in $list; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
@@ -31,16 +43,26 @@ for arch in $foreign; do
     dpkg --print-foreign-architectures | grep -qx "$arch" || add="$add $arch"
 done
 if [ "$(id -u)" != 0 ]; then
-    for arch in $add; do
-        echo "missing architecture; run: sudo dpkg --add-architecture $arch && sudo apt-get update" >&2
-    done
-    echo "missing packages; run: sudo apt-get install$missing" >&2
+    self="$(cd "$(dirname "$0")" && pwd)/deps.sh $*"
+    echo "deps.sh: missing Debian packages:$missing" >&2
+    [ -z "$add" ] || echo "deps.sh: and dpkg must learn the architecture$add" >&2
+    echo "deps.sh: install them as root, then run the same command again:" >&2
+    echo "    sudo sh $self" >&2
+    echo "deps.sh: or, where sudo is not installed: su -c 'sh $self'" >&2
     exit 1
 fi
+log=$(mktemp "${TMPDIR:-/tmp}/deps.XXXXXX")
+trap 'rm -f "$log"' EXIT
 for arch in $add; do
+    echo "== deps.sh: dpkg --add-architecture $arch (for$(echo "$missing" | tr ' ' '\n' | grep ":$arch$" | sed 's/^/ /' | tr -d '\n'))"
     dpkg --add-architecture "$arch"
 done
-echo "== installing:$missing"
-apt-get update -qq
+echo "== deps.sh: installing$missing"
+# No questions, no debconf notes: apt's output is shown only when it fails.
+export DEBIAN_FRONTEND=noninteractive
 # shellcheck disable=SC2086 # one package per word
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+if ! { apt-get update -q && apt-get install -y -q $missing; } >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "deps.sh: apt-get failed (its output is above)" >&2
+    exit 1
+fi

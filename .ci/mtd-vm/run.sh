@@ -13,14 +13,11 @@
 # unchanged and no kernel message mixes in. qemu's default CPU has no PCLMULQDQ, so the
 # guest's x86 leg checks the portable CRC against the host's carry-less one as well.
 set -eu
-PACKAGES="qemu-system-x86 qemu-user-static busybox-static cpio apt dpkg"
 TIMEOUT=${MTD_VM_TIMEOUT:-600}
 cd "$(dirname "$0")/../.."
 TOP=$PWD HERE=$PWD/.ci/mtd-vm W=$PWD/build/mtd-vm
 ARMEL=${MTD_VM_ARMEL:-$TOP/build/armel/tool/brellix}
-for P in $PACKAGES; do
-    dpkg-query -W "$P" >/dev/null 2>&1 || { echo "mtd-vm: package $P is missing" >&2; exit 1; }
-done
+sh scripts/deps.sh build vm
 fail() {
     echo "mtd-vm: $1; end of the console ($W/console.log):" >&2
     tail -n 40 "$W/console.log" >&2

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The checks to pass before committing (make lint, which installs what they need; the
+# last stage of CI). Each runs over what git tracks:
+#   1. clang-format (the committed .clang-format) leaves every C and C++ file as it is;
+#   2. shellcheck finds nothing in any shell script; files without a #! line (the
+#      transcripts' helpers, the completions) are fragments that bash sources, checked
+#      for warnings and errors, their variables being for the shell that sources them;
+#   3. pyflakes finds nothing in any Python script;
+#   4. commit subjects since LINT_BASE are at most 72 characters; by default, since the
+#      commit that brought this check in;
+#   5. no tracked file names the place this checkout lives in;
+#   6. each layer includes only the layers below it (the README's Code conventions);
+#   7. the tests stay at most 0.40 of the product code (scripts/test-ratio.sh).
+# Runs them all, then exits 1 when any failed.
+set -uo pipefail
+cd "$(dirname "$0")/.." || exit 1
+failed=""
+check() {
+    local name=$1
+    shift
+    echo "== $name"
+    "$@" || failed="$failed${failed:+, }$name"
+}
+
+# Tracked files whose first line starts with "#!" and names one of the interpreters given.
+scripts_of() {
+    local file
+    git ls-files -z | while IFS= read -r -d '' file; do
+        [ -f "$file" ] && head -c 256 "$file" | head -n 1 | grep -qE "^#!.*[/ ]($1)\$" && echo "$file"
+    done
+}
+
+format() {
+    git ls-files -z '*.h' '*.cpp' '*.c' | xargs -0 clang-format --dry-run -Werror
+}
+
+shell() {
+    local shebang sourced
+    mapfile -t shebang < <(scripts_of 'sh|bash')
+    mapfile -t sourced < <(git ls-files '*.sh' 'completions/*' ':!:*.txt' | while IFS= read -r file; do
+        head -n 1 "$file" | grep -q '^#!' || echo "$file"
+    done)
+    local status=0
+    shellcheck "${shebang[@]}" || status=1
+    shellcheck -s bash -S warning -e SC2034 "${sourced[@]}" || status=1
+    return $status
+}
+
+python() {
+    local files
+    mapfile -t files < <({ git ls-files '*.py'; scripts_of 'python3?'; } | sort -u)
+    pyflakes3 "${files[@]}"
+}
+
+subjects() {
+    local base=${LINT_BASE:-} long
+    if [ -z "$base" ]; then
+        base=$(git log --diff-filter=A --format=%H -- scripts/lint.sh | tail -n 1)
+        if [ -z "$base" ]; then
+            echo "no commit brought in scripts/lint.sh yet: set LINT_BASE"
+            return 0
+        fi
+        base=$(git rev-parse --verify --quiet "$base^") || return 0
+    fi
+    long=$(git log --format='%h %s' "$base..HEAD" | awk 'length($0) - index($0, " ") > 72')
+    [ -z "$long" ] || { printf 'commit subjects longer than 72 characters:\n%s\n' "$long"; return 1; }
+    echo "$(git rev-list --count "$base..HEAD") commit subjects since $(git rev-parse --short "$base"), none above 72 characters"
+}
+
+paths() {
+    local found
+    found=$(git grep -n -F -e "$PWD" -- . || true)
+    [ -z "$found" ] || { printf 'tracked files name this checkout'"'"'s folder:\n%s\n' "$found"; return 1; }
+}
+
+# FOLDER=what it may not include, one layer a line.
+LAYERS="tinyfs=tool|cmdline|host|tests|bench|fuzz
+cmdline=tool|tinyfs|host|tests|bench|fuzz
+tool=host|tests|bench|fuzz
+host=tool|cmdline|tests|bench|fuzz"
+layers() {
+    local folder forbidden found status=0
+    while IFS='=' read -r folder forbidden; do
+        found=$(git grep -n -E "#[[:space:]]*include[[:space:]]*[<\"]($forbidden)/" -- "$folder")
+        [ -z "$found" ] || { printf '%s/ includes what it may not:\n%s\n' "$folder" "$found"; status=1; }
+    done <<<"$LAYERS"
+    return $status
+}
+
+check "clang-format" format
+check "shellcheck" shell
+check "pyflakes" python
+check "commit subjects" subjects
+check "no path of this checkout" paths
+check "layers" layers
+check "test size" sh scripts/test-ratio.sh
+if [ -n "$failed" ]; then
+    echo "lint: failed: $failed" >&2
+    exit 1
+fi
+echo "lint: all checks passed"
