@@ -66,7 +66,8 @@ void checkBounds(const cImageFile& oFile, uint32_t iOffset, bool bDeviceId) {
     if (iOffset >= FAT_OFFSET && iOffset < DATA_OFFSET)
         throw "file " + describe(oFile, iOffset) + " starts inside the FAT (" + hexText(FAT_OFFSET) + ".." +
             hexText(DATA_OFFSET - 1) + ")";
-    if (iOffset < FAT_OFFSET && iEnd > FAT_OFFSET)
+    const std::optional<uint32_t> iRoomBeforeFat = roomBeforeFat(iOffset);
+    if (iRoomBeforeFat && iEnd > uint64_t(iOffset) + *iRoomBeforeFat)
         throw "file " + describe(oFile, iOffset) + " runs into the FAT at " + hexText(FAT_OFFSET);
     if (iOffset >= iLimit || iEnd > iLimit)
         throw "file " + describe(oFile, iOffset) +
