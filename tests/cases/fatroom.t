@@ -1,9 +1,5 @@
-A file that starts below the FAT owns the room up to the FAT, not up to the next file.
+The room of a file below the FAT ends at the FAT, not at the next file: so it is listed, and one byte more is refused.
 
-  $ printf 123456789 >nine; mkimg low=nine --offset 0x1000 k=nine; brellix -d img -l | grep low
-  low                  | 9 bytes          | 100% growable (12279 bytes left)
-
-Rewriting it with one byte more than that room is refused and leaves the FAT as it was.
-
-  $ head -c 12289 /dev/zero >over; brellix -q -d img -w low over; unchanged
+  $ mkimg low= --offset 0x1000 k=; brellix -d img -l | grep low; head -c 12289 /dev/zero >o; brellix -q -d img -w low o; unchanged
+  low                  | 0 bytes          | 100% growable (12288 bytes left)
   ! Fatal: file to big (filesystem unchanged)

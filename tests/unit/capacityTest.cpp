@@ -3,7 +3,6 @@
 // comparisons part, and whose files often start below the FAT.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 
 #include "tinyfs/capacity.h"
@@ -25,7 +24,8 @@ uint32_t reference(const std::vector<cPlacement>& lTable, size_t iEntry, bool bB
         if (bBootTime && oFile.bLoadAddress && oOther.iLoadAddress > oFile.iLoadAddress &&
             int32_t(oOther.iLoadAddress - oFile.iLoadAddress) <= int32_t(iCap))
             iCap = oOther.iLoadAddress - oFile.iLoadAddress;
-    return oFile.iOffset < FAT_OFFSET ? std::min(iCap, FAT_OFFSET - oFile.iOffset) : iCap;
+    return oFile.iOffset < FAT_OFFSET && iCap > FAT_OFFSET - oFile.iOffset ? FAT_OFFSET - oFile.iOffset
+                                                                           : iCap;
 }
 
 TEST(Capacity, SortedPassAgreesWithTheRuleFileByFile) {
