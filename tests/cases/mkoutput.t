@@ -22,8 +22,8 @@ A link stays a link and the file it ends at gets the image; a file keeps its mod
 
 Once the image is in place its directory is made durable too; when that fails, the run fails.
 
-  $ ! ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=fsync:error=EIO:when=2 mktinyfs img a=
-  ! mktinyfs: the new image "img" is in place, but its directory cannot be synced: Input/output error
+  $ ! ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=fsync:error=ENOSPC:when=2 mktinyfs img a=
+  ! mktinyfs: the new image "img" is in place, but its directory cannot be synced: No space left on device
 
 A signal leaves no temporary file, unnamed or, where the file system cannot make those, named.
 
