@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <set>
 
 #include "host/mktinyfs/cImageOutput.h"
