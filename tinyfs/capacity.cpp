@@ -52,14 +52,27 @@ cCapacities capacities(const std::vector<cPlacement>& lTable) {
     }
     forDistancesUp(lKeys, [&](uint32_t i, uint32_t iDistance) { oCapacities.lMedia[i] = iDistance; });
     oCapacities.lBootTime = oCapacities.lMedia;
-    if (!bLoadBound)
-        return oCapacities;
-    for (size_t i = 0; i < iCount; ++i)
-        lKeys[i] = uint64_t(lTable[i].iLoadAddress) << INDEX_BITS | i;
-    forDistancesUp(lKeys, [&](uint32_t i, uint32_t iDistance) {
-        uint32_t& iCap = oCapacities.lBootTime[i];
-        if (lTable[i].bLoadAddress && int32_t(iDistance) <= int32_t(iCap))
-            iCap = iDistance;
-    });
+    if (bLoadBound) {
+        for (size_t i = 0; i < iCount; ++i)
+            lKeys[i] = uint64_t(lTable[i].iLoadAddress) << INDEX_BITS | i;
+        forDistancesUp(lKeys, [&](uint32_t i, uint32_t iDistance) {
+            uint32_t& iCap = oCapacities.lBootTime[i];
+            if (lTable[i].bLoadAddress && int32_t(iDistance) <= int32_t(iCap))
+                iCap = iDistance;
+        });
+    }
+    // Last, so that no signed distance can carry a room below the FAT past it.
+    for (size_t i = 0; i < iCount; ++i) {
+        if (const std::optional<uint32_t> iRoom = roomBeforeFat(lTable[i].iOffset)) {
+            oCapacities.lMedia[i] = std::min(oCapacities.lMedia[i], *iRoom);
+            oCapacities.lBootTime[i] = std::min(oCapacities.lBootTime[i], *iRoom);
+        }
+    }
     return oCapacities;
+}
+
+std::optional<uint32_t> roomBeforeFat(uint32_t iOffset) {
+    if (iOffset >= FAT_OFFSET)
+        return std::nullopt;
+    return FAT_OFFSET - iOffset;
 }

@@ -6,9 +6,13 @@
 // load address of any other file. The images in the field were checked with the rule's
 // distances compared as signed 32-bit numbers: a follower 2 GiB or more away counts as
 // nearer than any other, and so does such a load address. Capacities are unsigned.
+//
+// In both forms the room of a file that starts below the FAT ends where the FAT starts,
+// whatever follows: a rewrite of such a file never reaches the table.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // Where one file of the table lies, as far as the rule cares.
@@ -24,3 +28,7 @@ struct cCapacities {
     std::vector<uint32_t> lBootTime;
 };
 cCapacities capacities(const std::vector<cPlacement>& lTable);
+
+// The most room a file at iOffset can have when it starts below the FAT: up to the FAT;
+// none for a file at or after the FAT's start.
+std::optional<uint32_t> roomBeforeFat(uint32_t iOffset);

@@ -1,16 +1,12 @@
 // Image assembly: layout of the files, the checks that keep every image consistent
-// for the tool's integrity check, and the atomic write to disk.
+// for the tool's integrity check, and the image written out piece by piece.
 #include "host/mktinyfs/cImageBuilder.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "host/mktinyfs/cImageOutput.h"
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
@@ -20,29 +16,25 @@ namespace {
 
 constexpr uint8_t ERASED_BYTE = 0xFF;
 constexpr uint32_t FAT_FRAME_SLOTS = 2; // header and end slot
-constexpr mode_t NEW_FILE_MODE = 0666;  // before the umask, as any created file
 constexpr unsigned char FIRST_PRINTABLE = 0x20;
 constexpr unsigned char DELETE_BYTE = 0x7F;
-
-std::string hexText(uint64_t iValue) {
-    char aDigits[sizeof "0x" + sizeof iValue * 2];
-    std::snprintf(aDigits, sizeof aDigits, "0x%llx", static_cast<unsigned long long>(iValue));
-    return aDigits;
-}
 
 uint64_t roundUpToPage(uint64_t iPosition) {
     return (iPosition + PAGE_SIZE - 1) / PAGE_SIZE * PAGE_SIZE;
 }
 
-// End of the bytes a file owns: its contents and the extra room behind them.
-uint64_t reservedEnd(const cImageFile& oFile, uint32_t iOffset) {
-    return uint64_t(iOffset) + oFile.lContents.size() + oFile.iExtraRoom;
-}
-
-std::string describe(const cImageFile& oFile, uint32_t iOffset) {
-    return quoteForMessage(oFile.sName) + " (" + hexText(iOffset) + " + " +
-           hexText(oFile.lContents.size() + uint64_t(oFile.iExtraRoom)) + ")";
-}
+// What the layout knows of a file: its offset and the bytes it owns there, its contents
+// and the extra room behind them.
+struct cSpan {
+    const cImageFile* pFile;
+    uint64_t iContents;
+    uint32_t iOffset = 0;
+    uint64_t end() const { return iOffset + iContents + pFile->iExtraRoom; }
+    std::string describe() const {
+        return quoteForMessage(pFile->sName) + " (" + hexForMessage(iOffset) + " + " +
+               hexForMessage(iContents + pFile->iExtraRoom) + ")";
+    }
+};
 
 void checkNames(const std::vector<cImageFile>& lFiles) {
     std::set<std::string> lSeen;
@@ -60,18 +52,19 @@ void checkNames(const std::vector<cImageFile>& lFiles) {
     }
 }
 
-void checkBounds(const cImageFile& oFile, uint32_t iOffset, bool bDeviceId) {
+void checkBounds(const cSpan& oSpan, bool bDeviceId) {
     const uint32_t iLimit = bDeviceId ? DEVICE_ID_AREA : DEVICE_SIZE;
-    const uint64_t iEnd = reservedEnd(oFile, iOffset);
+    const uint32_t iOffset = oSpan.iOffset;
+    const std::optional<uint32_t> iRoomBeforeFat = roomBeforeFat(iOffset);
     if (iOffset >= FAT_OFFSET && iOffset < DATA_OFFSET)
-        throw "file " + describe(oFile, iOffset) + " starts inside the FAT (" + hexText(FAT_OFFSET) + ".." +
-            hexText(DATA_OFFSET - 1) + ")";
-    if (iOffset < FAT_OFFSET && iEnd > FAT_OFFSET)
-        throw "file " + describe(oFile, iOffset) + " runs into the FAT at " + hexText(FAT_OFFSET);
-    if (iOffset >= iLimit || iEnd > iLimit)
-        throw "file " + describe(oFile, iOffset) +
-            (bDeviceId ? " runs into the device-identifier record at " + hexText(DEVICE_ID_AREA)
-                       : " passes the device end at " + hexText(DEVICE_SIZE));
+        throw "file " + oSpan.describe() + " starts inside the FAT (" + hexForMessage(FAT_OFFSET) + ".." +
+            hexForMessage(DATA_OFFSET - 1) + ")";
+    if (iRoomBeforeFat && oSpan.end() > uint64_t(iOffset) + *iRoomBeforeFat)
+        throw "file " + oSpan.describe() + " runs into the FAT at " + hexForMessage(FAT_OFFSET);
+    if (iOffset >= iLimit || oSpan.end() > iLimit)
+        throw "file " + oSpan.describe() +
+            (bDeviceId ? " runs into the device-identifier record at " + hexForMessage(DEVICE_ID_AREA)
+                       : " passes the device end at " + hexForMessage(DEVICE_SIZE));
 }
 
 // Offsets: explicit ones as given, the others packed behind their predecessor, never
@@ -79,37 +72,33 @@ void checkBounds(const cImageFile& oFile, uint32_t iOffset, bool bDeviceId) {
 // at the previous file's own offset: an empty file still owns up to the next page
 // boundary, so rewriting it later cannot spill into its neighbour. Each
 // file is checked as it is placed, so the next default offset stays within the device.
-std::vector<uint32_t> placeFiles(const std::vector<cImageFile>& lFiles, bool bDeviceId) {
-    std::vector<uint32_t> lOffsets;
+void placeFiles(std::vector<cSpan>& lSpans, bool bDeviceId) {
     uint64_t iNext = DATA_OFFSET;
-    for (const cImageFile& oFile : lFiles) {
-        const uint32_t iOffset = oFile.iOffset ? *oFile.iOffset : uint32_t(iNext);
-        checkBounds(oFile, iOffset, bDeviceId);
-        lOffsets.push_back(iOffset);
-        const uint64_t iAfter = std::max<uint64_t>(reservedEnd(oFile, iOffset), uint64_t(iOffset) + 1);
+    for (cSpan& oSpan : lSpans) {
+        oSpan.iOffset = oSpan.pFile->iOffset ? *oSpan.pFile->iOffset : uint32_t(iNext);
+        checkBounds(oSpan, bDeviceId);
+        const uint64_t iAfter = std::max<uint64_t>(oSpan.end(), uint64_t(oSpan.iOffset) + 1);
         iNext = std::max<uint64_t>(DATA_OFFSET, roundUpToPage(iAfter));
     }
-    return lOffsets;
 }
 
 // A file may not start inside another's contents and room, nor where another starts:
 // files at one offset do not limit each other's capacity, so rewriting one of them, even
 // an empty one, would overwrite the other.
-void checkOverlaps(const std::vector<cImageFile>& lFiles, const std::vector<uint32_t>& lOffsets) {
-    std::vector<size_t> lOrder(lFiles.size());
+void checkOverlaps(const std::vector<cSpan>& lSpans) {
+    std::vector<size_t> lOrder(lSpans.size());
     for (size_t i = 0; i < lOrder.size(); ++i)
         lOrder[i] = i;
     std::stable_sort(lOrder.begin(), lOrder.end(),
-                     [&](size_t a, size_t b) { return lOffsets[a] < lOffsets[b]; });
+                     [&](size_t a, size_t b) { return lSpans[a].iOffset < lSpans[b].iOffset; });
     // Sorted by offset, a file that collides with any later one collides with the next.
     for (size_t k = 1; k < lOrder.size(); ++k) {
-        const size_t iLow = lOrder[k - 1], iHigh = lOrder[k];
-        const uint64_t iLowEnd =
-            std::max(reservedEnd(lFiles[iLow], lOffsets[iLow]), uint64_t(lOffsets[iLow]) + 1);
-        if (lOffsets[iHigh] < iLowEnd) {
-            const size_t iFirst = std::min(iLow, iHigh), iSecond = std::max(iLow, iHigh);
-            throw "files " + describe(lFiles[iFirst], lOffsets[iFirst]) + " and " +
-                describe(lFiles[iSecond], lOffsets[iSecond]) + " overlap";
+        const cSpan& oLow = lSpans[lOrder[k - 1]];
+        const cSpan& oHigh = lSpans[lOrder[k]];
+        if (oHigh.iOffset < std::max(oLow.end(), uint64_t(oLow.iOffset) + 1)) {
+            const size_t iFirst = std::min(lOrder[k - 1], lOrder[k]),
+                         iSecond = std::max(lOrder[k - 1], lOrder[k]);
+            throw "files " + lSpans[iFirst].describe() + " and " + lSpans[iSecond].describe() + " overlap";
         }
     }
 }
@@ -117,82 +106,21 @@ void checkOverlaps(const std::vector<cImageFile>& lFiles, const std::vector<uint
 // Every file with a load address fits its boot-time capacity, computed as the tool's
 // integrity check does, signed comparisons included, so an image passes here exactly when
 // it passes there.
-void checkLoadAddresses(const std::vector<cImageFile>& lFiles, const std::vector<uint32_t>& lOffsets) {
+void checkLoadAddresses(const std::vector<cSpan>& lSpans) {
     std::vector<cPlacement> lTable;
-    for (size_t i = 0; i < lFiles.size(); ++i)
+    for (const cSpan& oSpan : lSpans)
         lTable.push_back(
-            {lOffsets[i], lFiles[i].iLoadAddress, (lFiles[i].iFlagBits & FLAG_LOAD_ADDRESS) != 0});
+            {oSpan.iOffset, oSpan.pFile->iLoadAddress, (oSpan.pFile->iFlagBits & FLAG_LOAD_ADDRESS) != 0});
     const std::vector<uint32_t> lCapacities = capacities(lTable).lBootTime;
-    for (size_t i = 0; i < lFiles.size(); ++i) {
-        if (lTable[i].bLoadAddress && lFiles[i].lContents.size() > lCapacities[i])
-            throw "file " + quoteForMessage(lFiles[i].sName) + " (" + hexText(lFiles[i].lContents.size()) +
+    for (size_t i = 0; i < lSpans.size(); ++i) {
+        if (lTable[i].bLoadAddress && lSpans[i].iContents > lCapacities[i])
+            throw "file " + quoteForMessage(lSpans[i].pFile->sName) + " (" +
+                hexForMessage(lSpans[i].iContents) +
                 " bytes) does not fit below the next higher load address: room for " +
-                hexText(lCapacities[i]) + " bytes from load address " + hexText(lFiles[i].iLoadAddress);
+                hexForMessage(lCapacities[i]) + " bytes from load address " +
+                hexForMessage(lSpans[i].pFile->iLoadAddress);
     }
 }
-
-uint16_t storedChecksum(const cImageFile& oFile) {
-    if (oFile.iChecksum)
-        return *oFile.iChecksum;
-    if (!oFile.bChecksum)
-        return NO_CHECKSUM;
-    return crc16(oFile.lContents.data(), oFile.lContents.size());
-}
-
-// The temporary image beside the target: removed again unless it was renamed.
-class cTempFile {
-  public:
-    explicit cTempFile(const std::string& sTarget) : sTarget(sTarget), sPath(sTarget + ".XXXXXX") {
-        iFd = ::mkstemp(sPath.data());
-        if (iFd < 0)
-            fail("cannot create a temporary file beside ");
-    }
-    ~cTempFile() {
-        if (iFd >= 0)
-            ::close(iFd);
-        if (!bRenamed)
-            ::unlink(sPath.c_str());
-    }
-    cTempFile(const cTempFile&) = delete;
-    cTempFile& operator=(const cTempFile&) = delete;
-
-    void write(const std::vector<uint8_t>& lBytes) {
-        for (size_t iDone = 0; iDone < lBytes.size();) {
-            const ssize_t iPut = ::write(iFd, lBytes.data() + iDone, lBytes.size() - iDone);
-            if (iPut < 0 && errno == EINTR)
-                continue;
-            if (iPut <= 0)
-                fail("cannot write ");
-            iDone += size_t(iPut);
-        }
-    }
-
-    // Gives the image the permissions of a newly created file, makes it durable and
-    // puts it in place of the target in one step.
-    void commit() {
-        const mode_t iMask = ::umask(0);
-        ::umask(iMask);
-        if (::fchmod(iFd, NEW_FILE_MODE & ~iMask) != 0 || ::fsync(iFd) != 0)
-            fail("cannot write ");
-        const int iFd0 = iFd;
-        iFd = -1;
-        if (::close(iFd0) != 0)
-            fail("cannot write ");
-        if (::rename(sPath.c_str(), sTarget.c_str()) != 0)
-            fail("cannot replace ");
-        bRenamed = true;
-    }
-
-  private:
-    [[noreturn]] void fail(const std::string& sWhat) const {
-        throw sWhat + quoteForMessage(sTarget) + ": " + std::strerror(errno);
-    }
-
-    std::string sTarget;
-    std::string sPath;
-    int iFd = -1;
-    bool bRenamed = false;
-};
 
 } // namespace
 
@@ -215,8 +143,19 @@ std::string quoteForMessage(const std::string& sText) {
     return sOut + "\"";
 }
 
+std::string hexForMessage(uint64_t iValue) {
+    char aDigits[sizeof "0x" + sizeof iValue * 2];
+    std::snprintf(aDigits, sizeof aDigits, "0x%llx", static_cast<unsigned long long>(iValue));
+    return aDigits;
+}
+
 void cImageBuilder::addFile(const cImageFile& oFile) {
     lFiles.push_back(oFile);
+    lSources.emplace_back();
+}
+
+void cImageBuilder::setContents(size_t iFile, uint64_t iSize, tReader fRead) {
+    lSources.at(iFile) = {iSize, std::move(fRead)};
 }
 
 void cImageBuilder::setMac(const std::string& sMac, uint32_t iExtraRoom) {
@@ -225,14 +164,14 @@ void cImageBuilder::setMac(const std::string& sMac, uint32_t iExtraRoom) {
     oFile.lContents.assign(sMac.begin(), sMac.end());
     oFile.iExtraRoom = iExtraRoom;
     oFile.bChecksum = false;
-    lFiles.push_back(oFile);
+    addFile(oFile);
 }
 
 void cImageBuilder::setDeviceId(const std::string& sId) {
     sDeviceId = sId;
 }
 
-std::vector<uint32_t> cImageBuilder::getOffsets() const {
+void cImageBuilder::checkEntries() const {
     if (lFiles.size() > FAT_MAX_ENTRIES)
         throw "too many files (" + std::to_string(lFiles.size()) + ", at most " +
             std::to_string(FAT_MAX_ENTRIES) + ")";
@@ -240,15 +179,52 @@ std::vector<uint32_t> cImageBuilder::getOffsets() const {
         throw "device identifier " + quoteForMessage(*sDeviceId) + " is too long (" +
             std::to_string(sDeviceId->size()) + " bytes, at most " + std::to_string(DEVICE_ID_MAX) + ")";
     checkNames(lFiles);
-    const std::vector<uint32_t> lOffsets = placeFiles(lFiles, sDeviceId.has_value());
-    checkOverlaps(lFiles, lOffsets);
-    checkLoadAddresses(lFiles, lOffsets);
+}
+
+uint64_t cImageBuilder::contentSize(size_t iFile) const {
+    return lSources[iFile].fRead ? lSources[iFile].iSize : lFiles[iFile].lContents.size();
+}
+
+std::vector<uint32_t> cImageBuilder::getOffsets() const {
+    checkEntries();
+    std::vector<cSpan> lSpans;
+    for (size_t i = 0; i < lFiles.size(); ++i)
+        lSpans.push_back({&lFiles[i], contentSize(i)});
+    placeFiles(lSpans, sDeviceId.has_value());
+    checkOverlaps(lSpans);
+    checkLoadAddresses(lSpans);
+    std::vector<uint32_t> lOffsets;
+    for (const cSpan& oSpan : lSpans)
+        lOffsets.push_back(oSpan.iOffset);
     return lOffsets;
 }
 
-std::vector<uint8_t> cImageBuilder::build() const {
+// Puts the file's contents at iOffset through lBlock and returns their CRC-16.
+uint16_t cImageBuilder::putContents(size_t iFile, uint32_t iOffset, std::vector<uint8_t>& lBlock,
+                                    const tSink& fPut) const {
+    const cSource& oSource = lSources[iFile];
+    if (!oSource.fRead) {
+        const std::vector<uint8_t>& lContents = lFiles[iFile].lContents;
+        if (!lContents.empty())
+            fPut(iOffset, lContents.data(), lContents.size());
+        return crc16(lContents.data(), lContents.size());
+    }
+    uint16_t iCrc = CRC16_START;
+    for (uint64_t iDone = 0; iDone < oSource.iSize;) {
+        const size_t iPiece = size_t(std::min<uint64_t>(lBlock.size(), oSource.iSize - iDone));
+        oSource.fRead(lBlock.data(), iPiece);
+        fPut(uint32_t(iOffset + iDone), lBlock.data(), iPiece);
+        iCrc = crc16Update(lBlock.data(), iPiece, iCrc);
+        iDone += iPiece;
+    }
+    return oSource.iSize == 0 ? crc16(nullptr, 0) : iCrc;
+}
+
+void cImageBuilder::write(const tSink& fPut) const {
     const std::vector<uint32_t> lOffsets = getOffsets();
-    std::vector<uint8_t> lImage(DEVICE_SIZE, ERASED_BYTE);
+    std::vector<uint8_t> lBlock(IMAGE_IO_BLOCK, ERASED_BYTE);
+    for (uint32_t iAt = 0; iAt < DEVICE_SIZE; iAt += IMAGE_IO_BLOCK)
+        fPut(iAt, lBlock.data(), std::min<size_t>(IMAGE_IO_BLOCK, DEVICE_SIZE - iAt));
 
     // The FAT as the tool writes it back: header, entries, one zero end slot; the
     // slots after it stay erased.
@@ -256,24 +232,32 @@ std::vector<uint8_t> cImageBuilder::build() const {
     initFatArea(lFat.data());
     for (size_t i = 0; i < lFiles.size(); ++i) {
         const cImageFile& oFile = lFiles[i];
-        const uint32_t iFlags = uint32_t(storedChecksum(oFile)) << CHECKSUM_SHIFT | oFile.iFlagBits;
+        const uint16_t iContentsCrc = putContents(i, lOffsets[i], lBlock, fPut);
+        const uint16_t iStored = oFile.iChecksum   ? *oFile.iChecksum
+                                 : oFile.bChecksum ? iContentsCrc
+                                                   : NO_CHECKSUM;
         encodeSlot(lFat.data() + (i + 1) * FAT_SLOT_SIZE,
-                   {oFile.sName, iFlags, lOffsets[i], uint32_t(oFile.lContents.size()), oFile.iLoadAddress});
-        std::copy(oFile.lContents.begin(), oFile.lContents.end(), lImage.begin() + lOffsets[i]);
+                   {oFile.sName, uint32_t(iStored) << CHECKSUM_SHIFT | oFile.iFlagBits, lOffsets[i],
+                    uint32_t(contentSize(i)), oFile.iLoadAddress});
     }
-    const size_t iFatBytes = std::min<size_t>((lFiles.size() + FAT_FRAME_SLOTS) * FAT_SLOT_SIZE, FAT_SIZE);
-    std::copy(lFat.begin(), lFat.begin() + iFatBytes, lImage.begin() + FAT_OFFSET);
+    fPut(FAT_OFFSET, lFat.data(),
+         std::min<size_t>((lFiles.size() + FAT_FRAME_SLOTS) * FAT_SLOT_SIZE, FAT_SIZE));
 
     if (sDeviceId) {
         const std::vector<uint8_t> lRecord = encodeDeviceId(*sDeviceId);
-        std::copy(lRecord.begin(), lRecord.end(), lImage.begin() + DEVICE_ID_AREA);
+        fPut(DEVICE_ID_AREA, lRecord.data(), lRecord.size());
     }
+}
+
+std::vector<uint8_t> cImageBuilder::build() const {
+    std::vector<uint8_t> lImage(DEVICE_SIZE);
+    write([&](uint32_t iAt, const uint8_t* pFrom, size_t iLength) {
+        std::copy(pFrom, pFrom + iLength, lImage.begin() + iAt);
+    });
     return lImage;
 }
 
-void cImageBuilder::writeTo(const std::string& sPath) const {
-    const std::vector<uint8_t> lImage = build();
-    cTempFile oTemp(sPath);
-    oTemp.write(lImage);
-    oTemp.commit();
+void cImageBuilder::writeTo(cImageOutput& oOutput) const {
+    write([&](uint32_t iAt, const uint8_t* pFrom, size_t iLength) { oOutput.write(iAt, pFrom, iLength); });
+    oOutput.commit();
 }

@@ -4,9 +4,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tinyfs/layout.h"
+
+class cImageOutput;
+
+// Images and contents move in pieces of this many bytes, so that no input is held twice.
+constexpr size_t IMAGE_IO_BLOCK = 64 * PAGE_SIZE;
 
 struct cImageFile {
     std::string sName;
@@ -21,34 +29,49 @@ struct cImageFile {
 
 class cImageBuilder {
   public:
+    // Fills pTo with the next iLength bytes of a file's contents, or throws.
+    using tReader = std::function<void(uint8_t* pTo, size_t iLength)>;
+    // Takes iLength bytes of the image for position iAt.
+    using tSink = std::function<void(uint32_t iAt, const uint8_t* pFrom, size_t iLength)>;
+
     void addFile(const cImageFile& oFile);
+    // The file added as iFile-th (from 0) takes iSize bytes of contents from fRead, read
+    // only while the image is written, after every check, in place of its lContents.
+    void setContents(size_t iFile, uint64_t iSize, tReader fRead);
     // Adds the file "mac-address" holding the text (17 bytes for a valid address). It
     // carries no checksum: the board rewrites the address in place and keeps the
     // stored checksum, so a recorded one would fail the next integrity check.
     void setMac(const std::string& sMac, uint32_t iExtraRoom = 0);
     void setDeviceId(const std::string& sId);
 
-    // The 0x840000-byte image. Throws a one-line std::string for an empty or too long
-    // name, a duplicate name, overlapping files, a file past the device end, more than
-    // 1023 entries, or a device identifier longer than 32 bytes.
+    // What needs neither contents nor their sizes: the number of files, their names and
+    // the device identifier. Throws a one-line std::string for more than 1023 entries, an
+    // empty, too long or duplicate name, or a device identifier longer than 32 bytes.
+    void checkEntries() const;
+
+    // The 0x840000-byte image. Throws what checkEntries throws, and a one-line std::string
+    // for overlapping files or a file past the device end.
     //
     // Layout: a file without an offset goes to 0xC000 when it is the first, else to the
     // first page boundary at or after the previous file's offset + size + extra room,
     // never before 0xC000 and never at the previous file's own offset. Two files
     // overlap when one starts inside the other's contents and room, or both start at
-    // the same offset, even empty ones. Explicit offsets may lie
-    // before the FAT as long as the file ends there, never inside the FAT; with a
-    // device identifier set, files end before its 64-byte area. Files with a load
-    // address also fit below the next higher load address, as the boot-time check
-    // demands.
+    // the same offset, even empty ones. Explicit offsets may lie before the FAT as long
+    // as the file's contents and room fit its room there (tinyfs/capacity.h), never
+    // inside the FAT; with a device identifier set, files end before its 64-byte area.
+    // Files with a load address also fit below the next higher load address, as the
+    // boot-time check demands.
     //
     // Stored checksum: iChecksum when given, else the contents' CRC-16, or 0 when
     // bChecksum is false. The load address is stored whatever the flag bits say.
     std::vector<uint8_t> build() const;
 
-    // build(), written to a temporary file beside sPath and renamed over it, so a
-    // failure never leaves a partial image.
-    void writeTo(const std::string& sPath) const;
+    // The same image, piece by piece, after the same checks: erased bytes, then each
+    // file's contents as they are read, then the FAT and the device-identifier record.
+    void write(const tSink& fPut) const;
+
+    // write() into the temporary file of oOutput, which then replaces OUTPUT.
+    void writeTo(cImageOutput& oOutput) const;
 
     // Where each file of getFiles() lands, after the checks build() makes (it throws
     // the same messages).
@@ -57,10 +80,22 @@ class cImageBuilder {
     const std::optional<std::string>& getDeviceId() const { return sDeviceId; }
 
   private:
+    struct cSource {
+        uint64_t iSize = 0;
+        tReader fRead; // none: lContents holds the contents
+    };
+    uint64_t contentSize(size_t iFile) const;
+    uint16_t putContents(size_t iFile, uint32_t iOffset, std::vector<uint8_t>& lBlock,
+                         const tSink& fPut) const;
+
     std::vector<cImageFile> lFiles;
+    std::vector<cSource> lSources; // one per file
     std::optional<std::string> sDeviceId;
 };
 
 // sText in double quotes for a one-line message: quotes, backslashes and control bytes
 // are escaped, so a name or path can never break the line.
 std::string quoteForMessage(const std::string& sText);
+
+// A number as messages show it: 0x and lower-case hexadecimal digits.
+std::string hexForMessage(uint64_t iValue);

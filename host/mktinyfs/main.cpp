@@ -1,17 +1,17 @@
 // The mktinyfs command: turns a command line of files and options into an image file,
 // through the image builder. Arguments are read left to right; options after a file
 // apply to that file.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
-#include <unistd.h>
+#include <sys/resource.h>
 #include <vector>
 
 #include "host/mktinyfs/cImageBuilder.h"
+#include "host/mktinyfs/cImageOutput.h"
+#include "host/mktinyfs/cInputFile.h"
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/layout.h"
 
@@ -23,7 +23,6 @@ constexpr int EXIT_FAILURE_STATUS = 1;
 constexpr uint64_t NUMBER_MAX = 0xFFFFFFFFu;
 constexpr uint32_t DECIMAL = 10;
 constexpr uint32_t HEXADECIMAL = 16;
-constexpr size_t READ_BLOCK = 64 * PAGE_SIZE;
 
 const char USAGE[] = R"(Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
 
@@ -219,44 +218,15 @@ class cArguments {
     size_t iNext = 0;
 };
 
-// An open local file, closed when it goes.
-class cInputFile {
-  public:
-    explicit cInputFile(const std::string& sPath) : sPath(sPath), iFd(::open(sPath.c_str(), O_RDONLY)) {
-        if (iFd < 0)
-            fail();
+// Every input stays open from its measuring to its reading, up to 1023 of them and more
+// than a soft limit of 1024 descriptors leaves room for: the hard limit applies.
+void allowOpenInputs() {
+    struct rlimit oLimit {};
+    if (::getrlimit(RLIMIT_NOFILE, &oLimit) == 0 && oLimit.rlim_cur < oLimit.rlim_max) {
+        oLimit.rlim_cur = oLimit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &oLimit);
     }
-    ~cInputFile() { ::close(iFd); }
-    cInputFile(const cInputFile&) = delete;
-    cInputFile& operator=(const cInputFile&) = delete;
-
-    // Everything up to the end; pipes and other streams work too, but nothing larger
-    // than the device is taken in.
-    std::vector<uint8_t> readAll() {
-        std::vector<uint8_t> lContents;
-        std::vector<uint8_t> lBlock(READ_BLOCK);
-        for (;;) {
-            const ssize_t iGot = ::read(iFd, lBlock.data(), lBlock.size());
-            if (iGot < 0 && errno == EINTR)
-                continue;
-            if (iGot < 0)
-                fail();
-            if (iGot == 0)
-                return lContents;
-            lContents.insert(lContents.end(), lBlock.begin(), lBlock.begin() + iGot);
-            if (lContents.size() > DEVICE_SIZE)
-                throw quoteForMessage(sPath) + " is larger than the device (0x840000 bytes)";
-        }
-    }
-
-  private:
-    [[noreturn]] void fail() const {
-        throw "cannot read " + quoteForMessage(sPath) + ": " + std::strerror(errno);
-    }
-
-    std::string sPath;
-    int iFd;
-};
+}
 
 int run(int iArgc, char** pArgv) {
     const cOptions oOptions = cArguments(iArgc, pArgv).parse();
@@ -264,18 +234,32 @@ int run(int iArgc, char** pArgv) {
         std::fputs(USAGE, stdout);
         return EXIT_OK;
     }
+    // Checks first, reading last: the names, then OUTPUT, then the inputs' sizes and the
+    // layout; contents are read while the image is written.
     cImageBuilder oBuilder;
-    for (const cFileArgument& oArgument : oOptions.lFiles) {
-        cImageFile oFile = oArgument.oFile;
-        if (!oArgument.sPath.empty())
-            oFile.lContents = cInputFile(oArgument.sPath).readAll();
-        oBuilder.addFile(oFile);
-    }
+    for (const cFileArgument& oArgument : oOptions.lFiles)
+        oBuilder.addFile(oArgument.oFile);
     if (oOptions.sMac)
         oBuilder.setMac(*oOptions.sMac);
     if (oOptions.sDeviceId)
         oBuilder.setDeviceId(*oOptions.sDeviceId);
-    oBuilder.writeTo(*oOptions.sOutput);
+    oBuilder.checkEntries();
+    cImageOutput oOutput(*oOptions.sOutput);
+    allowOpenInputs();
+    std::vector<std::unique_ptr<cInputFile>> lInputs;
+    uint64_t iHeld = 0;
+    for (size_t i = 0; i < oOptions.lFiles.size(); ++i) {
+        if (oOptions.lFiles[i].sPath.empty())
+            continue;
+        cInputFile& oInput = *lInputs.emplace_back(std::make_unique<cInputFile>(oOptions.lFiles[i].sPath));
+        if (!oInput.isMeasured()) {
+            oInput.readAhead(iHeld);
+            iHeld += oInput.getSize();
+        }
+        oBuilder.setContents(i, oInput.getSize(),
+                             [&oInput](uint8_t* pTo, size_t iLength) { oInput.readExactly(pTo, iLength); });
+    }
+    oBuilder.writeTo(oOutput);
     return EXIT_OK;
 }
 

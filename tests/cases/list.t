@@ -39,7 +39,7 @@ Distances compare as signed numbers: a follower 2 GiB away or more beats a neare
   c                    | 0 bytes          | 100% growable (2407317504 bytes left)
   ** using device img
   a                    | 123 bytes        | 100% growable (8601477 bytes left)
-  b                    | 14 bytes         | 100% growable (49138 bytes left)
+  b                    | 14 bytes         | 100% growable (16370 bytes left)
   c                    | 0 bytes          | 0% growable   (0 bytes left)
 
   $ mkimg; brellix -d img -l; poke img 0x4013 11; brellix -q -d img -l

@@ -13,7 +13,7 @@ mktinyfs places files in order on page boundaries; an empty file owns up to the 
   ** using device img
   x                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (973 bytes left)
   y                    | 9 bytes          | Sum: 0xa69d  | Ax              | 100% growable (64407 bytes left)
-  z                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (65546 bytes left)
+  z                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (16384 bytes left)
   e                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (8519799 bytes left)
   w                    | 9 bytes          | Sum: 0xa69d  |                 | 0% growable   (0 bytes left)
   $ mktinyfs --help >usage && sed -n 1p usage

@@ -1,6 +1,6 @@
 // The capacity of every file from one sorted pass, against the rule taken file by file in
 // table order over random tables whose distances cross 2^31, where signed and unsigned
-// comparisons part.
+// comparisons part, and whose files often start below the FAT.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -24,7 +24,8 @@ uint32_t reference(const std::vector<cPlacement>& lTable, size_t iEntry, bool bB
         if (bBootTime && oFile.bLoadAddress && oOther.iLoadAddress > oFile.iLoadAddress &&
             int32_t(oOther.iLoadAddress - oFile.iLoadAddress) <= int32_t(iCap))
             iCap = oOther.iLoadAddress - oFile.iLoadAddress;
-    return iCap;
+    return oFile.iOffset < FAT_OFFSET && iCap > FAT_OFFSET - oFile.iOffset ? FAT_OFFSET - oFile.iOffset
+                                                                           : iCap;
 }
 
 TEST(Capacity, SortedPassAgreesWithTheRuleFileByFile) {

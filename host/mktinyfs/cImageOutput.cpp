@@ -1,0 +1,285 @@
+// OUTPUT's resolution and checks, the temporary image beside it, the cleanup of a named
+// temporary file on the signals that end a run, and the replacement of OUTPUT.
+#include "host/mktinyfs/cImageOutput.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "host/mktinyfs/cImageBuilder.h"
+
+namespace {
+
+constexpr mode_t NEW_FILE_MODE = 0666; // before the umask, as any created file
+constexpr mode_t PERMISSION_BITS = 07777;
+constexpr int LINK_HOPS_MAX = 40; // as many as the kernel follows
+constexpr size_t LINK_TEXT_MAX = 4096;
+constexpr int TEMP_NAME_TRIES = 100;
+constexpr size_t TEMP_NAME_BYTES = 512;
+constexpr int CLEANUP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr size_t CLEANUP_SIGNAL_COUNT = sizeof CLEANUP_SIGNALS / sizeof CLEANUP_SIGNALS[0];
+
+std::string directoryOf(const std::string& sPath) {
+    const size_t iSlash = sPath.rfind('/');
+    return iSlash == std::string::npos ? std::string() : sPath.substr(0, iSlash + 1);
+}
+
+// The file a chain of symbolic links from sPath ends at, which need not exist yet. A link
+// that cannot be read ends the chain; what is there is checked next.
+std::string followLinks(std::string sPath) {
+    for (int iHop = 0; iHop < LINK_HOPS_MAX; ++iHop) {
+        struct stat oStat {};
+        if (::lstat(sPath.c_str(), &oStat) != 0 || !S_ISLNK(oStat.st_mode))
+            return sPath;
+        std::string sLink(LINK_TEXT_MAX, '\0');
+        const ssize_t iLength = ::readlink(sPath.c_str(), sLink.data(), sLink.size());
+        if (iLength <= 0 || size_t(iLength) == sLink.size())
+            return sPath;
+        sLink.resize(size_t(iLength));
+        sPath = sLink.front() == '/' ? sLink : directoryOf(sPath) + sLink;
+    }
+    errno = ELOOP;
+    return std::string();
+}
+
+const char* kindOf(mode_t iMode) {
+    if (S_ISCHR(iMode))
+        return "a character device";
+    if (S_ISBLK(iMode))
+        return "a block device";
+    if (S_ISFIFO(iMode))
+        return "a FIFO";
+    if (S_ISSOCK(iMode))
+        return "a socket";
+    if (S_ISLNK(iMode))
+        return "a symbolic link";
+    return "of an unknown kind";
+}
+
+// The signals that end a run, blocked for as long as it lives.
+class cSignalsHeld {
+  public:
+    cSignalsHeld() {
+        sigset_t oSet;
+        sigemptyset(&oSet);
+        for (const int iSignal : CLEANUP_SIGNALS)
+            sigaddset(&oSet, iSignal);
+        ::sigprocmask(SIG_BLOCK, &oSet, &oPrevious);
+    }
+    ~cSignalsHeld() { ::sigprocmask(SIG_SETMASK, &oPrevious, nullptr); }
+    cSignalsHeld(const cSignalsHeld&) = delete;
+    cSignalsHeld& operator=(const cSignalsHeld&) = delete;
+
+  private:
+    sigset_t oPrevious;
+};
+
+// The named temporary file that a signal handler removes: set and cleared only while the
+// signals are held, so the handler never sees half of it.
+volatile sig_atomic_t iCleanupDirFd = -1;
+char aCleanupName[TEMP_NAME_BYTES];
+struct sigaction aPreviousActions[CLEANUP_SIGNAL_COUNT];
+
+extern "C" void removeAndRaise(int iSignal) {
+    if (iCleanupDirFd >= 0)
+        ::unlinkat(iCleanupDirFd, aCleanupName, 0);
+    ::raise(iSignal); // SA_RESETHAND has put the default action back: the signal ends the run
+}
+
+void armCleanup(int iDirFd, const std::string& sName) {
+    std::memcpy(aCleanupName, sName.c_str(), sName.size() + 1);
+    iCleanupDirFd = iDirFd;
+    for (size_t i = 0; i < CLEANUP_SIGNAL_COUNT; ++i) {
+        struct sigaction oAction {};
+        ::sigaction(CLEANUP_SIGNALS[i], nullptr, &aPreviousActions[i]);
+        if (aPreviousActions[i].sa_handler == SIG_IGN)
+            continue; // a run that ignores the signal goes on ignoring it
+        oAction.sa_handler = removeAndRaise;
+        oAction.sa_flags = SA_RESETHAND;
+        sigemptyset(&oAction.sa_mask);
+        ::sigaction(CLEANUP_SIGNALS[i], &oAction, nullptr);
+    }
+}
+
+void disarmCleanup() {
+    iCleanupDirFd = -1;
+    for (size_t i = 0; i < CLEANUP_SIGNAL_COUNT; ++i)
+        ::sigaction(CLEANUP_SIGNALS[i], &aPreviousActions[i], nullptr);
+}
+
+mode_t currentUmask() {
+    const mode_t iMask = ::umask(0);
+    ::umask(iMask);
+    return iMask;
+}
+
+} // namespace
+
+cImageOutput::cImageOutput(const std::string& sOutput) : sOutput(sOutput) {
+    // What OUTPUT names now, through every link, before anything is read or made.
+    const int iProbe = ::open(sOutput.c_str(), O_PATH | O_CLOEXEC);
+    if (iProbe < 0 && errno != ENOENT)
+        fail("cannot replace ");
+    if (iProbe >= 0) {
+        struct stat oStat {};
+        const bool bKnown = ::fstat(iProbe, &oStat) == 0;
+        ::close(iProbe);
+        if (!bKnown)
+            fail("cannot replace ");
+        if (S_ISDIR(oStat.st_mode)) {
+            errno = EISDIR;
+            fail("cannot replace ");
+        }
+        if (!S_ISREG(oStat.st_mode))
+            throw "OUTPUT " + quoteForMessage(sOutput) + " is " + kindOf(oStat.st_mode) +
+                ", not a regular file";
+    }
+    const std::string sTarget = followLinks(sOutput);
+    if (sTarget.empty())
+        fail("cannot replace ");
+    const std::string sDirectory = directoryOf(sTarget);
+    sBase = sTarget.substr(sDirectory.size());
+    if (sBase.empty() || sBase == "." || sBase == "..") {
+        errno = EISDIR;
+        fail("cannot replace ");
+    }
+    oDir.iFd = ::open(sDirectory.empty() ? "." : sDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (oDir.iFd < 0)
+        fail("cannot create a temporary file beside ");
+    checkTarget();
+    createTemporary();
+}
+
+cImageOutput::~cImageOutput() {
+    removeTemporary();
+}
+
+cImageOutput::cDescriptor::~cDescriptor() {
+    if (iFd >= 0)
+        ::close(iFd);
+}
+
+void cImageOutput::write(uint64_t iAt, const uint8_t* pFrom, size_t iLength) {
+    for (size_t iDone = 0; iDone < iLength;) {
+        const ssize_t iPut = ::pwrite(oTemp.iFd, pFrom + iDone, iLength - iDone, off_t(iAt + iDone));
+        if (iPut < 0 && errno == EINTR)
+            continue;
+        if (iPut <= 0)
+            fail("cannot write ");
+        iDone += size_t(iPut);
+    }
+}
+
+void cImageOutput::commit() {
+    checkTarget();
+    if (bExisting && ::fchown(oTemp.iFd, iUid, iGid) != 0)
+        fail("cannot keep the owner of ");
+    // After the owner: a change of owner clears set-user-ID and set-group-ID bits.
+    if (::fchmod(oTemp.iFd, bExisting ? iMode : NEW_FILE_MODE & ~currentUmask()) != 0 ||
+        ::fsync(oTemp.iFd) != 0)
+        fail("cannot write ");
+    {
+        // The image has a name of its own only while no signal can end the run.
+        const cSignalsHeld oHeld;
+        try {
+            if (sTempName.empty())
+                linkTemporary();
+            checkTarget();
+            if (::renameat(oDir.iFd, sTempName.c_str(), oDir.iFd, sBase.c_str()) != 0)
+                fail("cannot replace ");
+        } catch (...) {
+            removeTemporary();
+            throw;
+        }
+        forgetTemporaryName();
+    }
+    if (::fsync(oDir.iFd) != 0)
+        throw "the new image " + quoteForMessage(sOutput) +
+            " is in place, but its directory cannot be synced: " + std::strerror(errno);
+}
+
+void cImageOutput::fail(const std::string& sWhat) const {
+    throw sWhat + quoteForMessage(sOutput) + ": " + std::strerror(errno);
+}
+
+void cImageOutput::checkTarget() {
+    struct stat oStat {};
+    if (::fstatat(oDir.iFd, sBase.c_str(), &oStat, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT)
+            fail("cannot replace ");
+        bExisting = false;
+        return;
+    }
+    if (S_ISDIR(oStat.st_mode)) {
+        errno = EISDIR;
+        fail("cannot replace ");
+    }
+    if (!S_ISREG(oStat.st_mode))
+        throw "OUTPUT " + quoteForMessage(sOutput) + " is " + kindOf(oStat.st_mode) + ", not a regular file";
+    bExisting = true;
+    iMode = oStat.st_mode & PERMISSION_BITS;
+    iUid = oStat.st_uid;
+    iGid = oStat.st_gid;
+}
+
+std::string cImageOutput::temporaryName(int iTry) const {
+    return sBase + "." + std::to_string(::getpid()) + "-" + std::to_string(iTry) + ".tmp";
+}
+
+void cImageOutput::createTemporary() {
+    oTemp.iFd = ::openat(oDir.iFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, NEW_FILE_MODE);
+    if (oTemp.iFd >= 0)
+        return;
+    // A file system without unnamed files: a named one, removed again on the signals.
+    const cSignalsHeld oHeld;
+    for (int iTry = 0; oTemp.iFd < 0 && iTry < TEMP_NAME_TRIES; ++iTry) {
+        const std::string sName = temporaryName(iTry);
+        if (sName.size() >= TEMP_NAME_BYTES) {
+            errno = ENAMETOOLONG;
+            break;
+        }
+        oTemp.iFd = ::openat(oDir.iFd, sName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, NEW_FILE_MODE);
+        if (oTemp.iFd >= 0) {
+            sTempName = sName;
+            armCleanup(oDir.iFd, sName);
+            bCleanupArmed = true;
+        } else if (errno != EEXIST) {
+            break;
+        }
+    }
+    if (oTemp.iFd < 0)
+        fail("cannot create a temporary file beside ");
+}
+
+void cImageOutput::linkTemporary() {
+    const std::string sSelf = "/proc/self/fd/" + std::to_string(oTemp.iFd);
+    for (int iTry = 0; iTry < TEMP_NAME_TRIES; ++iTry) {
+        const std::string sName = temporaryName(iTry);
+        if (::linkat(AT_FDCWD, sSelf.c_str(), oDir.iFd, sName.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            (errno == ENOENT && ::linkat(oTemp.iFd, "", oDir.iFd, sName.c_str(), AT_EMPTY_PATH) == 0)) {
+            sTempName = sName;
+            return;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    fail("cannot replace ");
+}
+
+void cImageOutput::removeTemporary() {
+    if (!sTempName.empty())
+        ::unlinkat(oDir.iFd, sTempName.c_str(), 0);
+    forgetTemporaryName();
+}
+
+void cImageOutput::forgetTemporaryName() {
+    if (bCleanupArmed) {
+        const cSignalsHeld oHeld;
+        disarmCleanup();
+        bCleanupArmed = false;
+    }
+    sTempName.clear();
+}

@@ -1,0 +1,59 @@
+// Where mktinyfs puts an image: OUTPUT, checked before anything is read, and a temporary
+// file beside it that replaces it in one step once the image is complete.
+//
+// OUTPUT may be a symbolic link (the file it ends at gets the image and the link stays),
+// an existing regular file (its mode and owner stay) or a new name. Anything else that
+// exists there, a device, a FIFO, a socket or a directory, is refused and left alone.
+// The temporary file has no name until the image is complete (O_TMPFILE); where the file
+// system cannot do that, it has one, and SIGINT, SIGTERM or SIGHUP remove it before the
+// signal ends the process.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+class cImageOutput {
+  public:
+    // Resolves and checks OUTPUT and creates the temporary file; throws a message.
+    explicit cImageOutput(const std::string& sOutput);
+    ~cImageOutput(); // without commit, nothing of the run is left
+    cImageOutput(const cImageOutput&) = delete;
+    cImageOutput& operator=(const cImageOutput&) = delete;
+
+    void write(uint64_t iAt, const uint8_t* pFrom, size_t iLength);
+
+    // Gives the image the mode and owner OUTPUT had (a new one those of any new file),
+    // makes it durable, puts it in place of OUTPUT and makes that durable too.
+    void commit();
+
+  private:
+    [[noreturn]] void fail(const std::string& sWhat) const;
+    void checkTarget(); // what is at the target now: nothing or a regular file
+    std::string temporaryName(int iTry) const;
+    void createTemporary();
+    void linkTemporary(); // gives the unnamed temporary file a name beside the target
+    void removeTemporary();
+    void forgetTemporaryName();
+
+    // A descriptor closed with its owner, also when the constructor fails half-way.
+    struct cDescriptor {
+        int iFd = -1;
+        cDescriptor() = default;
+        cDescriptor(const cDescriptor&) = delete;
+        cDescriptor& operator=(const cDescriptor&) = delete;
+        ~cDescriptor();
+    };
+
+    std::string sOutput; // as given, for messages
+    std::string sBase;   // the target's name in its directory
+    cDescriptor oDir;
+    cDescriptor oTemp;
+    std::string sTempName; // empty while the temporary file has no name
+    bool bCleanupArmed = false;
+    bool bExisting = false;
+    mode_t iMode = 0;
+    uid_t iUid = 0;
+    gid_t iGid = 0;
+};

@@ -1,0 +1,39 @@
+mktinyfs refuses in one line, leaving OUTPUT as it was: a FIFO, a device (here through a link) or a file whose owner
+it cannot keep as OUTPUT, an input that changes size while read, inputs of unknown length larger than the device.
+
+  $ mkfifo fifo; ln -s /dev/null null; : >keep; printf 123456789 >nine; export ASAN_OPTIONS=detect_leaks=0; mktinyfs fifo a=
+  > mktinyfs null a=; strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=; mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)
+  > strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine; stat -c %F fifo null keep
+  fifo
+  symbolic link
+  regular empty file
+  ! mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
+  ! mktinyfs: OUTPUT "null" is a character device, not a regular file
+  ! mktinyfs: cannot keep the owner of "keep": Operation not permitted
+  ! mktinyfs: "/dev/fd/\d+" and the inputs of unknown length before it hold more than the device \(0x840000 bytes\) (re)
+  ! mktinyfs: "nine" changed size while it was read (0x9 bytes when opened)
+
+A link stays a link and the file it ends at gets the image; a file keeps its mode and (checked as root only) owner.
+
+  $ mkdir sub; ln -s sub/real.img link; chmod 604 keep; chown -f 1:2 keep; mktinyfs link a=; mktinyfs keep a=
+  > stat -c '%F %s' link sub/real.img | paste -sd' '; echo $(stat -c %a keep) $([ $UID = 0 ] && stat -c %u:%g keep || echo 1:2)
+  symbolic link 12 regular file 8650752
+  604 1:2
+
+Once the image is in place its directory is made durable too; when that fails, the run fails.
+
+  $ ! ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=fsync:error=ENOSPC:when=2 mktinyfs img a=
+  ! mktinyfs: the new image "img" is in place, but its directory cannot be synced: No space left on device
+
+A signal leaves no temporary file, unnamed or, where the file system cannot make those, named.
+
+  $ mkdir sig; cd sig; export ASAN_OPTIONS=detect_leaks=0; for how in "-e inject=fsync:delay_enter=2000000" \
+  >   "-P $PWD -e inject=openat:error=EOPNOTSUPP:when=1 -e inject=newfstatat:delay_enter=2000000:when=2"; do
+  >   strace -o /dev/null $how sh -c 'echo $$ >pid; exec mktinyfs img a=' & sleep 1; kill -TERM $(cat pid); wait; done; ls
+  pid
+
+Names, then the layout from the inputs' sizes, are checked before any contents are read.
+
+  $ mkfifo idle; truncate -s 4G huge; timeout 10 mktinyfs img a=idle a=; ! mktinyfs img a=huge
+  ! mktinyfs: duplicate file name "a"
+  ! mktinyfs: file "a" (0xc000 + 0x100000000) passes the device end at 0x840000
