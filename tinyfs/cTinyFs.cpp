@@ -42,6 +42,16 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
     // The table ends at the first slot whose name starts with a zero byte.
     while (iFatSlots + 1 < FAT_SLOTS && pFat[(iFatSlots + 1) * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0)
         ++iFatSlots;
+    // A torn page can end the table early; the entries after the cut still look like
+    // entries, while slots no table ever reached are erased or zero.
+    for (uint32_t iSlot = iFatSlots + 2; iSlot < FAT_SLOTS; ++iSlot) {
+        const uint8_t* pSlot = pFat.get() + iSlot * FAT_SLOT_SIZE;
+        if (isEntryShaped(pSlot)) {
+            iStraySlot = iSlot;
+            sStrayName = decodeSlot(pSlot).sName;
+            break;
+        }
+    }
     lFiles.reserve(iFatSlots);
     std::vector<cPlacement> lTable;
     lTable.reserve(iFatSlots);
@@ -95,6 +105,12 @@ void cTinyFs::verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgre
     const uint16_t iStored = oEntry.getChecksum();
     if (iComputed != iStored)
         throw "CheckSum error: 0x" + hexText(iComputed) + " != 0x" + hexText(iStored) + "!";
+}
+
+void cTinyFs::checkTableEnd() const {
+    if (iStraySlot != 0)
+        throw "Filesystem corrupt: table ends at slot " + std::to_string(lFiles.size() + 1) + ", but slot " +
+            std::to_string(iStraySlot) + " holds file \"" + sStrayName + "\"";
 }
 
 void cTinyFs::checkIntegrity(bool bBootTime) const {
