@@ -91,9 +91,9 @@ void cMtdDevice::writePages(int32_t iPage, const uint8_t* pSource, int32_t iCoun
 void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, int32_t iCount) {
     lReadBack.resize(size_t(iCount) * PAGE_SIZE);
     readPages(iPage, lReadBack.data(), iCount);
+    if (std::memcmp(lReadBack.data(), pMeant, lReadBack.size()) == 0)
+        return; // the common case, at memory speed; only a failure looks for the byte
     const auto oFirst = std::mismatch(lReadBack.begin(), lReadBack.end(), pMeant);
-    if (oFirst.first == lReadBack.end())
-        return;
     const uint32_t iByte = uint32_t(iPage) * PAGE_SIZE + uint32_t(oFirst.first - lReadBack.begin());
     throw "flash did not take the write at byte 0x" + hexText(iByte) + " (page " +
         std::to_string(iByte / PAGE_SIZE) + ")";
