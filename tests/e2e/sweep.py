@@ -1,13 +1,12 @@
 #!/usr/bin/env python3
 """Sweeps over every command, with strace doing the harm. sweep.py faults: each call on the
-device or the local file fails in turn (an error, a short count, a write dropped with its
-full length returned); the run ends with that call's "Fatal:" line and status 1, having
-printed only what a clean run prints first, and changes nothing outside the clean run's
-pages, nor after a dropped write. sweep.py powercuts: the power is cut before each page a
-command programs and halfway through it; every such image mounts, differs only in the
-command's pages, and checks clean but for the file a --write rewrote; erased, zeroed or
-arbitrary, the page may fail any command with one "Fatal:" line, but read-only ones change
-nothing. Clean runs program just the pages that change."""
+device or the local file fails in turn (an error, a short count, a write dropped); the run ends
+with that call's "Fatal:" line and status 1, having printed only what a clean run prints first,
+and changes nothing outside the clean run's pages, nor after a dropped write. sweep.py
+powercuts: the power is cut before each page a command programs and halfway through it; every
+such image mounts, differs only in the command's pages, and checks clean but for the file a
+--write rewrote; on pages torn erased, zeroed or arbitrary, commands fail with one "Fatal:" line
+at most and read-only ones change nothing. Clean runs program just the pages that change."""
 import os
 import random
 import re
@@ -18,7 +17,7 @@ import sys
 from run import scratch
 
 PAGE = 1056
-DROPPED = r"Fatal: flash did not take the write at byte 0x([0-9a-f]+) \(page \d+\)\n"
+DROPPED = "flash did not take the write at byte 0x{:x} (page {})"
 # IN and OUT stand for the local files.
 COMMANDS = [c.split() for c in ("-l -v", "-e rootfs", "-r rootfs OUT", "-rs cfg", "--force -c", "-gm", "-gdid",
                                 "-mv f30 x", "-w kernel IN", "-w rootfs IN", "-sm 0a:1b:2c:3d:4e:5f", "-sdid new-id")]
@@ -90,17 +89,19 @@ def faults():
                     rule = f"inject={call}:{harm.format(result)}:when={seen[call]}"
                     run, tried = harmed(args, path, rule), tried + 1
                     out, err, status, image = run
-                    if message is DROPPED:  # left as before the call, naming a byte it was to change
-                        byte = re.fullmatch(DROPPED, err)
-                        before = harmed(args, path, f"inject=write:signal=KILL:when={seen[call]}")[3]
-                        good = byte and status == 1 and clean[0].startswith(out) and image == before and (
-                            before[int(byte[1], 16)] != clean[3][int(byte[1], 16)])
-                    else:  # only a harm without a message, or one that returns what the call
-                        # returned anyway, may leave the run as it was; a forced check reports a
-                        # failed read of contents and goes on.
-                        good = run == clean if message is None or harm == f"retval={result}" else (
-                            (err, status) == (f"Fatal: {message.format(path)}\n", 1) and clean[0].startswith(out)
-                            or "--force" in args and (err, status) == ("", 0) and f"\n** {message}\n" in out)
+                    kept = True  # a dropped write leaves the image as before it, naming its first new byte
+                    if message is DROPPED:
+                        before, after = (harmed(args, path, f"inject=write:signal=KILL:when={seen[call] + k}")[3]
+                                         for k in (0, 1))
+                        start = min(pages(before, after)) * PAGE
+                        byte = start + next(i for i in range(PAGE) if before[start + i] != after[start + i])
+                        message, kept = DROPPED.format(byte, byte // PAGE), image == before
+                    # Only a harm without a message, or one that returns what the call
+                    # returned anyway, may leave the run as it was; a forced check reports a
+                    # failed read of contents and goes on.
+                    good = run == clean if message is None or harm == f"retval={result}" else kept and (
+                        (err, status) == (f"Fatal: {message.format(path)}\n", 1) and clean[0].startswith(out)
+                        or "--force" in args and (err, status) == ("", 0) and f"\n** {message}\n" in out)
                     if not good or not pages(ORIG, image) <= pages(ORIG, clean[3]):
                         failed += 1
                         print(f"{' '.join(args)}: {rule} on {os.path.basename(path)}: status {status}, {err!r}")
