@@ -44,7 +44,8 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
         ++iFatSlots;
     // A torn page can end the table early; the entries after the cut still look like
     // entries, while slots no table ever reached are erased or zero.
-    for (uint32_t iSlot = iFatSlots + 2; iSlot < FAT_SLOTS; ++iSlot) {
+    const uint32_t iEndSlot = iFatSlots + 1;
+    for (uint32_t iSlot = iEndSlot + 1; iSlot < FAT_SLOTS; ++iSlot) {
         const uint8_t* pSlot = pFat.get() + iSlot * FAT_SLOT_SIZE;
         if (isEntryShaped(pSlot)) {
             iStraySlot = iSlot;
