@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tinyfs/hexText.h"
+
 namespace {
 // How long a run waits for the device, and how often it tries.
 constexpr int LOCK_TRIES = 60;
@@ -84,6 +86,17 @@ void cMtdDevice::writePages(int32_t iPage, const uint8_t* pSource, int32_t iCoun
         throw std::string("unable to write");
     if (size_t(iDone) != iBytes)
         throw std::string("incomplete write");
+}
+
+void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, int32_t iCount) {
+    lReadBack.resize(size_t(iCount) * PAGE_SIZE);
+    readPages(iPage, lReadBack.data(), iCount);
+    if (std::memcmp(lReadBack.data(), pMeant, lReadBack.size()) == 0)
+        return; // the common case, at memory speed; only a failure looks for the byte
+    const auto oFirst = std::mismatch(lReadBack.begin(), lReadBack.end(), pMeant);
+    const uint32_t iByte = uint32_t(iPage) * PAGE_SIZE + uint32_t(oFirst.first - lReadBack.begin());
+    throw "flash did not take the write at byte 0x" + hexText(iByte) + " (page " +
+        std::to_string(iByte / PAGE_SIZE) + ")";
 }
 
 void cMtdDevice::checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const {
@@ -170,6 +183,7 @@ void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLengt
         while (i + iRun < iCount && lChanged[size_t(i + iRun)])
             ++iRun;
         writePages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, iRun);
+        verifyPages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, iRun);
         i += iRun;
     }
 }

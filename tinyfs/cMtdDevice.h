@@ -40,17 +40,23 @@ class cMtdDevice {
 
     // Byte-addressed transfers of any offset and length. A write reads the pages it
     // covers once, and programs only the pages whose bytes change, consecutive changed
-    // pages in one call: flash pages wear with every program.
+    // pages in one call: flash pages wear with every program. Each programmed run is read
+    // back at once; a page that does not hold what was meant (a write-protected or worn
+    // chip, a driver that drops writes) ends the write with "flash did not take the write
+    // at byte 0x<position> (page <n>)", and nothing after it is programmed.
     void read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength);
     void write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLength);
 
   private:
     void seekPage(int32_t iPage);
+    // Reads back iCount pages just programmed and throws when they differ from pMeant.
+    void verifyPages(int32_t iPage, const uint8_t* pMeant, int32_t iCount);
     // Throws, before anything moves, the failure the page sequence of a byte-addressed
     // transfer would meet at the device end.
     void checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const;
 
     int32_t iFd = -1;
-    std::vector<uint8_t> lPages; // scratch for partial pages and write comparison
-    int64_t iPosition = -1;      // where the descriptor stands, when known
+    std::vector<uint8_t> lPages;    // scratch for partial pages and write comparison
+    std::vector<uint8_t> lReadBack; // the pages of the last programmed run, as read back
+    int64_t iPosition = -1;         // where the descriptor stands, when known
 };

@@ -2,20 +2,14 @@
 #include "tinyfs/cTinyFs.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include "tinyfs/capacity.h"
+#include "tinyfs/hexText.h"
 
 namespace {
 
 constexpr uint32_t FAT_FRAME_SLOTS = 2; // the header and the end slot
-
-std::string toHexText(uint32_t iValue) {
-    char aDigits[sizeof iValue * 2 + 1];
-    std::snprintf(aDigits, sizeof aDigits, "%x", unsigned(iValue));
-    return aDigits;
-}
 
 // The number after "%" as formatted input reads an unsigned int: blanks skipped, one
 // optional sign (a minus wraps around), the digits up to the first other character, at
@@ -48,6 +42,17 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
     // The table ends at the first slot whose name starts with a zero byte.
     while (iFatSlots + 1 < FAT_SLOTS && pFat[(iFatSlots + 1) * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0)
         ++iFatSlots;
+    // A torn page can end the table early; the entries after the cut still look like
+    // entries, while slots no table ever reached are erased or zero.
+    const uint32_t iEndSlot = iFatSlots + 1;
+    for (uint32_t iSlot = iEndSlot + 1; iSlot < FAT_SLOTS; ++iSlot) {
+        const uint8_t* pSlot = pFat.get() + iSlot * FAT_SLOT_SIZE;
+        if (isEntryShaped(pSlot)) {
+            iStraySlot = iSlot;
+            sStrayName = decodeSlot(pSlot).sName;
+            break;
+        }
+    }
     lFiles.reserve(iFatSlots);
     std::vector<cPlacement> lTable;
     lTable.reserve(iFatSlots);
@@ -100,7 +105,13 @@ void cTinyFs::verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgre
     const uint16_t iComputed = oEntry.read(nullptr, oEntry.getSize(), fProgress);
     const uint16_t iStored = oEntry.getChecksum();
     if (iComputed != iStored)
-        throw "CheckSum error: 0x" + toHexText(iComputed) + " != 0x" + toHexText(iStored) + "!";
+        throw "CheckSum error: 0x" + hexText(iComputed) + " != 0x" + hexText(iStored) + "!";
+}
+
+void cTinyFs::checkTableEnd() const {
+    if (iStraySlot != 0)
+        throw "Filesystem corrupt: table ends at slot " + std::to_string(lFiles.size() + 1) + ", but slot " +
+            std::to_string(iStraySlot) + " holds file \"" + sStrayName + "\"";
 }
 
 void cTinyFs::checkIntegrity(bool bBootTime) const {

@@ -37,6 +37,11 @@ class cTinyFs {
     // Throws "CheckSum error: 0x<computed> != 0x<stored>!" when the contents don't match.
     void verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgress = {});
 
+    // Throws "Filesystem corrupt: table ends at slot <n>, but slot <m> holds file \"name\""
+    // when a slot after the one that ends the table is shaped like a file entry: the
+    // table was cut short, and the files after the cut are missing from it.
+    void checkTableEnd() const;
+
     // Throws "Filesystem corrupt: File \"name\" too big!" for the first entry whose size
     // exceeds its capacity.
     void checkIntegrity(bool bBootTime) const;
@@ -44,5 +49,7 @@ class cTinyFs {
   private:
     cMtdDevice* pDevice;
     std::vector<cTinyFsFile> lFiles;
-    uint32_t iFatSlots = 0; // slots the write-back covers: entries + header + end slot, or 0
+    uint32_t iFatSlots = 0;  // slots the write-back covers: entries + header + end slot, or 0
+    uint32_t iStraySlot = 0; // the first entry-shaped slot after the end slot, or 0
+    std::string sStrayName;
 };

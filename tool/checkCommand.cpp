@@ -11,6 +11,7 @@ void checkFilesystem(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     const bool bForce = oCmdLine.getParameter("--force").isPresent();
 
     printInfo("Checking media integrity...");
+    oFs.checkTableEnd();
     oFs.checkIntegrity(false);
     printInfo("Checking boot-time integrity...");
     oFs.checkIntegrity(true);

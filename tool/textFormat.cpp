@@ -1,7 +1,7 @@
 // Listing text operations.
 #include "tool/textFormat.h"
 
-#include <cstdio>
+#include "tinyfs/hexText.h"
 
 std::string padRight(const std::string& sText, int32_t iWidth) {
     const int64_t iFill = int64_t(iWidth) - int64_t(sText.size());
@@ -9,9 +9,7 @@ std::string padRight(const std::string& sText, int32_t iWidth) {
 }
 
 std::string toHex(uint32_t iValue, int32_t iWidth) {
-    char aDigits[sizeof iValue * 2 + 1];
-    std::snprintf(aDigits, sizeof aDigits, "%x", unsigned(iValue));
-    return padRight(aDigits, iWidth);
+    return padRight(hexText(iValue), iWidth);
 }
 
 std::string toDec(uint32_t iValue, int32_t iWidth) {

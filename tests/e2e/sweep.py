@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Sweeps over every command, with strace doing the harm. sweep.py faults: each call on the
-device or the local file fails in turn (an error, a short count); the run ends with that
-call's "Fatal:" line and status 1, having printed only what a clean run prints first, and
-changes nothing outside the clean run's pages. sweep.py powercuts: the power is cut before
-each page a command programs and halfway through it; every such image mounts, differs only
-in the command's pages, and checks clean but for the file a --write rewrote. Clean runs
-program just the pages that change."""
+device or the local file fails in turn (an error, a short count, a write dropped); the run ends
+with that call's "Fatal:" line and status 1, having printed only what a clean run prints first,
+and changes nothing outside the clean run's pages, nor after a dropped write. sweep.py
+powercuts: the power is cut before each page a command programs and halfway through it; every
+such image mounts, differs only in the command's pages, and checks clean but for the file a
+--write rewrote; on pages torn erased, zeroed or arbitrary, commands fail with one "Fatal:" line
+at most and read-only ones change nothing. Clean runs program just the pages that change."""
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -15,15 +17,16 @@ import sys
 from run import scratch
 
 PAGE = 1056
+DROPPED = "flash did not take the write at byte 0x{:x} (page {})"
 # IN and OUT stand for the local files.
 COMMANDS = [c.split() for c in ("-l -v", "-e rootfs", "-r rootfs OUT", "-rs cfg", "--force -c", "-gm", "-gdid",
-                                "-mv rootfs x", "-w kernel IN", "-w rootfs IN", "-sm 0a:1b:2c:3d:4e:5f", "-sdid new-id")]
+                                "-mv f30 x", "-w kernel IN", "-w rootfs IN", "-sm 0a:1b:2c:3d:4e:5f", "-sdid new-id")]
 # The message a harmed call ends the run with, by the file it works on; None: no harm done.
 DEVICE = {("openat", "error=ENOENT"): "unable to open device", ("lseek", "error=EIO"): "invalid seek",
           ("lseek", "retval=1"): "invalid seek", ("read", "error=EIO"): "unable to read",
           ("read", "retval=1"): "incomplete read", ("write", "error=EIO"): "unable to write",
-          ("write", "retval=1"): "incomplete write", ("flock", "error=ENOLCK"): "unable to lock device ({})",
-          ("close", "error=EIO"): None}
+          ("write", "retval=1"): "incomplete write", ("write", "retval={}"): DROPPED,
+          ("flock", "error=ENOLCK"): "unable to lock device ({})", ("close", "error=EIO"): None}
 LOCAL = {"OUT": {("openat", "error=EACCES"): "unable to open file ({})", ("write", "error=ENOSPC"): "unable to write data",
                  ("close", "error=EIO"): "unable to write data"},
          "IN": {("openat", "error=EACCES"): "unable to open file ({})", ("read", "error=EIO"): "unable to read data",
@@ -33,14 +36,15 @@ LOCAL = {"OUT": {("openat", "error=EACCES"): "unable to open file ({})", ("write
 
 WORK = scratch()
 IMG = os.path.join(WORK, "img")
-# Files on and off the page grid, the MAC address across a page boundary, a longer local
-# file with other contents to copy in.
+# Files on and off the page grid, the MAC address across a page boundary, a table over three
+# pages (empty files), a longer local file with other contents to copy in.
 for name, length, step in (("IN", 9000, 7), ("old", 5000, 3)):
     with open(os.path.join(WORK, name), "wb") as out:
         out.write(bytes((i * step + i // 251) & 0xFF for i in range(length)))
 subprocess.run([os.environ["MKTINYFS"], "orig", "--device-id", "old-id"] + (
     f"kernel=old --offset {60 * PAGE} --room 7000 rootfs=old --offset {80 * PAGE + 7} cfg=old --offset {100 * PAGE}"
-    f" mac-address=old --offset {120 * PAGE - 8} --no-checksum").split(), cwd=WORK, check=True)
+    f" mac-address=old --offset {120 * PAGE - 8} --no-checksum").split() + [f"f{i}=" for i in range(51)],
+    cwd=WORK, check=True)
 with open(os.path.join(WORK, "orig"), "rb") as original:
     ORIG = original.read()
 
@@ -51,7 +55,8 @@ def brellix(args, strace=(), image=ORIG):
         out.write(image)
     argv = ["strace", "-qqq"] + list(strace) if strace else []
     argv += [os.environ["BRELLIX"], "-d", IMG] + [os.path.join(WORK, a) if a in LOCAL else a for a in args]
-    done = subprocess.run(argv, capture_output=True, env=dict(os.environ, ASAN_OPTIONS="detect_leaks=0"))
+    done = subprocess.run(argv, capture_output=True, timeout=60,
+                          env=dict(os.environ, ASAN_OPTIONS="detect_leaks=0:max_allocation_size_mb=16"))
     with open(IMG, "rb") as result:
         return done.stdout.decode("latin-1"), done.stderr.decode("latin-1"), done.returncode, result.read()
 
@@ -81,13 +86,20 @@ def faults():
             for call, result in calls(args, path):
                 seen[call] = seen.get(call, 0) + 1
                 for harm, message in [(harm, m) for (c, harm), m in table.items() if c == call]:
-                    rule = f"inject={call}:{harm}:when={seen[call]}"
+                    rule = f"inject={call}:{harm.format(result)}:when={seen[call]}"
                     run, tried = harmed(args, path, rule), tried + 1
                     out, err, status, image = run
+                    kept = True  # a dropped write leaves the image as before it, naming its first new byte
+                    if message is DROPPED:
+                        before, after = (harmed(args, path, f"inject=write:signal=KILL:when={seen[call] + k}")[3]
+                                         for k in (0, 1))
+                        start = min(pages(before, after)) * PAGE
+                        byte = start + next(i for i in range(PAGE) if before[start + i] != after[start + i])
+                        message, kept = DROPPED.format(byte, byte // PAGE), image == before
                     # Only a harm without a message, or one that returns what the call
                     # returned anyway, may leave the run as it was; a forced check reports a
                     # failed read of contents and goes on.
-                    good = run == clean if message is None or harm == f"retval={result}" else (
+                    good = run == clean if message is None or harm == f"retval={result}" else kept and (
                         (err, status) == (f"Fatal: {message.format(path)}\n", 1) and clean[0].startswith(out)
                         or "--force" in args and (err, status) == ("", 0) and f"\n** {message}\n" in out)
                     if not good or not pages(ORIG, image) <= pages(ORIG, clean[3]):
@@ -110,15 +122,17 @@ def powercuts():
         # The image before each write call, then after the last; in between, the call's
         # pages are programmed one after the other, each torn halfway first.
         states = [harmed(args, IMG, f"inject=write:signal=KILL:when={k}")[3] for k in range(1, len(writes) + 1)]
-        cuts = states[:1]
+        cuts, torn = states[:1], []
         for before, after in zip(states, states[1:] + [final]):
             image = bytearray(before)
             for page in sorted(pages(before, after)):
                 start, half, end = page * PAGE, page * PAGE + PAGE // 2, (page + 1) * PAGE
                 cuts += [bytes(image[:start] + after[start:half] + image[half:])]
+                torn += [bytes(image[:start] + fill + image[end:])
+                         for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(page).randbytes(PAGE))]
                 image[start:end] = after[start:end]
                 cuts += [bytes(image)]
-        tried += len(cuts)
+        tried += len(cuts) + len(torn) * len(COMMANDS)
         for image in cuts:
             check, listing = brellix(["--force", "-c"], image=image), brellix(["-l"], image=image)
             damaged = set(re.findall(r"\* Checking (\S+)\.\.\.\n\*\* ", check[0])) - {target}
@@ -126,6 +140,13 @@ def powercuts():
             if outside or damaged or check[2] or listing[2]:
                 failed += 1
                 print(f"{' '.join(args)}: a cut changed pages {sorted(outside)}, damaged {sorted(damaged)}")
+        for image, command in [(image, command) for image in torn for command in COMMANDS]:
+            out, err, status, after = brellix(command, image=image)
+            fatal = "(Fatal: [^\n]*\n)" + "?" * (command[0] == "-e")  # a missing file: status 1 alone
+            if not re.fullmatch(fatal if status == 1 else "", err) or status not in (0, 1) or (
+                    after != image and command[0] not in ("-mv", "-w", "-sm", "-sdid")):
+                failed += 1
+                print(f"{' '.join(command)} on a torn page of {' '.join(args)}: status {status}, {err[:200]!r}")
     return failed, tried
 
 
