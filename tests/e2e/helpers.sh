@@ -17,5 +17,5 @@ slowly() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e
 # status line shows as "|".
 onterminal() { script -qec "$1" /dev/null | sed 's/\r\x1b\[K/|/g; s/\r$//'; }
 # programmed CMD: the length of each write call CMD makes on img; dropping N CMD: its first returns N, writing nothing.
-programmed() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o log -P "$PWD/img" -e trace=write "$@"; echo writes: $(sed -n 's/^write(.* = //p' log); }
+programmed() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o log -P "$PWD/img" -e trace=write "$@"; echo "writes:$(sed -n 's/^write(.* = / /p' log | tr -d '\n')"; }
 dropping() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=write:retval="$1":when=1 "${@:2}"; }
