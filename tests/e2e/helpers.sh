@@ -16,3 +16,7 @@ slowly() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e
 # onterminal CMD: runs the shell command CMD on a pseudo-terminal; each erasure of the
 # status line shows as "|".
 onterminal() { script -qec "$1" /dev/null | sed 's/\r\x1b\[K/|/g; s/\r$//'; }
+# onreads FILE HARM CMD...: runs CMD with strace doing HARM to each read of FILE (retval=0:when=2).
+onreads() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$(realpath "$1")" -e inject=read:"$2" "${@:3}"; }
+# skip WHAT: ends the transcript here, as this machine lacks WHAT (root, a loop device).
+skip() { echo "needs $*"; exit 77; }
