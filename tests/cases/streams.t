@@ -1,7 +1,21 @@
+Standard output on the device fails the run before anything is printed there.
+
+  $ printf 123456789 >nine; printf 0123456789 >ten; mkimg a=nine --room 0x20000 b=ten; brellix -q -d img -rs a 1<>img; unchanged
+  ! Fatal: standard output is the device itself (img)
+
+With standard error on the device, the failure (a command-line error's too) shows on standard output.
+
+  $ brellix -d img -l --bogus 2<>img; unchanged
+  Fatal: standard error is the device itself (img)
+
+With both on the device it shows nowhere, and the status tells.
+
+  $ brellix -d img -l 1<>img 2>&1; echo "[$?]"; unchanged
+  [1]
+
 --read onto a FIFO that nobody reads fails.
 
-  $ printf 123456789 >nine; printf 0123456789 >ten; mkimg a=nine --room 0x20000 b=ten; mkfifo fifo
-  > brellix -q -d img -r a fifo
+  $ mkfifo fifo; brellix -q -d img -r a fifo
   ! Fatal: local file is a FIFO without a reader (fifo)
   [1]
 
