@@ -17,8 +17,16 @@ void cCmdLine::add(std::unique_ptr<cCmdLineParameter> pParameter) {
 }
 
 bool cCmdLine::parse() {
+    std::string sError;
+    if (parse(sError))
+        return true;
+    printError(sError);
+    return false;
+}
+
+bool cCmdLine::parse(std::string& sError) {
     if (pArgv == nullptr) {
-        printError("no interface-file given");
+        sError = "no interface-file given";
         return false;
     }
     for (int32_t iIndex = 1; iIndex < iArgc; ++iIndex) {
@@ -27,14 +35,14 @@ bool cCmdLine::parse() {
             if (!(iIndex < iArgc))
                 break;
             if (!pParameter->match(pArgv, iIndex, iArgc, bMatched)) {
-                printError("to many arguments for parameter " + pParameter->getShortName());
+                sError = "to many arguments for parameter " + pParameter->getShortName();
                 return false;
             }
             if (bMatched)
                 break;
         }
         if (!bMatched) {
-            printError("unknown parameter \"" + std::string(pArgv[iIndex]) + "\"");
+            sError = "unknown parameter \"" + std::string(pArgv[iIndex]) + "\"";
             return false;
         }
     }

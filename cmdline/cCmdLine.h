@@ -27,6 +27,10 @@ class cCmdLine {
     // Matches every token once; on the first token no entry takes, or an option that
     // lacks its values, prints one "Error in command line: " line and returns false.
     bool parse();
+    // The same without printing: on a failure sError holds the line's text, for the
+    // caller to print with printError when it sees fit. Entries matched before the
+    // failure keep their values.
+    bool parse(std::string& sError);
 
     // False, after printing the first required entry that was not given.
     bool checkRequired();

@@ -7,35 +7,23 @@
 #include "tinyfs/cMtdDevice.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tinyfs/hexText.h"
-
-namespace {
-// How long a run waits for the device, and how often it tries.
-constexpr int LOCK_TRIES = 60;
-constexpr long LOCK_RETRY_NS = 50 * 1000 * 1000;
-} // namespace
 
 cMtdDevice::cMtdDevice(const std::string& sPath, tLock iLock) : lPages(PAGE_SIZE) {
     iFd = ::open(sPath.c_str(), O_RDWR);
     if (iFd < 0)
         throw std::string("unable to open device");
-    const int iOperation = (iLock == LOCK_EXCLUSIVE ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    for (int iTry = 1; ::flock(iFd, iOperation) != 0; ++iTry) {
-        const bool bBusy = errno == EWOULDBLOCK || errno == EINTR;
-        if (!bBusy || iTry == LOCK_TRIES) {
-            ::close(iFd);
-            throw(bBusy ? "device is locked by another process (" : "unable to lock device (") + sPath + ")";
-        }
-        const timespec oPause = {0, LOCK_RETRY_NS};
-        ::nanosleep(&oPause, nullptr);
+    try {
+        if (::fstat(iFd, &oNode) != 0)
+            throw std::string("unable to open device");
+        oLock.emplace(iFd, oNode, sPath, iLock);
+    } catch (...) {
+        ::close(iFd);
+        throw;
     }
 }
 
@@ -44,13 +32,14 @@ cMtdDevice::~cMtdDevice() {
 }
 
 bool cMtdDevice::isSameFile(const std::string& sPath) const {
-    struct stat oDevice, oOther;
-    if (::fstat(iFd, &oDevice) != 0 || ::stat(sPath.c_str(), &oOther) != 0)
-        return false;
-    const bool bNode = S_ISCHR(oDevice.st_mode) || S_ISBLK(oDevice.st_mode);
-    return (oDevice.st_dev == oOther.st_dev && oDevice.st_ino == oOther.st_ino) ||
-           (bNode && (oDevice.st_mode & S_IFMT) == (oOther.st_mode & S_IFMT) &&
-            oDevice.st_rdev == oOther.st_rdev);
+    struct stat oOther;
+    return ::stat(sPath.c_str(), &oOther) == 0 && ::aliasOf(oNode, oOther) == ALIAS_SAME;
+}
+
+tAlias cMtdDevice::aliasOf(int iOther) const {
+    struct stat oOther;
+    // A file that cannot be looked at cannot be told apart from the device.
+    return ::fstat(iOther, &oOther) == 0 ? ::aliasOf(oNode, oOther) : ALIAS_SAME;
 }
 
 void cMtdDevice::seekPage(int32_t iPage) {

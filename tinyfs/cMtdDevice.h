@@ -4,20 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
+#include "tinyfs/cDeviceLock.h"
+#include "tinyfs/deviceIdentity.h"
 #include "tinyfs/layout.h"
-
-// How a run shares the device with other runs while it holds it open: readers together,
-// a writer alone (an advisory lock on the node).
-enum tLock { LOCK_SHARED, LOCK_EXCLUSIVE };
 
 class cMtdDevice {
   public:
-    // Opens the node read/write and locks it, waiting a few seconds for another run to let
-    // go; throws "unable to open device", "device is locked by another process (path)" or
-    // "unable to lock device (path)".
+    // Opens the node read/write and locks the device (cDeviceLock), waiting a few seconds
+    // for another run to let go; throws "unable to open device", "device is locked by
+    // another process (path)" or "unable to lock device (path)".
     explicit cMtdDevice(const std::string& sPath, tLock iLock = LOCK_EXCLUSIVE);
     ~cMtdDevice(); // closes the node; never writes
 
@@ -29,6 +29,8 @@ class cMtdDevice {
     // Whether sPath names this device: the same file, or another node of the same
     // character or block device.
     bool isSameFile(const std::string& sPath) const;
+    // How an open file relates to this device (deviceIdentity.h).
+    tAlias aliasOf(int iFd) const;
 
     // Whole-page transfers, one read or write call each, after a seek unless the node
     // already stands at the page (the end of the previous transfer). The geometry is
@@ -56,6 +58,8 @@ class cMtdDevice {
     void checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const;
 
     int32_t iFd = -1;
+    struct stat oNode = {}; // what was opened, as its descriptor says
+    std::optional<cDeviceLock> oLock;
     std::vector<uint8_t> lPages;    // scratch for partial pages and write comparison
     std::vector<uint8_t> lReadBack; // the pages of the last programmed run, as read back
     int64_t iPosition = -1;         // where the descriptor stands, when known

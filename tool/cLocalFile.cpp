@@ -10,8 +10,16 @@ constexpr mode_t NEW_FILE_MODE = 0666;
 }
 
 cLocalFile::cLocalFile(const std::string& sPath, int iFlags)
-    : sPath(sPath), iFd(::open(sPath.c_str(), iFlags, NEW_FILE_MODE)) {
-    if (iFd < 0)
+    : sPath(sPath), iFd(::open(sPath.c_str(), iFlags | O_NONBLOCK | O_NOCTTY, NEW_FILE_MODE)) {
+    const int iStatus = iFd < 0 ? -1 : ::fcntl(iFd, F_GETFL);
+    if (iStatus < 0 || ::fcntl(iFd, F_SETFL, iStatus & ~O_NONBLOCK) != 0) {
+        iOpenError = errno;
+        close();
+    }
+}
+
+void cLocalFile::requireOpen() const {
+    if (!isOpen())
         throw "unable to open file (" + sPath + ")";
 }
 
@@ -50,5 +58,5 @@ bool cLocalFile::write(const uint8_t* pSource, size_t iLength) {
 bool cLocalFile::close() {
     const int iClosing = iFd;
     iFd = -1;
-    return ::close(iClosing) == 0;
+    return iClosing >= 0 && ::close(iClosing) == 0;
 }

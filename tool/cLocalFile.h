@@ -8,13 +8,19 @@
 
 class cLocalFile {
   public:
-    // Throws "unable to open file (path)"; iFlags as for open(2), new files get the usual
-    // permissions before the umask.
+    // Opens without waiting for the other end of a FIFO (for writing, a FIFO without a
+    // reader fails with ENXIO); transfers wait as usual. iFlags as for open(2); new files
+    // get the usual permissions before the umask. A failure is kept for requireOpen.
     cLocalFile(const std::string& sPath, int iFlags);
     ~cLocalFile();
 
     cLocalFile(const cLocalFile&) = delete;
     cLocalFile& operator=(const cLocalFile&) = delete;
+
+    bool isOpen() const { return iFd >= 0; }
+    int openError() const { return iOpenError; }
+    // Throws "unable to open file (path)" unless the file is open.
+    void requireOpen() const;
 
     int get() const { return iFd; }
     const std::string& path() const { return sPath; }
@@ -28,4 +34,5 @@ class cLocalFile {
   private:
     std::string sPath;
     int iFd;
+    int iOpenError = 0;
 };

@@ -3,27 +3,21 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include "tinyfs/layout.h"
 
-namespace {
-
-// The file systems whose files are made up when read (statfs types).
-constexpr unsigned long PROC_SUPER_MAGIC = 0x9fa0;
-constexpr unsigned long SYSFS_MAGIC = 0x62656572;
-
-} // namespace
-
-cLocalSource::cLocalSource(cLocalFile& oFile, uint32_t iRoom) : oFile(oFile) {
-    struct stat oStat;
-    struct statfs oFs;
-    if (::fstat(oFile.get(), &oStat) != 0 || ::fstatfs(oFile.get(), &oFs) != 0)
+cLocalSource::cLocalSource(cLocalFile& oFile) : oFile(oFile) {
+    if (!oFile.isOpen())
+        return;
+    if (::fstat(oFile.get(), &oStat) != 0 || S_ISFIFO(oStat.st_mode) || S_ISSOCK(oStat.st_mode))
         throw std::string("seek error");
-    const unsigned long iType = static_cast<unsigned long>(oFs.f_type);
-    if (S_ISREG(oStat.st_mode) && iType != PROC_SUPER_MAGIC && iType != SYSFS_MAGIC) {
+}
+
+void cLocalSource::measure(uint32_t iRoom, const std::string& sTargetName) {
+    oFile.requireOpen();
+    sTarget = sTargetName;
+    if (S_ISREG(oStat.st_mode) && oStat.st_size != 0 && oStat.st_blocks != 0) {
         iLength = uint64_t(oStat.st_size);
     } else if (S_ISREG(oStat.st_mode)) {
         lHeld.resize(size_t(std::min(iRoom, DEVICE_SIZE)) + 1); // no file holds more than the device
@@ -42,8 +36,12 @@ cLocalSource::cLocalSource(cLocalFile& oFile, uint32_t iRoom) : oFile(oFile) {
 }
 
 std::string cLocalSource::measured(const char* sComparison) const {
-    return std::string("local file has ") + sComparison + " than its measured " + std::to_string(iLength) +
-           " bytes (" + oFile.path() + ")";
+    std::string sMessage = std::string("local file has ") + sComparison + " than its measured " +
+                           std::to_string(iLength) + " bytes (" + oFile.path() + ")";
+    // The contents already handed on lie under the old size and checksum.
+    if (iDone > 0)
+        sMessage += "; \"" + sTarget + "\" in the image is now damaged, write it again";
+    return sMessage;
 }
 
 void cLocalSource::fill(uint8_t* pDest, uint32_t iCount) {

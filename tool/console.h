@@ -6,6 +6,7 @@
 // write data", which ends the run like any other.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,11 @@ extern bool bQuiet;
 // (the device above all) takes their place, and turns a closed pipe into a failed write.
 // Called first by main.
 void guardConsole();
+// Points the standard descriptors marked in lRefused (by number) away from where they
+// lead: standard error to standard output when that one is kept, the others to a
+// stand-in that takes no writes. A failure is then reported where it does no harm, or
+// nowhere.
+void divertConsole(const std::array<bool, 3>& lRefused);
 
 void printInfo(const std::string& sMessage);  // "** " + message + line end
 void printPlain(const std::string& sMessage); // message + line end

@@ -1,7 +1,11 @@
 // The driver: quiet switch, banner, device path, and the fixed order of commands.
 #include "tool/driver.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cmdline/cCmdLine.h"
+#include "tinyfs/deviceIdentity.h"
 #include "tool/commands.h"
 #include "tool/console.h"
 #include "tool/optionTable.h"
@@ -35,6 +39,32 @@ const cCommandRow COMMAND_ORDER[] = {
     {"--write", writeFile},
 };
 
+const char* const STANDARD_NAMES[] = {"standard input", "standard output", "standard error"};
+
+// Standard output or error on the device, or on what may reach it, would carry the run's
+// output onto the flash: the run is refused before anything is printed, and the failure
+// is reported where it does no harm. Standard input is never written.
+void refuseDeviceAsConsole(const std::string& sDevicePath) {
+    struct stat oDevice;
+    if (::stat(sDevicePath.c_str(), &oDevice) != 0)
+        return; // no command can open it either
+    std::array<bool, 3> lRefused{};
+    std::string sFailure;
+    for (int iFd = STDOUT_FILENO; iFd <= STDERR_FILENO; ++iFd) {
+        struct stat oConsole;
+        const tAlias iAlias = ::fstat(iFd, &oConsole) == 0 ? aliasOf(oDevice, oConsole) : ALIAS_NONE;
+        lRefused[size_t(iFd)] = iAlias != ALIAS_NONE;
+        if (iAlias != ALIAS_NONE && sFailure.empty())
+            sFailure =
+                STANDARD_NAMES[iFd] +
+                (iAlias == ALIAS_SAME ? " is the device itself (" + sDevicePath + ")" : " is a block device");
+    }
+    if (!sFailure.empty()) {
+        divertConsole(lRefused);
+        throw sFailure;
+    }
+}
+
 } // namespace
 
 void run(int argc, const char* const* argv) {
@@ -42,8 +72,17 @@ void run(int argc, const char* const* argv) {
     declareOptions(oCmdLine);
     bool bShowHelp = true;
 
-    if (!oCmdLine.parse())
+    // The device is settled first, from what was parsed up to any error, so that not
+    // even a command-line error is printed onto it.
+    std::string sParseError;
+    const bool bParsed = oCmdLine.parse(sParseError);
+    cCmdLineParameter& oDevice = oCmdLine.getParameter("--device");
+    const std::string sDevicePath = oDevice.isPresent() ? oDevice.getValue() : DEFAULT_DEVICE;
+    refuseDeviceAsConsole(sDevicePath);
+    if (!bParsed) {
+        oCmdLine.printError(sParseError);
         throw std::string("error parsing cmd.-line");
+    }
 
     if (oCmdLine.getParameter("--quiet").isPresent() || oCmdLine.getParameter("--read-stdout").isPresent())
         bQuiet = true;
@@ -53,11 +92,8 @@ void run(int argc, const char* const* argv) {
         bShowHelp = false;
     }
 
-    std::string sDevicePath = DEFAULT_DEVICE;
-    if (oCmdLine.getParameter("--device").isPresent()) {
-        sDevicePath = oCmdLine.getParameter("--device").getValue();
+    if (oDevice.isPresent())
         printInfo("using device " + sDevicePath);
-    }
 
     for (const cCommandRow& oCommand : COMMAND_ORDER) {
         if (oCmdLine.getParameter(oCommand.sLongName).isPresent()) {

@@ -1,9 +1,13 @@
 // The commands on files of the image: list, exists, read, read to standard output,
 // rename and write.
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/cTinyFs.h"
@@ -23,6 +27,9 @@ constexpr int32_t CHECKSUM_COLUMN = 5;
 constexpr int32_t FLAGS_COLUMN = 15;
 constexpr int32_t GROWABLE_COLUMN = 13;
 constexpr uint32_t PERCENT = 100;
+// How long "--read" waits for the reader of a FIFO, and how often it looks.
+constexpr int READER_TRIES = 20;
+constexpr long READER_RETRY_NS = 50 * 1000 * 1000;
 
 std::string flagText(const cTinyFsFile& oFile) {
     std::string sFlags;
@@ -62,6 +69,24 @@ std::unique_ptr<cContentBuffer> readChecked(cCmdLine& oCmdLine, const cTinyFsFil
     return pContents;
 }
 
+// The local file of "--read", opened for writing as it stands. A FIFO needs a reader,
+// who may still be on the way to opening it: it gets a second.
+std::unique_ptr<cLocalFile> openTarget(const std::string& sPath) {
+    for (int iTry = 1;; ++iTry) {
+        auto pLocal = std::make_unique<cLocalFile>(sPath, O_WRONLY | O_CREAT);
+        struct stat oFile;
+        if (pLocal->isOpen() || pLocal->openError() != ENXIO || ::stat(sPath.c_str(), &oFile) != 0 ||
+            !S_ISFIFO(oFile.st_mode)) {
+            pLocal->requireOpen();
+            return pLocal;
+        }
+        if (iTry == READER_TRIES)
+            throw "local file is a FIFO without a reader (" + sPath + ")";
+        const timespec oPause = {0, READER_RETRY_NS};
+        ::nanosleep(&oPause, nullptr);
+    }
+}
+
 } // namespace
 
 void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
@@ -90,16 +115,28 @@ void testExists(cCmdLine& oCmdLine, const std::string& sDevicePath) {
 
 void readFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cCmdLineParameter& oOption = oCmdLine.getParameter("--read");
+    const std::string& sPath = oOption.getValue2();
     cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const cTinyFsFile& oFile = oFs.find(oOption.getValue());
     // Opening the device itself for writing would empty it, and the copy would land over
     // the start of the flash.
-    if (oDevice.isSameFile(oOption.getValue2()))
-        throw "local file is the device itself (" + oOption.getValue2() + ")";
+    if (oDevice.isSameFile(sPath))
+        throw "local file is the device itself (" + sPath + ")";
     const std::unique_ptr<cContentBuffer> pContents = readChecked(oCmdLine, oFile, 0);
 
-    cLocalFile oLocal(oOption.getValue2(), O_RDWR | O_CREAT | O_TRUNC);
+    // Opened without emptying it, and looked at by its descriptor, so that no name that
+    // changed since the check above, and no other node of the flash, is written.
+    const std::unique_ptr<cLocalFile> pLocal = openTarget(sPath);
+    cLocalFile& oLocal = *pLocal;
+    const tAlias iAlias = oDevice.aliasOf(oLocal.get());
+    if (iAlias != ALIAS_NONE)
+        throw std::string("local file is ") +
+            (iAlias == ALIAS_SAME ? "the device itself" : "a block device") + " (" + sPath + ")";
+    struct stat oTarget;
+    if (::fstat(oLocal.get(), &oTarget) != 0 ||
+        (S_ISREG(oTarget.st_mode) && ::ftruncate(oLocal.get(), 0) != 0))
+        throw std::string("unable to write data");
     // A file system may report a failed write only when the file is closed.
     if (!oLocal.write(pContents->data(), oFile.getSize()) || !oLocal.close())
         throw std::string("unable to write data");
@@ -132,11 +169,15 @@ void renameFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
 
 void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cCmdLineParameter& oOption = oCmdLine.getParameter("--write");
+    // Looked at before the device is locked: a FIFO is refused at once instead of holding
+    // the device while it waits for a writer. A file that cannot be opened is reported
+    // once its name was found in the image.
+    cLocalFile oLocal(oOption.getValue2(), O_RDONLY);
+    cLocalSource oSource(oLocal);
     cMtdDevice oDevice(sDevicePath);
     cTinyFs oFs(oDevice);
     cTinyFsFile& oFile = oFs.find(oOption.getValue());
-    cLocalFile oLocal(oOption.getValue2(), O_RDONLY);
-    cLocalSource oSource(oLocal, oFile.getCapacity());
+    oSource.measure(oFile.getCapacity(), oFile.getName());
     {
         cProgress oProgress(oFile.getName(), oSource.length());
         oFile.rewrite(

@@ -31,7 +31,7 @@ LOCAL = {"OUT": {("openat", "error=EACCES"): "unable to open file ({})", ("write
                  ("close", "error=EIO"): "unable to write data"},
          "IN": {("openat", "error=EACCES"): "unable to open file ({})", ("read", "error=EIO"): "unable to read data",
                 ("read", "retval=0"): "local file has fewer than its measured 9000 bytes ({})",
-                ("newfstatat", "error=EIO"): "seek error", ("fstatfs", "error=EIO"): "seek error",
+                ("newfstatat", "error=EIO"): "seek error",
                 ("close", "error=EIO"): None}}
 
 WORK = scratch()
