@@ -86,8 +86,7 @@ std::vector<uint32_t> placeFiles(const std::vector<cImageFile>& lFiles, bool bDe
         const uint32_t iOffset = oFile.iOffset ? *oFile.iOffset : uint32_t(iNext);
         checkBounds(oFile, iOffset, bDeviceId);
         lOffsets.push_back(iOffset);
-        const uint64_t iAfter = std::max<uint64_t>(reservedEnd(oFile, iOffset), uint64_t(iOffset) + 1);
-        iNext = std::max<uint64_t>(DATA_OFFSET, roundUpToPage(iAfter));
+        iNext = defaultOffsetAfter(iOffset, oFile.lContents.size(), oFile.iExtraRoom);
     }
     return lOffsets;
 }
@@ -213,6 +212,11 @@ std::string quoteForMessage(const std::string& sText) {
         }
     }
     return sOut + "\"";
+}
+
+uint64_t defaultOffsetAfter(uint32_t iOffset, uint64_t iSize, uint32_t iExtraRoom) {
+    const uint64_t iAfter = std::max<uint64_t>(uint64_t(iOffset) + iSize + iExtraRoom, uint64_t(iOffset) + 1);
+    return std::max<uint64_t>(DATA_OFFSET, roundUpToPage(iAfter));
 }
 
 void cImageBuilder::addFile(const cImageFile& oFile) {

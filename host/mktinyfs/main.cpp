@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "host/mktinyfs/cImageBuilder.h"
+#include "host/mktinyfs/extractCommand.h"
+#include "host/mktinyfs/manifestWords.h"
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/layout.h"
 
@@ -24,6 +26,8 @@ constexpr uint64_t NUMBER_MAX = 0xFFFFFFFFu;
 constexpr uint32_t DECIMAL = 10;
 constexpr uint32_t HEXADECIMAL = 16;
 constexpr size_t READ_BLOCK = 64 * PAGE_SIZE;
+constexpr size_t ARGUMENT_FILE_MAX = 1 << 20;
+constexpr unsigned ARGUMENT_FILE_DEPTH = 16;
 
 const char USAGE[] = R"(Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
 
@@ -72,6 +76,8 @@ struct cFileArgument {
     bool bOffsetGiven = false;
     bool bRoomGiven = false;
     bool bLoadGiven = false;
+    bool bChecksumGiven = false;
+    bool bNameGiven = false;
 };
 
 struct cOptions {
@@ -80,7 +86,22 @@ struct cOptions {
     std::optional<std::string> sDeviceId;
     std::optional<std::string> sMac;
     std::vector<cFileArgument> lFiles;
+    std::optional<std::string> sExtractImage;
+    std::string sExtractDir;
+    bool bSalvage = false;
 };
+
+// An argument, and the folder its relative paths start from: an @FILE's own folder for
+// the words read from it.
+struct cWord {
+    std::string sText;
+    std::string sBase;
+    unsigned iDepth = 0; // how many @FILEs it comes through
+};
+
+std::string resolve(const cWord& oWord, const std::string& sPath) {
+    return sPath.empty() || sPath[0] == '/' ? sPath : oWord.sBase + sPath;
+}
 
 bool isDigitIn(char c, uint32_t iBase, uint32_t& iDigit) {
     if (c >= '0' && c <= '9')
@@ -114,21 +135,74 @@ uint32_t parseNumber(const std::string& sText, const std::string& sOption) {
     return uint32_t(iValue);
 }
 
+// An open local file, closed when it goes.
+class cInputFile {
+  public:
+    explicit cInputFile(const std::string& sPath) : sPath(sPath), iFd(::open(sPath.c_str(), O_RDONLY)) {
+        if (iFd < 0)
+            fail();
+    }
+    ~cInputFile() { ::close(iFd); }
+    cInputFile(const cInputFile&) = delete;
+    cInputFile& operator=(const cInputFile&) = delete;
+
+    // Everything up to the end; pipes and other streams work too, but nothing larger
+    // than iLimit (sLimit in words) is taken in.
+    std::vector<uint8_t> readAll(size_t iLimit = DEVICE_SIZE,
+                                 const char* sLimit = "the device (0x840000 bytes)") {
+        std::vector<uint8_t> lContents;
+        std::vector<uint8_t> lBlock(READ_BLOCK);
+        for (;;) {
+            const ssize_t iGot = ::read(iFd, lBlock.data(), lBlock.size());
+            if (iGot < 0 && errno == EINTR)
+                continue;
+            if (iGot < 0)
+                fail();
+            if (iGot == 0)
+                return lContents;
+            lContents.insert(lContents.end(), lBlock.begin(), lBlock.begin() + iGot);
+            if (lContents.size() > iLimit)
+                throw quoteForMessage(sPath) + " is larger than " + sLimit;
+        }
+    }
+
+  private:
+    [[noreturn]] void fail() const {
+        throw "cannot read " + quoteForMessage(sPath) + ": " + std::strerror(errno);
+    }
+
+    std::string sPath;
+    int iFd;
+};
+
 class cArguments {
   public:
-    cArguments(int iArgc, char** pArgv) : lArgs(pArgv + 1, pArgv + iArgc) {}
+    cArguments(int iArgc, char** pArgv) {
+        for (int i = 1; i < iArgc; ++i)
+            lArgs.push_back({pArgv[i], "", 0});
+    }
 
     cOptions parse() {
         cOptions oOptions;
         while (iNext < lArgs.size() && !oOptions.bHelp) {
-            const std::string sArg = lArgs[iNext++];
-            if (sArg.rfind("--", 0) == 0)
-                parseOption(sArg, oOptions);
+            const cWord oArg = lArgs[iNext++];
+            if (oArg.sText.size() > 1 && oArg.sText[0] == '@')
+                expand(oArg);
+            else if (oArg.sText.rfind("--", 0) == 0)
+                parseOption(oArg.sText, oOptions);
             else
-                parseWord(sArg, oOptions);
+                parseWord(oArg, oOptions);
         }
-        if (!oOptions.bHelp && !oOptions.sOutput)
+        if (oOptions.bHelp)
+            return oOptions;
+        if (oOptions.sExtractImage) {
+            if (oOptions.sOutput || !oOptions.lFiles.empty() || oOptions.sDeviceId || oOptions.sMac)
+                throw std::string("--extract IMAGE DIR takes no other arguments but --salvage");
+        } else if (oOptions.bSalvage) {
+            throw std::string("--salvage goes with --extract IMAGE DIR");
+        } else if (!oOptions.sOutput) {
             throw std::string("missing OUTPUT (try --help)");
+        }
         return oOptions;
     }
 
@@ -136,7 +210,25 @@ class cArguments {
     std::string value(const std::string& sOption) {
         if (iNext >= lArgs.size())
             throw sOption + " needs a value";
-        return lArgs[iNext++];
+        return lArgs[iNext++].sText;
+    }
+
+    // @FILE: the words of FILE take its place; relative paths in them start from FILE's
+    // folder.
+    void expand(const cWord& oArg) {
+        const std::string sPath = resolve(oArg, oArg.sText.substr(1));
+        if (oArg.iDepth >= ARGUMENT_FILE_DEPTH)
+            throw "@" + quoteForMessage(sPath) + ": @FILEs nest more than " +
+                std::to_string(ARGUMENT_FILE_DEPTH) + " deep (does one name itself?)";
+        const std::vector<uint8_t> lText = cInputFile(sPath).readAll(ARGUMENT_FILE_MAX, "1 MiB");
+        const std::vector<std::string> lWords =
+            splitWords(std::string(lText.begin(), lText.end()), "@" + sPath);
+        const size_t iSlash = sPath.rfind('/');
+        const std::string sBase = iSlash == std::string::npos ? "" : sPath.substr(0, iSlash + 1);
+        std::vector<cWord> lExpanded;
+        for (const std::string& sWord : lWords)
+            lExpanded.push_back({sWord, sBase, oArg.iDepth + 1});
+        lArgs.insert(lArgs.begin() + long(iNext), lExpanded.begin(), lExpanded.end());
     }
 
     static cFileArgument& currentFile(const std::string& sOption, cOptions& oOptions) {
@@ -154,6 +246,29 @@ class cArguments {
     void parseOption(const std::string& sOption, cOptions& oOptions) {
         if (sOption == "--help") {
             oOptions.bHelp = true;
+        } else if (sOption == "--extract") {
+            if (oOptions.sExtractImage)
+                throw std::string("--extract given twice");
+            oOptions.sExtractImage = value(sOption);
+            oOptions.sExtractDir = value(sOption);
+        } else if (sOption == "--salvage") {
+            oOptions.bSalvage = true;
+        } else if (sOption == "--name") {
+            cFileArgument& oFile = currentFile(sOption, oOptions);
+            once(oFile.bNameGiven, sOption, oFile);
+            oFile.oFile.sName = value(sOption);
+        } else if (sOption == "--checksum") {
+            cFileArgument& oFile = currentFile(sOption, oOptions);
+            once(oFile.bChecksumGiven, sOption, oFile);
+            const std::string sSum = value(sOption);
+            const uint32_t iSum = parseNumber(sSum, sOption);
+            if (iSum > CHECKSUM_MASK)
+                throw "--checksum " + quoteForMessage(sSum) + " does not fit 16 bits (at most 0xffff)";
+            oFile.oFile.iChecksum = uint16_t(iSum);
+        } else if (sOption == "--raw-load") {
+            cFileArgument& oFile = currentFile(sOption, oOptions);
+            once(oFile.bLoadGiven, "--load", oFile);
+            oFile.oFile.iLoadAddress = parseNumber(value(sOption), sOption);
         } else if (sOption == "--device-id") {
             if (oOptions.sDeviceId)
                 throw std::string("--device-id given twice");
@@ -197,65 +312,27 @@ class cArguments {
         }
     }
 
-    static void parseWord(const std::string& sWord, cOptions& oOptions) {
+    static void parseWord(const cWord& oWord, cOptions& oOptions) {
+        const std::string& sWord = oWord.sText;
         const size_t iEquals = sWord.find('=');
         if (!oOptions.sOutput) {
             if (iEquals != std::string::npos)
                 throw "missing OUTPUT: " + quoteForMessage(sWord) + " is a file, the image path comes first";
             if (sWord.empty())
                 throw std::string("empty OUTPUT path");
-            oOptions.sOutput = sWord;
+            oOptions.sOutput = resolve(oWord, sWord);
             return;
         }
         if (iEquals == std::string::npos)
             throw quoteForMessage(sWord) + " is not a file (NAME=PATH or NAME=)";
         cFileArgument oFile;
         oFile.oFile.sName = sWord.substr(0, iEquals);
-        oFile.sPath = sWord.substr(iEquals + 1);
+        oFile.sPath = resolve(oWord, sWord.substr(iEquals + 1));
         oOptions.lFiles.push_back(oFile);
     }
 
-    std::vector<std::string> lArgs;
+    std::vector<cWord> lArgs;
     size_t iNext = 0;
-};
-
-// An open local file, closed when it goes.
-class cInputFile {
-  public:
-    explicit cInputFile(const std::string& sPath) : sPath(sPath), iFd(::open(sPath.c_str(), O_RDONLY)) {
-        if (iFd < 0)
-            fail();
-    }
-    ~cInputFile() { ::close(iFd); }
-    cInputFile(const cInputFile&) = delete;
-    cInputFile& operator=(const cInputFile&) = delete;
-
-    // Everything up to the end; pipes and other streams work too, but nothing larger
-    // than the device is taken in.
-    std::vector<uint8_t> readAll() {
-        std::vector<uint8_t> lContents;
-        std::vector<uint8_t> lBlock(READ_BLOCK);
-        for (;;) {
-            const ssize_t iGot = ::read(iFd, lBlock.data(), lBlock.size());
-            if (iGot < 0 && errno == EINTR)
-                continue;
-            if (iGot < 0)
-                fail();
-            if (iGot == 0)
-                return lContents;
-            lContents.insert(lContents.end(), lBlock.begin(), lBlock.begin() + iGot);
-            if (lContents.size() > DEVICE_SIZE)
-                throw quoteForMessage(sPath) + " is larger than the device (0x840000 bytes)";
-        }
-    }
-
-  private:
-    [[noreturn]] void fail() const {
-        throw "cannot read " + quoteForMessage(sPath) + ": " + std::strerror(errno);
-    }
-
-    std::string sPath;
-    int iFd;
 };
 
 int run(int iArgc, char** pArgv) {
@@ -264,6 +341,8 @@ int run(int iArgc, char** pArgv) {
         std::fputs(USAGE, stdout);
         return EXIT_OK;
     }
+    if (oOptions.sExtractImage)
+        return extractImage(*oOptions.sExtractImage, oOptions.sExtractDir, oOptions.bSalvage);
     cImageBuilder oBuilder;
     for (const cFileArgument& oArgument : oOptions.lFiles) {
         cImageFile oFile = oArgument.oFile;
