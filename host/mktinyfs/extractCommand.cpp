@@ -128,10 +128,11 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
         fWrite(reinterpret_cast<const uint8_t*>(oPlan.sManifest.data()), oPlan.sManifest.size());
     });
     if (oPlan.iCutSlots != 0)
-        std::fprintf(stderr,
-                     "mktinyfs: warning: %u slots after the end of the table look like file entries (a table "
-                     "cut short?); --salvage extracts them too\n",
-                     unsigned(oPlan.iCutSlots));
+        std::fprintf(
+            stderr,
+            "mktinyfs: warning: entry-shaped slots after the end of the table: %u (a table cut short?); "
+            "--salvage extracts them too\n",
+            unsigned(oPlan.iCutSlots));
     for (const std::string& sProblem : oPlan.lProblems)
         std::fprintf(stderr, "mktinyfs: cannot be rebuilt as it is: %s\n", sProblem.c_str());
     if (!oPlan.lProblems.empty())

@@ -218,8 +218,8 @@ class cArguments {
     void expand(const cWord& oArg) {
         const std::string sPath = resolve(oArg, oArg.sText.substr(1));
         if (oArg.iDepth >= ARGUMENT_FILE_DEPTH)
-            throw "@" + quoteForMessage(sPath) + ": @FILEs nest more than " +
-                std::to_string(ARGUMENT_FILE_DEPTH) + " deep (does one name itself?)";
+            throw "@FILEs nest more than " + std::to_string(ARGUMENT_FILE_DEPTH) + " deep at " +
+                quoteForMessage(sPath) + " (does one name itself?)";
         const std::vector<uint8_t> lText = cInputFile(sPath).readAll(ARGUMENT_FILE_MAX, "1 MiB");
         const std::vector<std::string> lWords =
             splitWords(std::string(lText.begin(), lText.end()), "@" + sPath);
