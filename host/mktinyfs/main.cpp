@@ -30,6 +30,7 @@ constexpr size_t ARGUMENT_FILE_MAX = 1 << 20;
 constexpr unsigned ARGUMENT_FILE_DEPTH = 16;
 
 const char USAGE[] = R"(Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
+       mktinyfs --extract IMAGE DIR [--salvage]
 
 Writes a complete tinyfs image of 0x840000 bytes to OUTPUT. The image is written
 to a temporary file beside OUTPUT and renamed over it at the end.
@@ -50,23 +51,40 @@ File options (apply to the FILE before them):
   --offset N       data offset (not inside the FAT, 0x4000..0xbfff)
   --room N         N bytes of room beyond the contents, for later rewrites
   --load ADDR      load address ADDR; sets flag bit 0x2
+  --raw-load ADDR  load address ADDR without flag bit 0x2
   --x              set flag bit 0x4 (listed as X)
   --ax             set flag bit 0x8 (listed as Ax)
   --flags BITS     OR the raw BITS (at most 0xffff) into the flag bits
   --no-checksum    record checksum 0: the file's contents are not checked
+  --checksum N     record the checksum N (at most 0xffff), whatever the contents
+  --name NAME      the file's name instead of the part before "=", for names
+                   with "=" or starting with "--" or "@"
 
 Numbers are decimal or hexadecimal with 0x. Each file keeps clear of the others,
 of the FAT and of the device end and, with --device-id, of the last 64 bytes
 that hold the record; a file with a load address fits below the next higher
 load address. Every image made passes "brellix --check".
 
+@FILE (an argument, not an option's value) stands for the words written in FILE,
+which may hold @FILEs too; its relative paths start from FILE's folder. Words
+are separated by blanks and line ends; "#" starting a word starts a comment;
+"..." quotes blanks; \\, \" and \xHH write a backslash, a quote, any byte.
+
+--extract IMAGE DIR writes the files of IMAGE (any file of 0x840000 bytes) into
+the new or empty folder DIR, with DIR/manifest, the arguments that build IMAGE
+again: mktinyfs NEW-IMAGE @DIR/manifest. It prints one line per file, and exits
+with status 1, one line per problem, when mktinyfs could not build IMAGE as it
+is. --salvage also extracts entries found after the end of a table cut short.
+
 On any error mktinyfs prints one line "mktinyfs: MESSAGE" on standard error,
-exits with status 1 and leaves OUTPUT as it was. On success it prints nothing.
+exits with status 1 and leaves OUTPUT as it was. On success it prints nothing
+(but for the lines of --extract).
 
 Example:
   mktinyfs --device-id BX-0042 --mac 00:11:22:33:44:55 board.img \
       kernel=zImage --load 0x20008000 --x --room 0x10000 \
       config=board.cfg --no-checksum log=
+  mktinyfs --extract board.img board && mktinyfs copy.img @board/manifest
 )";
 
 // A FAT entry as given on the command line, before its contents are read.
