@@ -24,12 +24,6 @@ constexpr mode_t NEW_FILE_MODE = 0666;  // before the umask, as any created file
 constexpr unsigned char FIRST_PRINTABLE = 0x20;
 constexpr unsigned char DELETE_BYTE = 0x7F;
 
-std::string hexText(uint64_t iValue) {
-    char aDigits[sizeof "0x" + sizeof iValue * 2];
-    std::snprintf(aDigits, sizeof aDigits, "0x%llx", static_cast<unsigned long long>(iValue));
-    return aDigits;
-}
-
 uint64_t roundUpToPage(uint64_t iPosition) {
     return (iPosition + PAGE_SIZE - 1) / PAGE_SIZE * PAGE_SIZE;
 }
@@ -212,6 +206,12 @@ std::string quoteForMessage(const std::string& sText) {
         }
     }
     return sOut + "\"";
+}
+
+std::string hexText(uint64_t iValue) {
+    char aDigits[sizeof "0x" + sizeof iValue * 2];
+    std::snprintf(aDigits, sizeof aDigits, "0x%llx", static_cast<unsigned long long>(iValue));
+    return aDigits;
 }
 
 uint64_t defaultOffsetAfter(uint32_t iOffset, uint64_t iSize, uint32_t iExtraRoom) {

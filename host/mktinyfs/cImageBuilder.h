@@ -65,6 +65,9 @@ class cImageBuilder {
 // iOffset with iSize bytes of contents and iExtraRoom bytes of room.
 uint64_t defaultOffsetAfter(uint32_t iOffset, uint64_t iSize, uint32_t iExtraRoom);
 
+// A number for a message or a manifest: "0x" and lower-case hexadecimal digits.
+std::string hexText(uint64_t iValue);
+
 // sText in double quotes for a one-line message: quotes, backslashes and control bytes
 // are escaped, so a name or path can never break the line.
 std::string quoteForMessage(const std::string& sText);

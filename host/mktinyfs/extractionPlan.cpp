@@ -4,7 +4,6 @@
 #include "host/mktinyfs/extractionPlan.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 
 #include "host/mktinyfs/manifestWords.h"
@@ -17,13 +16,6 @@ namespace {
 constexpr uint64_t EXTRACT_BUDGET = 2 * uint64_t(DEVICE_SIZE); // overlapping files repeat bytes
 constexpr uint32_t READ_PIECE = 64 * PAGE_SIZE;
 constexpr int SLOT_DIGITS = 4;
-constexpr char NAME_OPTION_NEEDED[] = "=@";
-
-std::string hexText(uint64_t iValue) {
-    char aDigits[sizeof "0x" + sizeof iValue * 2];
-    std::snprintf(aDigits, sizeof aDigits, "0x%llx", static_cast<unsigned long long>(iValue));
-    return aDigits;
-}
 
 std::string describe(const cFatSlot& oEntry) {
     return quoteForMessage(oEntry.sName) + " (" + hexText(oEntry.iOffset) + " + " + hexText(oEntry.iSize) +
@@ -308,7 +300,7 @@ class cPlanner {
         const std::string& sName = oArguments.sName;
         // "=" splits NAME=PATH, and "--" or "@" in front would make it an option or an @FILE.
         const bool bNameOption =
-            sName.find_first_of(NAME_OPTION_NEEDED) != std::string::npos || sName.rfind("--", 0) == 0;
+            sName.find('=') != std::string::npos || sName.rfind("--", 0) == 0 || sName.rfind('@', 0) == 0;
         std::vector<std::string> lWords = {(bNameOption ? std::string() : sName) + "=" + oFile.sPath};
         const auto add = [&](const std::string& sOption, std::optional<uint64_t> iValue = std::nullopt) {
             lWords.push_back(sOption);
