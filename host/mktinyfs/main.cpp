@@ -153,46 +153,6 @@ uint32_t parseNumber(const std::string& sText, const std::string& sOption) {
     return uint32_t(iValue);
 }
 
-// An open local file, closed when it goes.
-class cInputFile {
-  public:
-    explicit cInputFile(const std::string& sPath) : sPath(sPath), iFd(::open(sPath.c_str(), O_RDONLY)) {
-        if (iFd < 0)
-            fail();
-    }
-    ~cInputFile() { ::close(iFd); }
-    cInputFile(const cInputFile&) = delete;
-    cInputFile& operator=(const cInputFile&) = delete;
-
-    // Everything up to the end; pipes and other streams work too, but nothing larger
-    // than iLimit (sLimit in words) is taken in.
-    std::vector<uint8_t> readAll(size_t iLimit = DEVICE_SIZE,
-                                 const char* sLimit = "the device (0x840000 bytes)") {
-        std::vector<uint8_t> lContents;
-        std::vector<uint8_t> lBlock(READ_BLOCK);
-        for (;;) {
-            const ssize_t iGot = ::read(iFd, lBlock.data(), lBlock.size());
-            if (iGot < 0 && errno == EINTR)
-                continue;
-            if (iGot < 0)
-                fail();
-            if (iGot == 0)
-                return lContents;
-            lContents.insert(lContents.end(), lBlock.begin(), lBlock.begin() + iGot);
-            if (lContents.size() > iLimit)
-                throw quoteForMessage(sPath) + " is larger than " + sLimit;
-        }
-    }
-
-  private:
-    [[noreturn]] void fail() const {
-        throw "cannot read " + quoteForMessage(sPath) + ": " + std::strerror(errno);
-    }
-
-    std::string sPath;
-    int iFd;
-};
-
 class cArguments {
   public:
     cArguments(int iArgc, char** pArgv) {
@@ -233,21 +193,7 @@ class cArguments {
 
     // @FILE: the words of FILE take its place; relative paths in them start from FILE's
     // folder.
-    void expand(const cWord& oArg) {
-        const std::string sPath = resolve(oArg, oArg.sText.substr(1));
-        if (oArg.iDepth >= ARGUMENT_FILE_DEPTH)
-            throw "@FILEs nest more than " + std::to_string(ARGUMENT_FILE_DEPTH) + " deep at " +
-                quoteForMessage(sPath) + " (does one name itself?)";
-        const std::vector<uint8_t> lText = cInputFile(sPath).readAll(ARGUMENT_FILE_MAX, "1 MiB");
-        const std::vector<std::string> lWords =
-            splitWords(std::string(lText.begin(), lText.end()), "@" + sPath);
-        const size_t iSlash = sPath.rfind('/');
-        const std::string sBase = iSlash == std::string::npos ? "" : sPath.substr(0, iSlash + 1);
-        std::vector<cWord> lExpanded;
-        for (const std::string& sWord : lWords)
-            lExpanded.push_back({sWord, sBase, oArg.iDepth + 1});
-        lArgs.insert(lArgs.begin() + long(iNext), lExpanded.begin(), lExpanded.end());
-    }
+    void expand(const cWord& oArg);
 
     static cFileArgument& currentFile(const std::string& sOption, cOptions& oOptions) {
         if (oOptions.lFiles.empty())
@@ -352,6 +298,61 @@ class cArguments {
     std::vector<cWord> lArgs;
     size_t iNext = 0;
 };
+
+// An open local file, closed when it goes.
+class cInputFile {
+  public:
+    explicit cInputFile(const std::string& sPath) : sPath(sPath), iFd(::open(sPath.c_str(), O_RDONLY)) {
+        if (iFd < 0)
+            fail();
+    }
+    ~cInputFile() { ::close(iFd); }
+    cInputFile(const cInputFile&) = delete;
+    cInputFile& operator=(const cInputFile&) = delete;
+
+    // Everything up to the end; pipes and other streams work too, but nothing larger
+    // than iLimit (sLimit in words) is taken in.
+    std::vector<uint8_t> readAll(size_t iLimit = DEVICE_SIZE,
+                                 const char* sLimit = "the device (0x840000 bytes)") {
+        std::vector<uint8_t> lContents;
+        std::vector<uint8_t> lBlock(READ_BLOCK);
+        for (;;) {
+            const ssize_t iGot = ::read(iFd, lBlock.data(), lBlock.size());
+            if (iGot < 0 && errno == EINTR)
+                continue;
+            if (iGot < 0)
+                fail();
+            if (iGot == 0)
+                return lContents;
+            lContents.insert(lContents.end(), lBlock.begin(), lBlock.begin() + iGot);
+            if (lContents.size() > iLimit)
+                throw quoteForMessage(sPath) + " is larger than " + sLimit;
+        }
+    }
+
+  private:
+    [[noreturn]] void fail() const {
+        throw "cannot read " + quoteForMessage(sPath) + ": " + std::strerror(errno);
+    }
+
+    std::string sPath;
+    int iFd;
+};
+
+void cArguments::expand(const cWord& oArg) {
+    const std::string sPath = resolve(oArg, oArg.sText.substr(1));
+    if (oArg.iDepth >= ARGUMENT_FILE_DEPTH)
+        throw "@FILEs nest more than " + std::to_string(ARGUMENT_FILE_DEPTH) + " deep at " +
+            quoteForMessage(sPath) + " (does one name itself?)";
+    const std::vector<uint8_t> lText = cInputFile(sPath).readAll(ARGUMENT_FILE_MAX, "1 MiB");
+    const std::vector<std::string> lWords = splitWords(std::string(lText.begin(), lText.end()), "@" + sPath);
+    const size_t iSlash = sPath.rfind('/');
+    const std::string sBase = iSlash == std::string::npos ? "" : sPath.substr(0, iSlash + 1);
+    std::vector<cWord> lExpanded;
+    for (const std::string& sWord : lWords)
+        lExpanded.push_back({sWord, sBase, oArg.iDepth + 1});
+    lArgs.insert(lArgs.begin() + long(iNext), lExpanded.begin(), lExpanded.end());
+}
 
 int run(int iArgc, char** pArgv) {
     const cOptions oOptions = cArguments(iArgc, pArgv).parse();
