@@ -90,9 +90,12 @@ class cPlanner {
                 problem("file " + describe(oEntry) + " passes the device end at " + hexText(DEVICE_SIZE));
         }
         // By offset, a file that starts before the furthest end so far overlaps its holder.
+        // Files that start past the device end have their line already.
         std::vector<const cExtractedFile*> lByOffset;
-        for (const cExtractedFile& oFile : oPlan.lFiles)
-            lByOffset.push_back(&oFile);
+        for (const cExtractedFile& oFile : oPlan.lFiles) {
+            if (oFile.oEntry.iOffset < DEVICE_SIZE)
+                lByOffset.push_back(&oFile);
+        }
         std::stable_sort(lByOffset.begin(), lByOffset.end(),
                          [](const cExtractedFile* a, const cExtractedFile* b) {
                              return a->oEntry.iOffset < b->oEntry.iOffset;
