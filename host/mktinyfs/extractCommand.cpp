@@ -137,9 +137,7 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
         std::fprintf(stderr, "mktinyfs: cannot be rebuilt as it is: %s\n", sProblem.c_str());
     if (!oPlan.lProblems.empty())
         return 1;
-    if (oPlan.iNotCarried == 0)
-        std::printf("The manifest builds the image again byte for byte.\n");
-    else
+    if (oPlan.iNotCarried != 0)
         std::printf(
             "The manifest builds again all that brellix sees; %u other bytes (stale data outside the files, "
             "the table and the device-identifier record) are not carried.\n",

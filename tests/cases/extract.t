@@ -7,7 +7,6 @@ mktinyfs --extract writes each file of an image and a manifest of mktinyfs argum
   slot 2: "config", 9 bytes at 0x1d220: 0002-config
   slot 3: "splash", 0 bytes at 0x1d640: the manifest (no contents)
   slot 4: "mac-address", 17 bytes at 0x21840: the manifest (--mac)
-  The manifest builds the image again byte for byte.
   --device-id BX-0042
   kernel=0001-kernel --room 0x102eb --load 0x20008000 --x
   config=0002-config --no-checksum
@@ -26,10 +25,10 @@ Any name, raw flags and load fields, a damaged checksum, files below the FAT and
   e= --offset 0x0
   w=0006-w --offset 0x83fff7
 
-A full table of 1023 files comes back.
+A full table of 1023 files comes back, with one line for each.
 
-  $ mkimg $(printf 'f%d= ' $(seq 1023)) && mktinyfs --extract img out3 | tail -1 && mktinyfs re @out3/manifest && cmp img re
-  The manifest builds the image again byte for byte.
+  $ mkimg $(printf 'f%d= ' $(seq 1023)) && mktinyfs --extract img out3 | wc -l && mktinyfs re @out3/manifest && cmp img re
+  1023
 
 A board's image rebuilds with all that brellix sees; stale bytes it cannot see are counted, not carried.
 
