@@ -31,8 +31,17 @@ class cOutputDir {
         iFd = ::open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (iFd < 0)
             fail("cannot open the folder ", sPath);
-        if (!isEmpty())
+        bool bEmpty = false;
+        try {
+            bEmpty = isEmpty();
+        } catch (...) {
+            ::close(iFd);
+            throw;
+        }
+        if (!bEmpty) {
+            ::close(iFd);
             throw quoteForMessage(sPath) + " is not empty: --extract writes only into a new or empty folder";
+        }
     }
     ~cOutputDir() {
         if (iFd >= 0)
@@ -41,7 +50,7 @@ class cOutputDir {
     cOutputDir(const cOutputDir&) = delete;
     cOutputDir& operator=(const cOutputDir&) = delete;
 
-    // A new file sName, which fFill gets as a descriptor to write into.
+    // A new file sName, filled by fFill through the writer it is given.
     template <typename tFill>
     void create(const std::string& sName, tFill fFill) {
         const int iFile =
