@@ -7,6 +7,7 @@
 #include "host/mktinyfs/extractionPlan.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -111,6 +112,9 @@ std::string where(const cExtractedFile& oFile) {
 } // namespace
 
 int extractImage(const std::string& sImage, const std::string& sDir, bool bSalvage) {
+    // A reader that stops early (| head) must not kill the extraction halfway: the lines
+    // fail, the files and the manifest are all written.
+    std::signal(SIGPIPE, SIG_IGN);
     const cImageSource oImage(sImage);
     const tImageReader fRead = [&](uint32_t iOffset, uint8_t* pDest, uint32_t iLength) {
         oImage.read(iOffset, pDest, iLength);
@@ -144,12 +148,13 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
             unsigned(oPlan.iCutSlots));
     for (const std::string& sProblem : oPlan.lProblems)
         std::fprintf(stderr, "mktinyfs: cannot be rebuilt as it is: %s\n", sProblem.c_str());
-    if (!oPlan.lProblems.empty())
-        return 1;
-    if (oPlan.iNotCarried != 0)
+    if (oPlan.lProblems.empty() && oPlan.iNotCarried != 0)
         std::printf(
             "The manifest builds again all that brellix sees; %u other bytes (stale data outside the files, "
             "the table and the device-identifier record) are not carried.\n",
             unsigned(oPlan.iNotCarried));
-    return 0;
+    // The lines are the extraction's report: losing them is no success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw std::string("cannot write standard output: ") + std::strerror(errno);
+    return oPlan.lProblems.empty() ? 0 : 1;
 }

@@ -88,13 +88,13 @@ An @FILE stands for its words wherever it appears; paths in it are relative to i
   a                    | 9 bytes          | 100% growable (8600055 bytes left)
   @x
 
-Refusals of --extract, of @FILE and of the new file options: one line each, status 1.
+Refusals of --extract, of @FILE and of the new file options, and a lost report: one line each, status 1.
 
   $ mkfifo fifo; head -c 9 /dev/zero >short; mkdir full && touch full/x; printf '"a' >q; printf 'a\\q' >e
   > printf 'a\\x00' >z; echo @loop >loop; head -c 1100000 /dev/zero >huge; for args in '--extract fifo x' '--extract short x' \
   >   '--extract img full' '--extract img nine' '--extract img nine/x' '--extract img' 'x @q' 'x @e' 'x @z' 'x @loop' 'x @huge' 'x @nofile' \
-  >   'x a= --checksum 0x10000' '--extract img x --extract img y' '--extract img x out' '--salvage img' 'x a= --name b --name c'; do
-  >   mktinyfs $args; [ $? = 1 ] || echo "not refused: $args"; done
+  >   'x a= --checksum 0x10000' '--extract img x --extract img y' '--extract img x out' '--salvage img' 'x a= --name b --name c' \
+  >   '--extract img o5 >/dev/full'; do eval mktinyfs "$args"; [ $? = 1 ] || echo "not refused: $args"; done
   ! mktinyfs: "fifo" is not an image of 0x840000 bytes: it is not a regular file
   ! mktinyfs: "short" is not an image of 0x840000 bytes: it has 9 bytes
   ! mktinyfs: "full" is not empty: --extract writes only into a new or empty folder
@@ -112,6 +112,7 @@ Refusals of --extract, of @FILE and of the new file options: one line each, stat
   ! mktinyfs: --extract IMAGE DIR takes no other arguments but --salvage
   ! mktinyfs: --salvage goes with --extract IMAGE DIR
   ! mktinyfs: --name given twice for "b"
+  ! mktinyfs: cannot write standard output: No space left on device
 
 A file --extract cannot write ends the run with its name and the reason.
 
