@@ -19,7 +19,6 @@ namespace {
 
 constexpr mode_t NEW_DIR_MODE = 0777; // before the umask, as mkdir(1)
 constexpr mode_t NEW_FILE_MODE = 0666;
-constexpr uint32_t COPY_PIECE = 64 * PAGE_SIZE;
 constexpr char MANIFEST_NAME[] = "manifest";
 
 // The folder the extraction writes into: created, or found empty; held open, so every
@@ -121,16 +120,12 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
     };
     const cExtraction oPlan = planExtraction(fRead, bSalvage, sImage);
     cOutputDir oDir(sDir);
-    std::vector<uint8_t> lPiece(COPY_PIECE);
     for (const cExtractedFile& oFile : oPlan.lFiles) {
         if (!oFile.sPath.empty()) {
             oDir.create(oFile.sPath, [&](const auto& fWrite) {
-                for (uint32_t iDone = 0; iDone < oFile.iInside;) {
-                    const uint32_t iLength = std::min(COPY_PIECE, oFile.iInside - iDone);
-                    fRead(oFile.oEntry.iOffset + iDone, lPiece.data(), iLength);
-                    fWrite(lPiece.data(), iLength);
-                    iDone += iLength;
-                }
+                readContents(fRead, oFile, [&](uint32_t, const uint8_t* pBytes, uint32_t iLength) {
+                    fWrite(pBytes, iLength);
+                });
             });
         }
         std::printf("slot %u: %s, %u bytes at 0x%x: %s\n", unsigned(oFile.iSlot),

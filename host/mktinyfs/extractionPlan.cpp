@@ -14,8 +14,9 @@
 namespace {
 
 constexpr uint64_t EXTRACT_BUDGET = 2 * uint64_t(DEVICE_SIZE); // overlapping files repeat bytes
-constexpr uint32_t READ_PIECE = 64 * PAGE_SIZE;
 constexpr int SLOT_DIGITS = 4;
+// The rebuilt image is compared piece by piece, and the last piece ends with the record.
+static_assert(DEVICE_SIZE % EXTRACT_PIECE == 0, "the device is a whole number of pieces");
 
 std::string describe(const cFatSlot& oEntry) {
     return quoteForMessage(oEntry.sName) + " (" + hexText(oEntry.iOffset) + " + " + hexText(oEntry.iSize) +
@@ -184,7 +185,7 @@ class cPlanner {
                 continue;
             cImageFile oArguments = oFile.oFile;
             oArguments.lContents.resize(oFile.iInside);
-            readContents(oFile, [&](uint32_t iDone, const uint8_t* pBytes, uint32_t iLength) {
+            readContents(fRead, oFile, [&](uint32_t iDone, const uint8_t* pBytes, uint32_t iLength) {
                 std::copy(pBytes, pBytes + iLength, oArguments.lContents.begin() + iDone);
             });
             oBuilder.addFile(oArguments);
@@ -210,32 +211,20 @@ class cPlanner {
                 throw "*** BUG in the extraction: slot " + std::to_string(oPlan.lFiles[i].iSlot) +
                     " would be rebuilt differently";
         }
-        std::vector<uint8_t> lPiece(READ_PIECE);
-        for (uint32_t iDone = 0; iDone < DEVICE_SIZE; iDone += READ_PIECE) {
-            fRead(iDone, lPiece.data(), READ_PIECE);
+        std::vector<uint8_t> lPiece(EXTRACT_PIECE);
+        for (uint32_t iDone = 0; iDone < DEVICE_SIZE; iDone += EXTRACT_PIECE) {
+            fRead(iDone, lPiece.data(), EXTRACT_PIECE);
             if (!std::equal(lPiece.begin(), lPiece.end(), lImage.begin() + iDone)) {
-                for (uint32_t i = 0; i < READ_PIECE; ++i)
+                for (uint32_t i = 0; i < EXTRACT_PIECE; ++i)
                     oPlan.iNotCarried += lPiece[i] != lImage[iDone + i];
             }
         }
         std::string sOriginal, sRebuilt;
-        const bool bOriginal = decodeDeviceId(lPiece.data() + READ_PIECE - DEVICE_ID_AREA_SIZE, sOriginal);
+        const bool bOriginal = decodeDeviceId(lPiece.data() + EXTRACT_PIECE - DEVICE_ID_AREA_SIZE, sOriginal);
         const bool bRebuilt = decodeDeviceId(lImage.data() + DEVICE_ID_AREA, sRebuilt);
         if (bOriginal != bRebuilt || sOriginal != sRebuilt)
             problem("the device-identifier record " + quoteForMessage(sOriginal) +
                     " lies partly under a file's contents: mktinyfs cannot write both");
-    }
-
-    // Feeds the file's contents inside the device, in pieces, to fTake(done, bytes, length).
-    template <typename tTake>
-    void readContents(const cExtractedFile& oFile, tTake fTake) const {
-        std::vector<uint8_t> lPiece(std::min(READ_PIECE, oFile.iInside));
-        for (uint32_t iDone = 0; iDone < oFile.iInside;) {
-            const uint32_t iLength = std::min(READ_PIECE, oFile.iInside - iDone);
-            fRead(oFile.oEntry.iOffset + iDone, lPiece.data(), iLength);
-            fTake(iDone, lPiece.data(), iLength);
-            iDone += iLength;
-        }
     }
 
   private:
@@ -272,7 +261,7 @@ class cPlanner {
         if (oFile.iInside == 0)
             return crc16(nullptr, 0);
         uint16_t iCrc = CRC16_START;
-        readContents(oFile, [&](uint32_t, const uint8_t* pBytes, uint32_t iLength) {
+        readContents(fRead, oFile, [&](uint32_t, const uint8_t* pBytes, uint32_t iLength) {
             iCrc = crc16Update(pBytes, iLength, iCrc);
         });
         return iCrc;

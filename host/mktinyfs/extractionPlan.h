@@ -3,6 +3,7 @@
 // of them again, what mktinyfs would refuse, and how far the rebuild matches the image.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -36,6 +37,20 @@ struct cExtraction {
     std::vector<std::string> lWords;    // the manifest's arguments in order
     std::string sManifest;              // its text
 };
+
+// Feeds the contents of oFile that lie inside the device to fTake(done, bytes, length), in
+// pieces of at most EXTRACT_PIECE bytes.
+constexpr uint32_t EXTRACT_PIECE = 64 * PAGE_SIZE;
+template <typename tTake>
+void readContents(const tImageReader& fRead, const cExtractedFile& oFile, tTake fTake) {
+    std::vector<uint8_t> lPiece(std::min(EXTRACT_PIECE, oFile.iInside));
+    for (uint32_t iDone = 0; iDone < oFile.iInside;) {
+        const uint32_t iLength = std::min(EXTRACT_PIECE, oFile.iInside - iDone);
+        fRead(oFile.oEntry.iOffset + iDone, lPiece.data(), iLength);
+        fTake(iDone, lPiece.data(), iLength);
+        iDone += iLength;
+    }
+}
 
 // Never holds more than the table, and for the rebuild that is compared with the image
 // the files' contents (at most one device's worth, as they cannot overlap) and one image.
