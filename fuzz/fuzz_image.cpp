@@ -1,11 +1,13 @@
 // fuzz_image: an arbitrary FAT (the input, over the FAT area and again at the data offset)
-// mounted, searched, measured, checked and written back. Besides the sanitizers it checks
-// that "invalid image" means a wrong magic word and that the FAT written back mounts to
-// the same entries.
+// mounted, searched, measured, checked, written back and extracted. Besides the sanitizers it
+// checks that "invalid image" means a wrong magic word, that the FAT written back mounts to
+// the same entries, and that the manifest of the extraction reads back word for word.
 #include <cstdlib>
 #include <tuple>
 #include <unistd.h>
 
+#include "host/mktinyfs/extractionPlan.h"
+#include "host/mktinyfs/manifestWords.h"
 #include "tinyfs/cTinyFs.h"
 
 namespace {
@@ -35,6 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize) {
     oDevice.write(FAT_OFFSET, lFat.data(), FAT_SIZE);
     oDevice.write(DATA_OFFSET, pData, uint32_t(std::min<size_t>(iSize, DEVICE_SIZE - DATA_OFFSET)));
     const bool bMagic = loadLe32(lFat.data() + HEADER_MAGIC_POS) == TINYFS_MAGIC;
+    static std::vector<uint8_t> lImage(DEVICE_SIZE, 0xFF); // the device's bytes, read faster
+    std::copy(lFat.begin(), lFat.end(), lImage.begin() + FAT_OFFSET);
+    std::copy_n(pData, std::min<size_t>(iSize, DEVICE_SIZE - DATA_OFFSET), lImage.begin() + DATA_OFFSET);
+    const auto fRead = [](uint32_t iAt, uint8_t* pTo, uint32_t iLength) {
+        std::copy_n(&lImage[iAt], iLength, pTo);
+    };
+    const cExtraction oPlan = planExtraction(fRead, iSize % 2 == 1, "fuzz");
+    require(splitWords(oPlan.sManifest, "manifest") == oPlan.lWords);
     try {
         cTinyFs oFs(oDevice);
         uint64_t iBudget = 64 * PAGE_SIZE; // contents verified per input

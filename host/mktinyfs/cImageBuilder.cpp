@@ -77,8 +77,7 @@ void placeFiles(std::vector<cSpan>& lSpans, bool bDeviceId) {
     for (cSpan& oSpan : lSpans) {
         oSpan.iOffset = oSpan.pFile->iOffset ? *oSpan.pFile->iOffset : uint32_t(iNext);
         checkBounds(oSpan, bDeviceId);
-        const uint64_t iAfter = std::max<uint64_t>(oSpan.end(), uint64_t(oSpan.iOffset) + 1);
-        iNext = std::max<uint64_t>(DATA_OFFSET, roundUpToPage(iAfter));
+        iNext = defaultOffsetAfter(oSpan.iOffset, oSpan.iContents, oSpan.pFile->iExtraRoom);
     }
 }
 
@@ -147,6 +146,11 @@ std::string hexForMessage(uint64_t iValue) {
     char aDigits[sizeof "0x" + sizeof iValue * 2];
     std::snprintf(aDigits, sizeof aDigits, "0x%llx", static_cast<unsigned long long>(iValue));
     return aDigits;
+}
+
+uint64_t defaultOffsetAfter(uint32_t iOffset, uint64_t iSize, uint32_t iExtraRoom) {
+    const uint64_t iAfter = std::max<uint64_t>(uint64_t(iOffset) + iSize + iExtraRoom, uint64_t(iOffset) + 1);
+    return std::max<uint64_t>(DATA_OFFSET, roundUpToPage(iAfter));
 }
 
 void cImageBuilder::addFile(const cImageFile& oFile) {

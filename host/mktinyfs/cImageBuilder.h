@@ -93,6 +93,10 @@ class cImageBuilder {
     std::optional<std::string> sDeviceId;
 };
 
+// Where a file without an offset goes when the file before it in the table lies at
+// iOffset with iSize bytes of contents and iExtraRoom bytes of room.
+uint64_t defaultOffsetAfter(uint32_t iOffset, uint64_t iSize, uint32_t iExtraRoom);
+
 // sText in double quotes for a one-line message: quotes, backslashes and control bytes
 // are escaped, so a name or path can never break the line.
 std::string quoteForMessage(const std::string& sText);

@@ -79,6 +79,15 @@ void cInputFile::readExactly(uint8_t* pTo, size_t iLength) {
             " bytes when opened)";
 }
 
+std::string cInputFile::readWhole(size_t iLimit, const char* sLimit) {
+    std::string sText(iLimit + 1, '\0');
+    const size_t iGot = readSome(reinterpret_cast<uint8_t*>(sText.data()), sText.size());
+    if (iGot > iLimit)
+        throw quoteForMessage(sPath) + " is larger than " + sLimit;
+    sText.resize(iGot);
+    return sText;
+}
+
 void cInputFile::fail() const {
     throw "cannot read " + quoteForMessage(sPath) + ": " + std::strerror(errno);
 }

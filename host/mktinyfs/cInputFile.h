@@ -27,6 +27,10 @@ class cInputFile {
     // goes on at its measured end.
     void readExactly(uint8_t* pTo, size_t iLength);
 
+    // Everything up to the end, for an argument file; more than iLimit bytes (sLimit in
+    // words) is refused.
+    std::string readWhole(size_t iLimit, const char* sLimit);
+
   private:
     [[noreturn]] void fail() const;
     size_t readSome(uint8_t* pTo, size_t iLength); // fewer only at the end

@@ -12,6 +12,8 @@
 #include "host/mktinyfs/cImageBuilder.h"
 #include "host/mktinyfs/cImageOutput.h"
 #include "host/mktinyfs/cInputFile.h"
+#include "host/mktinyfs/extractCommand.h"
+#include "host/mktinyfs/manifestWords.h"
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/layout.h"
 
@@ -23,8 +25,11 @@ constexpr int EXIT_FAILURE_STATUS = 1;
 constexpr uint64_t NUMBER_MAX = 0xFFFFFFFFu;
 constexpr uint32_t DECIMAL = 10;
 constexpr uint32_t HEXADECIMAL = 16;
+constexpr size_t ARGUMENT_FILE_MAX = 1 << 20;
+constexpr unsigned ARGUMENT_FILE_DEPTH = 16;
 
 const char USAGE[] = R"(Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
+       mktinyfs --extract IMAGE DIR [--salvage]
 
 Writes a complete tinyfs image of 0x840000 bytes to OUTPUT. The image is written
 to a temporary file beside OUTPUT and renamed over it at the end.
@@ -45,23 +50,40 @@ File options (apply to the FILE before them):
   --offset N       data offset (not inside the FAT, 0x4000..0xbfff)
   --room N         N bytes of room beyond the contents, for later rewrites
   --load ADDR      load address ADDR; sets flag bit 0x2
+  --raw-load ADDR  load address ADDR without flag bit 0x2
   --x              set flag bit 0x4 (listed as X)
   --ax             set flag bit 0x8 (listed as Ax)
   --flags BITS     OR the raw BITS (at most 0xffff) into the flag bits
   --no-checksum    record checksum 0: the file's contents are not checked
+  --checksum N     record the checksum N (at most 0xffff), whatever the contents
+  --name NAME      the file's name instead of the part before "=", for names
+                   with "=" or starting with "--" or "@"
 
 Numbers are decimal or hexadecimal with 0x. Each file keeps clear of the others,
 of the FAT and of the device end and, with --device-id, of the last 64 bytes
 that hold the record; a file with a load address fits below the next higher
 load address. Every image made passes "brellix --check".
 
+@FILE (an argument, not an option's value) stands for the words written in FILE,
+which may hold @FILEs too; its relative paths start from FILE's folder. Words
+are separated by blanks and line ends; "#" starting a word starts a comment;
+"..." quotes blanks; \\, \" and \xHH write a backslash, a quote, any byte.
+
+--extract IMAGE DIR writes the files of IMAGE (any file of 0x840000 bytes) into
+the new or empty folder DIR, with DIR/manifest, the arguments that build IMAGE
+again: mktinyfs NEW-IMAGE @DIR/manifest. It prints one line per file, and exits
+with status 1, one line per problem, when mktinyfs could not build IMAGE as it
+is. --salvage also extracts entries found after the end of a table cut short.
+
 On any error mktinyfs prints one line "mktinyfs: MESSAGE" on standard error,
-exits with status 1 and leaves OUTPUT as it was. On success it prints nothing.
+exits with status 1 and leaves OUTPUT as it was. On success it prints nothing
+(but for the lines of --extract).
 
 Example:
   mktinyfs --device-id BX-0042 --mac 00:11:22:33:44:55 board.img \
       kernel=zImage --load 0x20008000 --x --room 0x10000 \
       config=board.cfg --no-checksum log=
+  mktinyfs --extract board.img board && mktinyfs copy.img @board/manifest
 )";
 
 // A FAT entry as given on the command line, before its contents are read.
@@ -71,6 +93,8 @@ struct cFileArgument {
     bool bOffsetGiven = false;
     bool bRoomGiven = false;
     bool bLoadGiven = false;
+    bool bChecksumGiven = false;
+    bool bNameGiven = false;
 };
 
 struct cOptions {
@@ -79,7 +103,22 @@ struct cOptions {
     std::optional<std::string> sDeviceId;
     std::optional<std::string> sMac;
     std::vector<cFileArgument> lFiles;
+    std::optional<std::string> sExtractImage;
+    std::string sExtractDir;
+    bool bSalvage = false;
 };
+
+// An argument, and the folder its relative paths start from: an @FILE's own folder for
+// the words read from it.
+struct cWord {
+    std::string sText;
+    std::string sBase;
+    unsigned iDepth = 0; // how many @FILEs it comes through
+};
+
+std::string resolve(const cWord& oWord, const std::string& sPath) {
+    return sPath.empty() || sPath[0] == '/' ? sPath : oWord.sBase + sPath;
+}
 
 bool isDigitIn(char c, uint32_t iBase, uint32_t& iDigit) {
     if (c >= '0' && c <= '9')
@@ -115,19 +154,32 @@ uint32_t parseNumber(const std::string& sText, const std::string& sOption) {
 
 class cArguments {
   public:
-    cArguments(int iArgc, char** pArgv) : lArgs(pArgv + 1, pArgv + iArgc) {}
+    cArguments(int iArgc, char** pArgv) {
+        for (int i = 1; i < iArgc; ++i)
+            lArgs.push_back({pArgv[i], "", 0});
+    }
 
     cOptions parse() {
         cOptions oOptions;
         while (iNext < lArgs.size() && !oOptions.bHelp) {
-            const std::string sArg = lArgs[iNext++];
-            if (sArg.rfind("--", 0) == 0)
-                parseOption(sArg, oOptions);
+            const cWord oArg = lArgs[iNext++];
+            if (oArg.sText.size() > 1 && oArg.sText[0] == '@')
+                expand(oArg);
+            else if (oArg.sText.rfind("--", 0) == 0)
+                parseOption(oArg.sText, oOptions);
             else
-                parseWord(sArg, oOptions);
+                parseWord(oArg, oOptions);
         }
-        if (!oOptions.bHelp && !oOptions.sOutput)
+        if (oOptions.bHelp)
+            return oOptions;
+        if (oOptions.sExtractImage) {
+            if (oOptions.sOutput || !oOptions.lFiles.empty() || oOptions.sDeviceId || oOptions.sMac)
+                throw std::string("--extract IMAGE DIR takes no other arguments but --salvage");
+        } else if (oOptions.bSalvage) {
+            throw std::string("--salvage goes with --extract IMAGE DIR");
+        } else if (!oOptions.sOutput) {
             throw std::string("missing OUTPUT (try --help)");
+        }
         return oOptions;
     }
 
@@ -135,8 +187,12 @@ class cArguments {
     std::string value(const std::string& sOption) {
         if (iNext >= lArgs.size())
             throw sOption + " needs a value";
-        return lArgs[iNext++];
+        return lArgs[iNext++].sText;
     }
+
+    // @FILE: the words of FILE take its place; relative paths in them start from FILE's
+    // folder.
+    void expand(const cWord& oArg);
 
     static cFileArgument& currentFile(const std::string& sOption, cOptions& oOptions) {
         if (oOptions.lFiles.empty())
@@ -153,6 +209,29 @@ class cArguments {
     void parseOption(const std::string& sOption, cOptions& oOptions) {
         if (sOption == "--help") {
             oOptions.bHelp = true;
+        } else if (sOption == "--extract") {
+            if (oOptions.sExtractImage)
+                throw std::string("--extract given twice");
+            oOptions.sExtractImage = value(sOption);
+            oOptions.sExtractDir = value(sOption);
+        } else if (sOption == "--salvage") {
+            oOptions.bSalvage = true;
+        } else if (sOption == "--name") {
+            cFileArgument& oFile = currentFile(sOption, oOptions);
+            once(oFile.bNameGiven, sOption, oFile);
+            oFile.oFile.sName = value(sOption);
+        } else if (sOption == "--checksum") {
+            cFileArgument& oFile = currentFile(sOption, oOptions);
+            once(oFile.bChecksumGiven, sOption, oFile);
+            const std::string sSum = value(sOption);
+            const uint32_t iSum = parseNumber(sSum, sOption);
+            if (iSum > CHECKSUM_MASK)
+                throw "--checksum " + quoteForMessage(sSum) + " does not fit 16 bits (at most 0xffff)";
+            oFile.oFile.iChecksum = uint16_t(iSum);
+        } else if (sOption == "--raw-load") {
+            cFileArgument& oFile = currentFile(sOption, oOptions);
+            once(oFile.bLoadGiven, "--load", oFile);
+            oFile.oFile.iLoadAddress = parseNumber(value(sOption), sOption);
         } else if (sOption == "--device-id") {
             if (oOptions.sDeviceId)
                 throw std::string("--device-id given twice");
@@ -196,25 +275,26 @@ class cArguments {
         }
     }
 
-    static void parseWord(const std::string& sWord, cOptions& oOptions) {
+    static void parseWord(const cWord& oWord, cOptions& oOptions) {
+        const std::string& sWord = oWord.sText;
         const size_t iEquals = sWord.find('=');
         if (!oOptions.sOutput) {
             if (iEquals != std::string::npos)
                 throw "missing OUTPUT: " + quoteForMessage(sWord) + " is a file, the image path comes first";
             if (sWord.empty())
                 throw std::string("empty OUTPUT path");
-            oOptions.sOutput = sWord;
+            oOptions.sOutput = resolve(oWord, sWord);
             return;
         }
         if (iEquals == std::string::npos)
             throw quoteForMessage(sWord) + " is not a file (NAME=PATH or NAME=)";
         cFileArgument oFile;
         oFile.oFile.sName = sWord.substr(0, iEquals);
-        oFile.sPath = sWord.substr(iEquals + 1);
+        oFile.sPath = resolve(oWord, sWord.substr(iEquals + 1));
         oOptions.lFiles.push_back(oFile);
     }
 
-    std::vector<std::string> lArgs;
+    std::vector<cWord> lArgs;
     size_t iNext = 0;
 };
 
@@ -228,12 +308,29 @@ void allowOpenInputs() {
     }
 }
 
+void cArguments::expand(const cWord& oArg) {
+    const std::string sPath = resolve(oArg, oArg.sText.substr(1));
+    if (oArg.iDepth >= ARGUMENT_FILE_DEPTH)
+        throw "@FILEs nest more than " + std::to_string(ARGUMENT_FILE_DEPTH) + " deep at " +
+            quoteForMessage(sPath) + " (does one name itself?)";
+    const std::vector<std::string> lWords =
+        splitWords(cInputFile(sPath).readWhole(ARGUMENT_FILE_MAX, "1 MiB"), "@" + sPath);
+    const size_t iSlash = sPath.rfind('/');
+    const std::string sBase = iSlash == std::string::npos ? "" : sPath.substr(0, iSlash + 1);
+    std::vector<cWord> lExpanded;
+    for (const std::string& sWord : lWords)
+        lExpanded.push_back({sWord, sBase, oArg.iDepth + 1});
+    lArgs.insert(lArgs.begin() + long(iNext), lExpanded.begin(), lExpanded.end());
+}
+
 int run(int iArgc, char** pArgv) {
     const cOptions oOptions = cArguments(iArgc, pArgv).parse();
     if (oOptions.bHelp) {
         std::fputs(USAGE, stdout);
         return EXIT_OK;
     }
+    if (oOptions.sExtractImage)
+        return extractImage(*oOptions.sExtractImage, oOptions.sExtractDir, oOptions.bSalvage);
     // Checks first, reading last: the names, then OUTPUT, then the inputs' sizes and the
     // layout; contents are read while the image is written.
     cImageBuilder oBuilder;

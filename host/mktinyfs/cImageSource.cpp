@@ -1,0 +1,56 @@
+// Opening, checking and reading the image that --extract takes apart.
+#include "host/mktinyfs/cImageSource.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "host/mktinyfs/cImageBuilder.h"
+#include "tinyfs/layout.h"
+
+cImageSource::cImageSource(const std::string& sPath)
+    : sPath(sPath), iFd(::open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+    if (iFd < 0)
+        fail();
+    struct stat oStat;
+    if (::fstat(iFd, &oStat) != 0) {
+        const int iError = errno;
+        ::close(iFd);
+        errno = iError;
+        fail();
+    }
+    std::string sProblem;
+    if (!S_ISREG(oStat.st_mode))
+        sProblem = "it is not a regular file";
+    else if (oStat.st_size != off_t(DEVICE_SIZE))
+        sProblem = "it has " + std::to_string(oStat.st_size) + " bytes";
+    if (!sProblem.empty()) {
+        ::close(iFd);
+        throw quoteForMessage(sPath) + " is not an image of 0x840000 bytes: " + sProblem;
+    }
+}
+
+cImageSource::~cImageSource() {
+    ::close(iFd);
+}
+
+void cImageSource::read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) const {
+    while (iLength > 0) {
+        const ssize_t iGot = ::pread(iFd, pDest, iLength, off_t(iOffset));
+        if (iGot < 0 && errno == EINTR)
+            continue;
+        if (iGot == 0)
+            errno = EIO; // the file shrank since it was measured
+        if (iGot <= 0)
+            fail();
+        iOffset += uint32_t(iGot);
+        pDest += iGot;
+        iLength -= uint32_t(iGot);
+    }
+}
+
+void cImageSource::fail() const {
+    throw "cannot read " + quoteForMessage(sPath) + ": " + std::strerror(errno);
+}

@@ -1,0 +1,155 @@
+// The --extract command: plans the extraction, then writes every file only inside the
+// folder it opened, by names of its own choosing, never over anything.
+#include "host/mktinyfs/extractCommand.h"
+
+// Before <dirent.h>, whose NAME_MAX macro would clash with the layout's constant.
+#include "host/mktinyfs/cImageSource.h"
+#include "host/mktinyfs/extractionPlan.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr mode_t NEW_DIR_MODE = 0777; // before the umask, as mkdir(1)
+constexpr mode_t NEW_FILE_MODE = 0666;
+constexpr char MANIFEST_NAME[] = "manifest";
+
+// The folder the extraction writes into: created, or found empty; held open, so every
+// file lands in it whatever happens to its path meanwhile.
+class cOutputDir {
+  public:
+    explicit cOutputDir(const std::string& sPath) : sPath(sPath) {
+        if (::mkdir(sPath.c_str(), NEW_DIR_MODE) != 0 && errno != EEXIST)
+            fail("cannot create ", sPath);
+        iFd = ::open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (iFd < 0)
+            fail("cannot open the folder ", sPath);
+        bool bEmpty = false;
+        try {
+            bEmpty = isEmpty();
+        } catch (...) {
+            ::close(iFd);
+            throw;
+        }
+        if (!bEmpty) {
+            ::close(iFd);
+            throw quoteForMessage(sPath) + " is not empty: --extract writes only into a new or empty folder";
+        }
+    }
+    ~cOutputDir() {
+        if (iFd >= 0)
+            ::close(iFd);
+    }
+    cOutputDir(const cOutputDir&) = delete;
+    cOutputDir& operator=(const cOutputDir&) = delete;
+
+    // A new file sName, filled by fFill through the writer it is given.
+    template <typename tFill>
+    void create(const std::string& sName, tFill fFill) {
+        const int iFile =
+            ::openat(iFd, sName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, NEW_FILE_MODE);
+        if (iFile < 0)
+            fail("cannot write ", sPath + "/" + sName);
+        try {
+            fFill([&](const uint8_t* pBytes, size_t iLength) {
+                for (size_t iDone = 0; iDone < iLength;) {
+                    const ssize_t iPut = ::write(iFile, pBytes + iDone, iLength - iDone);
+                    if (iPut < 0 && errno == EINTR)
+                        continue;
+                    if (iPut <= 0)
+                        fail("cannot write ", sPath + "/" + sName);
+                    iDone += size_t(iPut);
+                }
+            });
+        } catch (...) {
+            ::close(iFile);
+            throw;
+        }
+        if (::close(iFile) != 0)
+            fail("cannot write ", sPath + "/" + sName);
+    }
+
+  private:
+    bool isEmpty() const {
+        const int iList = ::dup(iFd);
+        DIR* pDir = iList < 0 ? nullptr : ::fdopendir(iList);
+        if (!pDir) {
+            if (iList >= 0)
+                ::close(iList);
+            fail("cannot open the folder ", sPath);
+        }
+        bool bEmpty = true;
+        while (const dirent* pEntry = ::readdir(pDir))
+            bEmpty = bEmpty && (!std::strcmp(pEntry->d_name, ".") || !std::strcmp(pEntry->d_name, ".."));
+        ::closedir(pDir);
+        return bEmpty;
+    }
+
+    [[noreturn]] static void fail(const std::string& sWhat, const std::string& sPath) {
+        throw sWhat + quoteForMessage(sPath) + ": " + std::strerror(errno);
+    }
+
+    std::string sPath;
+    int iFd = -1;
+};
+
+std::string where(const cExtractedFile& oFile) {
+    if (oFile.bMac)
+        return "the manifest (--mac)";
+    if (!oFile.bExtracted)
+        return "nowhere (not extracted)";
+    return oFile.sPath.empty() ? "the manifest (no contents)" : oFile.sPath;
+}
+
+} // namespace
+
+int extractImage(const std::string& sImage, const std::string& sDir, bool bSalvage) {
+    // A reader that stops early (| head) must not kill the extraction halfway: the lines
+    // fail, the files and the manifest are all written.
+    std::signal(SIGPIPE, SIG_IGN);
+    const cImageSource oImage(sImage);
+    const tImageReader fRead = [&](uint32_t iOffset, uint8_t* pDest, uint32_t iLength) {
+        oImage.read(iOffset, pDest, iLength);
+    };
+    const cExtraction oPlan = planExtraction(fRead, bSalvage, sImage);
+    cOutputDir oDir(sDir);
+    for (const cExtractedFile& oFile : oPlan.lFiles) {
+        if (!oFile.sPath.empty()) {
+            oDir.create(oFile.sPath, [&](const auto& fWrite) {
+                readContents(fRead, oFile, [&](uint32_t, const uint8_t* pBytes, uint32_t iLength) {
+                    fWrite(pBytes, iLength);
+                });
+            });
+        }
+        std::printf("slot %u: %s, %u bytes at 0x%x: %s\n", unsigned(oFile.iSlot),
+                    quoteForMessage(oFile.oEntry.sName).c_str(), unsigned(oFile.oEntry.iSize),
+                    unsigned(oFile.oEntry.iOffset), where(oFile).c_str());
+    }
+    oDir.create(MANIFEST_NAME, [&](const auto& fWrite) {
+        fWrite(reinterpret_cast<const uint8_t*>(oPlan.sManifest.data()), oPlan.sManifest.size());
+    });
+    if (oPlan.iCutSlots != 0)
+        std::fprintf(
+            stderr,
+            "mktinyfs: warning: entry-shaped slots after the end of the table: %u (a table cut short?); "
+            "--salvage extracts them too\n",
+            unsigned(oPlan.iCutSlots));
+    for (const std::string& sProblem : oPlan.lProblems)
+        std::fprintf(stderr, "mktinyfs: cannot be rebuilt as it is: %s\n", sProblem.c_str());
+    if (oPlan.lProblems.empty() && oPlan.iNotCarried != 0)
+        std::printf(
+            "The manifest builds again all that brellix sees; %u other bytes (stale data outside the files, "
+            "the table and the device-identifier record) are not carried.\n",
+            unsigned(oPlan.iNotCarried));
+    // The lines are the extraction's report: losing them is no success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw std::string("cannot write standard output: ") + std::strerror(errno);
+    return oPlan.lProblems.empty() ? 0 : 1;
+}

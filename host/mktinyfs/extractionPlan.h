@@ -1,0 +1,60 @@
+// What --extract makes of an image: every file brellix sees (and, when salvaging, the
+// entries a cut table left after its end slot), the mktinyfs arguments that build each
+// of them again, what mktinyfs would refuse, and how far the rebuild matches the image.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/mktinyfs/cImageBuilder.h"
+#include "tinyfs/layout.h"
+
+// Copies iLength bytes of the image at iOffset, which all lie inside the device.
+using tImageReader = std::function<void(uint32_t iOffset, uint8_t* pDest, uint32_t iLength)>;
+
+struct cExtractedFile {
+    uint32_t iSlot = 0;     // its FAT slot, 1..1023
+    cFatSlot oEntry;        // as stored
+    uint32_t iInside = 0;   // contents bytes that lie inside the device
+    bool bSalvaged = false; // found after the end slot
+    bool bExtracted = true; // false when it would pass the budget of extracted bytes
+    bool bMac = false;      // said again by --mac
+    std::string sPath;      // its contents' file, relative to the manifest; empty: none
+    cImageFile oFile;       // its arguments, contents left out
+};
+
+struct cExtraction {
+    std::vector<cExtractedFile> lFiles;
+    std::optional<std::string> sDeviceId;
+    std::optional<std::string> sMac;
+    std::vector<std::string> lProblems; // what keeps the image from being rebuilt as it is
+    uint32_t iCutSlots = 0;             // entry-shaped slots after the end slot, not salvaged
+    uint32_t iNotCarried = 0;           // bytes a rebuild has different, when it can be made
+    std::vector<std::string> lWords;    // the manifest's arguments in order
+    std::string sManifest;              // its text
+};
+
+// Feeds the contents of oFile that lie inside the device to fTake(done, bytes, length), in
+// pieces of at most EXTRACT_PIECE bytes.
+constexpr uint32_t EXTRACT_PIECE = 64 * PAGE_SIZE;
+template <typename tTake>
+void readContents(const tImageReader& fRead, const cExtractedFile& oFile, tTake fTake) {
+    std::vector<uint8_t> lPiece(std::min(EXTRACT_PIECE, oFile.iInside));
+    for (uint32_t iDone = 0; iDone < oFile.iInside;) {
+        const uint32_t iLength = std::min(EXTRACT_PIECE, oFile.iInside - iDone);
+        fRead(oFile.oEntry.iOffset + iDone, lPiece.data(), iLength);
+        fTake(iDone, lPiece.data(), iLength);
+        iDone += iLength;
+    }
+}
+
+// Never holds more than the table, and for the rebuild that is compared with the image
+// the files' contents (at most one device's worth, as they cannot overlap) and one image.
+cExtraction planExtraction(const tImageReader& fRead, bool bSalvage, const std::string& sImageName);
+
+// The file name, safe in any folder, of the contents of the entry in iSlot.
+std::string contentsFileName(uint32_t iSlot, const std::string& sName);
