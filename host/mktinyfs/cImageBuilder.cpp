@@ -14,13 +14,13 @@
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
+#include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
 
 namespace {
 
 constexpr uint8_t ERASED_BYTE = 0xFF;
 constexpr uint32_t FAT_FRAME_SLOTS = 2; // header and end slot
-constexpr mode_t NEW_FILE_MODE = 0666;  // before the umask, as any created file
 constexpr unsigned char FIRST_PRINTABLE = 0x20;
 constexpr unsigned char DELETE_BYTE = 0x7F;
 
@@ -157,14 +157,8 @@ class cTempFile {
     cTempFile& operator=(const cTempFile&) = delete;
 
     void write(const std::vector<uint8_t>& lBytes) {
-        for (size_t iDone = 0; iDone < lBytes.size();) {
-            const ssize_t iPut = ::write(iFd, lBytes.data() + iDone, lBytes.size() - iDone);
-            if (iPut < 0 && errno == EINTR)
-                continue;
-            if (iPut <= 0)
-                fail("cannot write ");
-            iDone += size_t(iPut);
-        }
+        if (!writeAll(iFd, lBytes.data(), lBytes.size()))
+            fail("cannot write ");
     }
 
     // Gives the image the permissions of a newly created file, makes it durable and

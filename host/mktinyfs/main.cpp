@@ -13,6 +13,7 @@
 
 #include "host/mktinyfs/cImageBuilder.h"
 #include "tinyfs/boardSettings.h"
+#include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
 
 namespace {
@@ -236,16 +237,14 @@ class cInputFile {
         std::vector<uint8_t> lContents;
         std::vector<uint8_t> lBlock(READ_BLOCK);
         for (;;) {
-            const ssize_t iGot = ::read(iFd, lBlock.data(), lBlock.size());
-            if (iGot < 0 && errno == EINTR)
-                continue;
+            const ssize_t iGot = ::readAll(iFd, lBlock.data(), lBlock.size());
             if (iGot < 0)
                 fail();
-            if (iGot == 0)
-                return lContents;
             lContents.insert(lContents.end(), lBlock.begin(), lBlock.begin() + iGot);
             if (lContents.size() > DEVICE_SIZE)
                 throw quoteForMessage(sPath) + " is larger than the device (0x840000 bytes)";
+            if (size_t(iGot) < lBlock.size())
+                return lContents;
         }
     }
 
