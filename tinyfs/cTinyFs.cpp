@@ -2,20 +2,14 @@
 #include "tinyfs/cTinyFs.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include "tinyfs/capacity.h"
+#include "tinyfs/hexText.h"
 
 namespace {
 
 constexpr uint32_t FAT_FRAME_SLOTS = 2; // the header and the end slot
-
-std::string toHexText(uint32_t iValue) {
-    char aDigits[sizeof iValue * 2 + 1];
-    std::snprintf(aDigits, sizeof aDigits, "%x", unsigned(iValue));
-    return aDigits;
-}
 
 // The number after "%" as formatted input reads an unsigned int: blanks skipped, one
 // optional sign (a minus wraps around), the digits up to the first other character, at
@@ -100,7 +94,7 @@ void cTinyFs::verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgre
     const uint16_t iComputed = oEntry.read(nullptr, oEntry.getSize(), fProgress);
     const uint16_t iStored = oEntry.getChecksum();
     if (iComputed != iStored)
-        throw "CheckSum error: 0x" + toHexText(iComputed) + " != 0x" + toHexText(iStored) + "!";
+        throw "CheckSum error: 0x" + hexDigits(iComputed) + " != 0x" + hexDigits(iStored) + "!";
 }
 
 void cTinyFs::checkIntegrity(bool bBootTime) const {

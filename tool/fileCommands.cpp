@@ -7,6 +7,7 @@
 
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/cTinyFs.h"
+#include "tinyfs/hexText.h"
 #include "tool/cContentBuffer.h"
 #include "tool/cLocalFile.h"
 #include "tool/cLocalSource.h"
@@ -27,7 +28,7 @@ constexpr uint32_t PERCENT = 100;
 std::string flagText(const cTinyFsFile& oFile) {
     std::string sFlags;
     if (oFile.hasLoadAddress())
-        sFlags += "L(0x" + toHex(oFile.getLoadAddress(), 0) + ")";
+        sFlags += "L(0x" + hexDigits(oFile.getLoadAddress()) + ")";
     if (oFile.hasFlagX())
         sFlags += "X";
     if (oFile.isEmpty())
@@ -41,7 +42,7 @@ std::string listingLine(const cTinyFsFile& oFile, bool bVerbose) {
     std::string sLine = padRight(oFile.getName(), NAME_COLUMN) + " | " +
                         padRight(toDec(oFile.getSize(), 0) + " bytes", SIZE_COLUMN) + " | ";
     if (bVerbose)
-        sLine += "Sum: 0x" + toHex(oFile.getChecksum(), CHECKSUM_COLUMN) + " | " +
+        sLine += "Sum: 0x" + padRight(hexDigits(oFile.getChecksum()), CHECKSUM_COLUMN) + " | " +
                  padRight(flagText(oFile), FLAGS_COLUMN) + " | ";
     return sLine + padRight(toDec(PERCENT - oFile.getUsagePercent(), 0) + "% growable", GROWABLE_COLUMN) +
            " (" + toDec(oFile.getBytesLeft(), 0) + " bytes left)";

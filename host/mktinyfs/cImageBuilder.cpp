@@ -15,6 +15,7 @@
 #include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
 #include "tinyfs/fileIo.h"
+#include "tinyfs/hexText.h"
 #include "tinyfs/layout.h"
 
 namespace {
@@ -23,12 +24,7 @@ constexpr uint8_t ERASED_BYTE = 0xFF;
 constexpr uint32_t FAT_FRAME_SLOTS = 2; // header and end slot
 constexpr unsigned char FIRST_PRINTABLE = 0x20;
 constexpr unsigned char DELETE_BYTE = 0x7F;
-
-std::string hexText(uint64_t iValue) {
-    char aDigits[sizeof "0x" + sizeof iValue * 2];
-    std::snprintf(aDigits, sizeof aDigits, "0x%llx", static_cast<unsigned long long>(iValue));
-    return aDigits;
-}
+constexpr int ESCAPE_DIGITS = 2;
 
 uint64_t roundUpToPage(uint64_t iPosition) {
     return (iPosition + PAGE_SIZE - 1) / PAGE_SIZE * PAGE_SIZE;
@@ -190,8 +186,11 @@ class cTempFile {
 
 } // namespace
 
+std::string hexText(uint64_t iValue) {
+    return "0x" + hexDigits(iValue);
+}
+
 std::string quoteForMessage(const std::string& sText) {
-    static const char HEX_DIGITS[] = "0123456789abcdef";
     std::string sOut = "\"";
     for (const char c : sText) {
         const unsigned char iByte = static_cast<unsigned char>(c);
@@ -199,9 +198,7 @@ std::string quoteForMessage(const std::string& sText) {
             sOut += '\\';
             sOut += c;
         } else if (iByte < FIRST_PRINTABLE || iByte == DELETE_BYTE) {
-            sOut += "\\x";
-            sOut += HEX_DIGITS[iByte >> 4];
-            sOut += HEX_DIGITS[iByte & 0xF];
+            sOut += "\\x" + hexDigits(iByte, ESCAPE_DIGITS);
         } else {
             sOut += c;
         }

@@ -61,6 +61,8 @@ class cImageBuilder {
     std::optional<std::string> sDeviceId;
 };
 
+// Numbers in messages: "0x" and lower-case hexadecimal digits.
+std::string hexText(uint64_t iValue);
 // sText in double quotes for a one-line message: quotes, backslashes and control bytes
 // are escaped, so a name or path can never break the line.
 std::string quoteForMessage(const std::string& sText);

@@ -21,7 +21,7 @@ namespace {
 constexpr char PROGRAM[] = "mktinyfs";
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILURE_STATUS = 1;
-constexpr uint64_t NUMBER_MAX = 0xFFFFFFFFu;
+constexpr uint64_t NUMBER_MAX = UINT32_MAX;
 constexpr uint32_t DECIMAL = 10;
 constexpr uint32_t HEXADECIMAL = 16;
 constexpr size_t READ_BLOCK = 64 * PAGE_SIZE;
@@ -109,8 +109,8 @@ uint32_t parseNumber(const std::string& sText, const std::string& sOption) {
             throw "invalid number " + quoteForMessage(sText) + " for " + sOption;
         iValue = iValue * iBase + iDigit;
         if (iValue > NUMBER_MAX)
-            throw "number " + quoteForMessage(sText) + " for " + sOption +
-                " is out of range (at most 0xffffffff)";
+            throw "number " + quoteForMessage(sText) + " for " + sOption + " is out of range (at most " +
+                hexText(NUMBER_MAX) + ")";
     }
     return uint32_t(iValue);
 }
@@ -189,7 +189,8 @@ class cArguments {
             const std::string sBits = value(sOption);
             const uint32_t iBits = parseNumber(sBits, sOption);
             if (iBits > FLAG_BITS_MASK)
-                throw "--flags " + quoteForMessage(sBits) + " does not fit the 16 flag bits (at most 0xffff)";
+                throw "--flags " + quoteForMessage(sBits) + " does not fit the 16 flag bits (at most " +
+                    hexText(FLAG_BITS_MASK) + ")";
             oFile.oFile.iFlagBits |= uint16_t(iBits);
         } else if (sOption == "--no-checksum") {
             currentFile(sOption, oOptions).oFile.bChecksum = false;
@@ -242,7 +243,8 @@ class cInputFile {
                 fail();
             lContents.insert(lContents.end(), lBlock.begin(), lBlock.begin() + iGot);
             if (lContents.size() > DEVICE_SIZE)
-                throw quoteForMessage(sPath) + " is larger than the device (0x840000 bytes)";
+                throw quoteForMessage(sPath) + " is larger than the device (" + hexText(DEVICE_SIZE) +
+                    " bytes)";
             if (size_t(iGot) < lBlock.size())
                 return lContents;
         }
