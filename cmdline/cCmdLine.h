@@ -28,7 +28,8 @@ class cCmdLine {
     // lacks its values, prints one "Error in command line: " line and returns false.
     bool parse();
 
-    // False, after printing the first required entry that was not given.
+    // False, after printing the first required entry that was not given. The tool
+    // declares none and never calls it.
     bool checkRequired();
 
     // The first entry with this long name; oNotFound, which is never present and has

@@ -58,10 +58,6 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
         iFatSlots += FAT_FRAME_SLOTS;
 }
 
-uint32_t cTinyFs::getCapacity(const cTinyFsFile& oEntry, bool bBootTime) const {
-    return oEntry.getCapacity(bBootTime);
-}
-
 cTinyFsFile& cTinyFs::find(const std::string& sName) {
     uint32_t iPosition = 0;
     if (sName.size() >= 2 && sName[0] == '%' && parsePosition(sName.substr(1), iPosition) &&
@@ -99,7 +95,7 @@ void cTinyFs::verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgre
 
 void cTinyFs::checkIntegrity(bool bBootTime) const {
     for (const cTinyFsFile& oFile : lFiles) {
-        if (oFile.getSize() > getCapacity(oFile, bBootTime))
+        if (oFile.getSize() > oFile.getCapacity(bBootTime))
             throw "Filesystem corrupt: File \"" + oFile.getName() + "\" too big!";
     }
 }

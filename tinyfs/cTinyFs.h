@@ -19,12 +19,8 @@ class cTinyFs {
     cTinyFs(const cTinyFs&) = delete;
     cTinyFs& operator=(const cTinyFs&) = delete;
 
-    std::vector<cTinyFsFile>& getFiles() { return lFiles; }
+    const std::vector<cTinyFsFile>& getFiles() const { return lFiles; }
     cMtdDevice& getDevice() { return *pDevice; }
-
-    // The capacity rule (tinyfs/capacity.h); with bBootTime also the bound of the next
-    // higher load address. Computed for the whole table when it is loaded.
-    uint32_t getCapacity(const cTinyFsFile& oEntry, bool bBootTime) const;
 
     // By exact name, or by "%N", the 0-based position in FAT order; throws
     // "file entry not found (\"name\")".
@@ -38,7 +34,7 @@ class cTinyFs {
     void verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgress = {});
 
     // Throws "Filesystem corrupt: File \"name\" too big!" for the first entry whose size
-    // exceeds its capacity.
+    // exceeds its capacity (with bBootTime, the boot-time one).
     void checkIntegrity(bool bBootTime) const;
 
   private:

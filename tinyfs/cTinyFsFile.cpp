@@ -68,23 +68,17 @@ void cTinyFsFile::rewrite(uint64_t iLength, const tFill& fFill, const tProgress&
     if (iLength > getCapacity() || bPastDeviceEnd)
         throw std::string("file to big (filesystem unchanged)");
     std::vector<uint8_t> lPiece(size_t(std::min<uint64_t>(iLength, WRITE_PIECE)));
-    clear();
+    iFileSize = 0;
     uint16_t iRunning = CRC16_START;
     while (iFileSize < iLength) {
         const uint32_t iPiece = pieceLength(iOffset + iFileSize, iLength - iFileSize, WRITE_PIECE);
         fFill(lPiece.data(), iPiece);
-        append(lPiece.data(), iPiece);
+        pFs->getDevice().write(iOffset + iFileSize, lPiece.data(), iPiece);
+        iFileSize += iPiece;
         iRunning = crc16Update(lPiece.data(), iPiece, iRunning);
         if (fProgress)
             fProgress(iFileSize);
     }
     // Zero bytes are recorded with the checksum every reader computes for them.
     setChecksum(isEmpty() ? crc16(nullptr, 0) : iRunning);
-}
-
-void cTinyFsFile::append(const uint8_t* pSource, uint32_t iCount) {
-    if (uint64_t(iFileSize) + iCount > getCapacity())
-        throw std::string("no space left for file");
-    pFs->getDevice().write(iOffset + iFileSize, pSource, iCount);
-    iFileSize += iCount;
 }

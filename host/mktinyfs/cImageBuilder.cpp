@@ -128,8 +128,6 @@ void checkLoadAddresses(const std::vector<cImageFile>& lFiles, const std::vector
 }
 
 uint16_t storedChecksum(const cImageFile& oFile) {
-    if (oFile.iChecksum)
-        return *oFile.iChecksum;
     if (!oFile.bChecksum)
         return NO_CHECKSUM;
     return crc16(oFile.lContents.data(), oFile.lContents.size());

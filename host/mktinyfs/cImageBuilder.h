@@ -14,9 +14,8 @@ struct cImageFile {
     std::optional<uint32_t> iOffset; // default: the next page boundary after the previous file
     uint32_t iExtraRoom = 0;         // room beyond the contents before the next default-placed file
     uint32_t iLoadAddress = 0;
-    uint16_t iFlagBits = 0;            // raw low half of the flags word (load address, X, Ax, others)
-    bool bChecksum = true;             // false records 0, "no checksum"
-    std::optional<uint16_t> iChecksum; // a stored checksum other than the contents' own
+    uint16_t iFlagBits = 0; // raw low half of the flags word (load address, X, Ax, others)
+    bool bChecksum = true;  // false records 0, "no checksum"
 };
 
 class cImageBuilder {
@@ -42,21 +41,18 @@ class cImageBuilder {
     // address also fit below the next higher load address, as the boot-time check
     // demands.
     //
-    // Stored checksum: iChecksum when given, else the contents' CRC-16, or 0 when
-    // bChecksum is false. The load address is stored whatever the flag bits say.
+    // Stored checksum: the contents' CRC-16, or 0 when bChecksum is false. The load address is stored
+    // whatever the flag bits say.
     std::vector<uint8_t> build() const;
 
     // build(), written to a temporary file beside sPath and renamed over it, so a
     // failure never leaves a partial image.
     void writeTo(const std::string& sPath) const;
 
-    // Where each file of getFiles() lands, after the checks build() makes (it throws
-    // the same messages).
-    std::vector<uint32_t> getOffsets() const;
-    const std::vector<cImageFile>& getFiles() const { return lFiles; }
-    const std::optional<std::string>& getDeviceId() const { return sDeviceId; }
-
   private:
+    // Where each file lands, after the checks build() makes.
+    std::vector<uint32_t> getOffsets() const;
+
     std::vector<cImageFile> lFiles;
     std::optional<std::string> sDeviceId;
 };
