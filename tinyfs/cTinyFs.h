@@ -39,6 +39,5 @@ class cTinyFs {
 
   private:
     cMtdDevice* pDevice;
-    std::vector<cTinyFsFile> lFiles;
-    uint32_t iFatSlots = 0; // slots the write-back covers: entries + header + end slot, or 0
+    std::vector<cTinyFsFile> lFiles; // fixed once loaded
 };

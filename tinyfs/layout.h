@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Geometry: fixed by the board, never queried from the device node.
 constexpr uint32_t PAGE_SIZE = 1056;
@@ -97,5 +98,8 @@ cFatSlot decodeSlot(const uint8_t* pSlot);
 // DATA_OFFSET that end within the device. Erased and zeroed slots never match.
 bool isEntryShaped(const uint8_t* pSlot);
 
-// Fills a FAT_SIZE buffer with zeros and the header's magic word.
-void initFatArea(uint8_t* pFat);
+// The FAT as it is written, by the tool and by image builders alike: the header (zeros
+// and the magic word), the entries from slot 1 on, and one zero end slot unless the
+// table is full; the slots after it are not part of it. Throws "too many files in FAT"
+// for more than FAT_MAX_ENTRIES entries.
+std::vector<uint8_t> layOutFat(const std::vector<cFatSlot>& lEntries);

@@ -21,7 +21,6 @@
 namespace {
 
 constexpr uint8_t ERASED_BYTE = 0xFF;
-constexpr uint32_t FAT_FRAME_SLOTS = 2; // header and end slot
 constexpr unsigned char FIRST_PRINTABLE = 0x20;
 constexpr unsigned char DELETE_BYTE = 0x7F;
 constexpr int ESCAPE_DIGITS = 2;
@@ -239,19 +238,17 @@ std::vector<uint8_t> cImageBuilder::build() const {
     const std::vector<uint32_t> lOffsets = getOffsets();
     std::vector<uint8_t> lImage(DEVICE_SIZE, ERASED_BYTE);
 
-    // The FAT as the tool writes it back: header, entries, one zero end slot; the
-    // slots after it stay erased.
-    std::vector<uint8_t> lFat(FAT_SIZE);
-    initFatArea(lFat.data());
+    // The FAT as the tool writes it back; the slots after it stay erased.
+    std::vector<cFatSlot> lEntries;
     for (size_t i = 0; i < lFiles.size(); ++i) {
         const cImageFile& oFile = lFiles[i];
         const uint32_t iFlags = uint32_t(storedChecksum(oFile)) << CHECKSUM_SHIFT | oFile.iFlagBits;
-        encodeSlot(lFat.data() + (i + 1) * FAT_SLOT_SIZE,
-                   {oFile.sName, iFlags, lOffsets[i], uint32_t(oFile.lContents.size()), oFile.iLoadAddress});
+        lEntries.push_back(
+            {oFile.sName, iFlags, lOffsets[i], uint32_t(oFile.lContents.size()), oFile.iLoadAddress});
         std::copy(oFile.lContents.begin(), oFile.lContents.end(), lImage.begin() + lOffsets[i]);
     }
-    const size_t iFatBytes = std::min<size_t>((lFiles.size() + FAT_FRAME_SLOTS) * FAT_SLOT_SIZE, FAT_SIZE);
-    std::copy(lFat.begin(), lFat.begin() + iFatBytes, lImage.begin() + FAT_OFFSET);
+    const std::vector<uint8_t> lFat = layOutFat(lEntries);
+    std::copy(lFat.begin(), lFat.end(), lImage.begin() + FAT_OFFSET);
 
     if (sDeviceId) {
         const std::vector<uint8_t> lRecord = encodeDeviceId(*sDeviceId);
