@@ -1,7 +1,6 @@
 // Mounting, lookup, FAT write-back and the consistency checks of a tinyfs image.
 #include "tinyfs/cTinyFs.h"
 
-#include <algorithm>
 #include <memory>
 
 #include "tinyfs/capacity.h"

@@ -13,6 +13,9 @@
 
 class cTinyFs;
 
+// The whole of getUsagePercent's share.
+constexpr uint32_t PERCENT = 100;
+
 // Told the number of bytes done so far during a long transfer.
 using tProgress = std::function<void(uint32_t iDone)>;
 // Fills pDest with the next iCount bytes of new contents, or throws.

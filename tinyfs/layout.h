@@ -57,11 +57,15 @@ constexpr uint16_t NO_CHECKSUM = 0; // a stored checksum of 0 means "not checksu
 constexpr uint32_t DEVICE_ID_AREA_SIZE = 64;
 constexpr uint32_t DEVICE_ID_AREA = DEVICE_SIZE - DEVICE_ID_AREA_SIZE;
 
-// Length of the next piece of a long transfer at iOffset: at most iPieceBytes (a whole
-// number of pages), and ending on a page boundary whenever the rest allows, so that
-// consecutive pieces never touch the same page twice.
-inline uint32_t pieceLength(uint32_t iOffset, uint64_t iRemaining, uint32_t iPieceBytes) {
-    const uint32_t iToBoundary = iPieceBytes - iOffset % PAGE_SIZE;
+// Contents move in pieces of this many pages: few system calls, memory of a few pieces
+// whatever the file's size, and bounded time between progress reports.
+constexpr uint32_t PIECE_SIZE = 64 * PAGE_SIZE;
+
+// Length of the next piece of a long transfer at iOffset: at most PIECE_SIZE, and ending
+// on a page boundary whenever the rest allows, so that consecutive pieces never touch
+// the same page twice.
+inline uint32_t pieceLength(uint32_t iOffset, uint64_t iRemaining) {
+    const uint32_t iToBoundary = PIECE_SIZE - iOffset % PAGE_SIZE;
     return iRemaining < iToBoundary ? uint32_t(iRemaining) : iToBoundary;
 }
 

@@ -23,7 +23,6 @@ constexpr int32_t SIZE_COLUMN = 16;
 constexpr int32_t CHECKSUM_COLUMN = 5;
 constexpr int32_t FLAGS_COLUMN = 15;
 constexpr int32_t GROWABLE_COLUMN = 13;
-constexpr uint32_t PERCENT = 100;
 
 std::string flagText(const cTinyFsFile& oFile) {
     std::string sFlags;

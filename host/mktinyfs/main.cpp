@@ -3,6 +3,7 @@
 // apply to that file.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -19,12 +20,9 @@
 namespace {
 
 constexpr char PROGRAM[] = "mktinyfs";
-constexpr int EXIT_OK = 0;
-constexpr int EXIT_FAILURE_STATUS = 1;
 constexpr uint64_t NUMBER_MAX = UINT32_MAX;
 constexpr uint32_t DECIMAL = 10;
 constexpr uint32_t HEXADECIMAL = 16;
-constexpr size_t READ_BLOCK = 64 * PAGE_SIZE;
 
 const char USAGE[] = R"(Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
 
@@ -236,7 +234,7 @@ class cInputFile {
     // than the device is taken in.
     std::vector<uint8_t> readAll() {
         std::vector<uint8_t> lContents;
-        std::vector<uint8_t> lBlock(READ_BLOCK);
+        std::vector<uint8_t> lBlock(PIECE_SIZE);
         for (;;) {
             const ssize_t iGot = ::readAll(iFd, lBlock.data(), lBlock.size());
             if (iGot < 0)
@@ -263,7 +261,7 @@ int run(int iArgc, char** pArgv) {
     const cOptions oOptions = cArguments(iArgc, pArgv).parse();
     if (oOptions.bHelp) {
         std::fputs(USAGE, stdout);
-        return EXIT_OK;
+        return EXIT_SUCCESS;
     }
     cImageBuilder oBuilder;
     for (const cFileArgument& oArgument : oOptions.lFiles) {
@@ -277,7 +275,7 @@ int run(int iArgc, char** pArgv) {
     if (oOptions.sDeviceId)
         oBuilder.setDeviceId(*oOptions.sDeviceId);
     oBuilder.writeTo(*oOptions.sOutput);
-    return EXIT_OK;
+    return EXIT_SUCCESS;
 }
 
 } // namespace
@@ -292,5 +290,5 @@ int main(int iArgc, char** pArgv) {
     } catch (const std::exception& oError) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, oError.what());
     }
-    return EXIT_FAILURE_STATUS;
+    return EXIT_FAILURE;
 }
