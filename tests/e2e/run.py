@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Transcripts: run.py CASE.t ...; examples of documents: run.py --doc README.md PAGE.1 ...
+"""Transcripts: run.py [--update] CASE.t ...; examples of documents: run.py --doc README.md PAGE.1 ...
 
 In a transcript, lines indented by two spaces are the test, the others prose. "  $ " starts
 a command, "  > " continues it; the indented lines after it are what it prints: standard
@@ -7,7 +7,10 @@ output, then standard error with "! " before each line, then "[N]" for an exit s
 other than 0. An expected line ending in " (re)" is a regular expression; " (no-eol)"
 marks output without a final line end, " (esc)" a line in Python escapes. Commands run in
 bash, in a scratch directory, with the functions of helpers.sh, and brellix and mktinyfs
-($BRELLIX, $MKTINYFS) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu).
+($BRELLIX and $MKTINYFS, else those of build/debug) first on the PATH, under
+$BRELLIX_WRAPPER when set (valgrind, qemu). Each step is one command under a line of prose
+that says what it shows. With --update, what each step that differs prints is written back
+into the file, to be reviewed with git diff.
 """
 import difflib
 import os
@@ -18,6 +21,7 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+BUILT = {"BRELLIX": "tool/brellix", "MKTINYFS": "host/mktinyfs/mktinyfs"}
 ROFF = [("\\-", "-"), ("\\(aq", "'"), ("\\(dq", '"'), ("\\e", "\\"), ("\\&", "")]
 
 
@@ -31,7 +35,8 @@ def environment(work, cases):
     os.mkdir(tools)
     for name in ("brellix", "mktinyfs"):
         with open(os.path.join(tools, name), "w") as script:
-            script.write(f'#!/bin/sh\nexec {os.environ.get("BRELLIX_WRAPPER", "")} "{os.environ[name.upper()]}" "$@"\n')
+            program = os.environ.get(name.upper(), os.path.join(HERE, "../../build/debug", BUILT[name.upper()]))
+            script.write(f'#!/bin/sh\nexec {os.environ.get("BRELLIX_WRAPPER", "")} "{program}" "$@"\n')
         os.chmod(os.path.join(tools, name), 0o755)
     return dict(os.environ, LC_ALL="C", BASH_ENV=os.path.join(HERE, "helpers.sh"), CASES=cases,
                 SHELL=shutil.which("bash"), PATH=tools + os.pathsep + os.environ["PATH"])
@@ -84,11 +89,19 @@ def differs(path, number, command, expected, actual):
     return True
 
 
-def run_transcript(path, work):
+def run_transcript(path, work, update=False):
     with open(path, encoding="latin-1") as source:
-        steps = parse(source.read().split("\n"))
+        lines = source.read().split("\n")
     env = environment(work, os.path.dirname(os.path.abspath(path)))
-    return not sum(differs(path, n, command, expected, run_step(command, work, env)) for n, command, expected in steps)
+    steps = [(n, command, expected, run_step(command, work, env)) for n, command, expected in parse(lines)]
+    failed = [step for step in steps if differs(path, *step)]
+    for number, command, expected, actual in reversed(failed if update else []):
+        start = number + command.count("\n")  # the index of the first line after the command
+        lines[start:start + len(expected)] = ["  " + line for line in actual]
+    if update and failed:
+        with open(path, "w", encoding="latin-1") as target:
+            target.write("\n".join(lines))
+    return update or not failed
 
 
 def commands(lines, start):
@@ -148,12 +161,12 @@ def run_document(path, work):
 
 
 if __name__ == "__main__":
-    document = sys.argv[1:2] == ["--doc"]
+    option = sys.argv[1] if sys.argv[1:2] in (["--doc"], ["--update"]) else None
     passed = True
-    for path in sys.argv[1 + document:]:
+    for path in sys.argv[1 + bool(option):]:
         work = scratch()
         try:
-            passed &= (run_document if document else run_transcript)(path, work)
+            passed &= run_document(path, work) if option == "--doc" else run_transcript(path, work, option == "--update")
         finally:
             shutil.rmtree(work, ignore_errors=True)
     sys.exit(0 if passed else 1)
