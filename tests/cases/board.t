@@ -21,14 +21,6 @@ An address of another length is refused before the device is opened.
   ! Fatal: Invalid MAC-Address ("0a:1b:2c:3d:4e:5f:0"
   [1]
 
-The new address is announced before the device is opened.
-
-  $ brellix -d /no/img -sm 00-11-22-33-44-55
-  ** using device /no/img
-  ** Using new MAC-Address "00-11-22-33-44-55".
-  ! Fatal: unable to open device
-  [1]
-
 The checksum stays as it was: a checksummed "mac-address" fails the check after --set-mac.
 
   $ mkimg mac-address=m; brellix -q -d img -sm 0a:1b:2c:3d:4e:5f -c
@@ -40,10 +32,6 @@ The checksum stays as it was: a checksummed "mac-address" fails the check after 
   $ printf 'ab\0cdefghijklmnopq' >z; mkimg mac-address=z; brellix -d img -gm
   ** using device img
   ** Current MAC-Address: ab
-
---quiet silences --get-mac.
-
-  $ brellix -q -d img -gm
 
 A "mac-address" shorter than 17 bytes is not read past its end...
 

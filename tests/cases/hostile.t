@@ -1,13 +1,8 @@
-A missing path or a directory cannot be opened as the device.
+A path that is no device fails in one line: one that does not open, or has no pages.
 
-  $ mkdir dir; brellix -q -d /no/img -l; brellix -q -d dir -l
+  $ mkdir dir; for dev in /no/img dir /dev/null; do brellix -q -d $dev -l; done
   ! Fatal: unable to open device
   ! Fatal: unable to open device
-  [1]
-
-A node without pages fails at the first seek.
-
-  $ brellix -q -d /dev/null -l
   ! Fatal: invalid seek
   [1]
 
