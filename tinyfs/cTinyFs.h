@@ -26,8 +26,9 @@ class cTinyFs {
     // "file entry not found (\"name\")".
     cTinyFsFile& find(const std::string& sName);
 
-    // Writes the header, the entries and one end slot back; slots after it keep their
-    // bytes, and only pages whose bytes change are programmed.
+    // Writes the FAT back as layOutFat lays it out, nothing for a table loaded without
+    // entries; the slots after it keep their bytes, and only pages whose bytes change are
+    // programmed.
     void writeFat();
 
     // Throws "CheckSum error: 0x<computed> != 0x<stored>!" when the contents don't match.
