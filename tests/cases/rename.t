@@ -4,17 +4,15 @@
   ** using device img
   ** Renaming to kernel.old
 
-The FAT is written back from what was loaded: the bytes loading ignores become zeros.
+The FAT is written back from what was loaded: ignored bytes become zeros, slots after the end keep theirs.
 
   $ poke img 0x4000 55; poke img 0x4022 41; brellix -q -d img -mv c c
-  > mktinyfs exp a=nine kernel.old=nine --load 0x100 c= && cmp exp img
+  > mktinyfs exp a=nine kernel.old=nine --load 0x100 c= && cmp exp img && peek img 0x4080 64
+  0000000000000000000000000000000000000000000000000000000000000000ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
 
 A new name is cut to 15 bytes.
 
-  $ brellix -q -d img -mv %2 0123456789abcdefXYZ; brellix -d img -l | cut -c1-22
-  ** using device img
-  a                    |
-  kernel.old           |
+  $ brellix -q -d img -mv %2 0123456789abcdefXYZ; brellix -d img -l | sed -n 4p | cut -c1-22
   0123456789abcde      |
 
 An empty name would end the table there: it is refused.
@@ -33,4 +31,5 @@ A name another file bears is not; the name then finds the first of them.
 A full table is written back as exactly the FAT area, without an end slot.
 
   $ mkimg $(printf 'f%d= ' $(seq 1023)) && brellix -q -d img -mv f1023 last
-  > mktinyfs exp $(printf 'f%d= ' $(seq 1022)) last= && cmp exp img
+  > mktinyfs exp $(printf 'f%d= ' $(seq 1022)) last= && cmp exp img && peek img 0xc000 4
+  ffffffff
