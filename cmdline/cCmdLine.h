@@ -32,7 +32,8 @@ class cCmdLine {
     // failure keep their values.
     bool parse(std::string& sError);
 
-    // False, after printing the first required entry that was not given.
+    // False, after printing the first required entry that was not given. The tool
+    // declares none and never calls it.
     bool checkRequired();
 
     // The first entry with this long name; oNotFound, which is never present and has

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <string>
 
-// Kinds of entry.
+// Kinds of entry. The tool's options are all optional; required entries and
+// checkRequired serve programs that declare them.
 constexpr int32_t KIND_REQUIRED = 0;
 constexpr int32_t KIND_OPTIONAL = 1;
 constexpr int32_t KIND_SEPARATOR = 2;
 
-// What an entry takes from the command line when it matches.
+// What an entry takes from the command line when it matches. The tool declares no
+// positional entry; the parser offers them to programs that do.
 constexpr int32_t ARG_POSITIONAL = 0; // the token itself, unless it begins with '-'
 constexpr int32_t ARG_NONE = 1;       // the option token only
 constexpr int32_t ARG_ONE = 2;        // the option and one value
@@ -32,10 +34,11 @@ class cCmdLineParameter {
     bool match(const char* const* pArgv, int32_t& iIndex, int32_t iArgc, bool& bMatched);
 
     int32_t getKind() const { return iKind; }
-    int32_t getArgMode() const { return iArgMode; }
+    int32_t getArgMode() const { return iArgMode; } // not asked by the tool
     bool isPresent() const { return bPresent; }
     std::string getValue() const { return sValue; }
     std::string getValue2() const { return sValue2; }
+    // The value, empty for ARG_NONE; not asked by the tool, which knows its options.
     std::string getArgValue() const { return iArgMode == ARG_NONE ? std::string() : sValue; }
     std::string getHelpText() const { return sHelpText; }
     std::string getArgDescription() const { return sArgDescription; }

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize) {
     require(splitWords(oPlan.sManifest, "manifest") == oPlan.lWords);
     try {
         cTinyFs oFs(oDevice);
-        uint64_t iBudget = 64 * PAGE_SIZE; // contents verified per input
+        uint64_t iBudget = PIECE_SIZE; // contents verified per input
         for (size_t i = 0; i < oFs.getFiles().size(); ++i) {
             const cTinyFsFile& oFile = oFs.getFiles()[i];
             require(&oFs.find("%" + std::to_string(i)) == &oFile);

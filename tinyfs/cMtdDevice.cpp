@@ -84,7 +84,7 @@ void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, int32_t iCoun
         return; // the common case, at memory speed; only a failure looks for the byte
     const auto oFirst = std::mismatch(lReadBack.begin(), lReadBack.end(), pMeant);
     const uint32_t iByte = uint32_t(iPage) * PAGE_SIZE + uint32_t(oFirst.first - lReadBack.begin());
-    throw "flash did not take the write at byte 0x" + hexText(iByte) + " (page " +
+    throw "flash did not take the write at byte 0x" + hexDigits(iByte) + " (page " +
         std::to_string(iByte / PAGE_SIZE) + ")";
 }
 

@@ -1,15 +1,12 @@
 // Mounting, lookup, FAT write-back and the consistency checks of a tinyfs image.
 #include "tinyfs/cTinyFs.h"
 
-#include <algorithm>
 #include <memory>
 
 #include "tinyfs/capacity.h"
 #include "tinyfs/hexText.h"
 
 namespace {
-
-constexpr uint32_t FAT_FRAME_SLOTS = 2; // the header and the end slot
 
 // The number after "%" as formatted input reads an unsigned int: blanks skipped, one
 // optional sign (a minus wraps around), the digits up to the first other character, at
@@ -40,12 +37,12 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
         throw std::string("invalid image");
 
     // The table ends at the first slot whose name starts with a zero byte.
-    while (iFatSlots + 1 < FAT_SLOTS && pFat[(iFatSlots + 1) * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0)
-        ++iFatSlots;
+    uint32_t iEntries = 0;
+    while (iEntries < FAT_MAX_ENTRIES && pFat[(iEntries + 1) * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0)
+        ++iEntries;
     // A torn page can end the table early; the entries after the cut still look like
     // entries, while slots no table ever reached are erased or zero.
-    const uint32_t iEndSlot = iFatSlots + 1;
-    for (uint32_t iSlot = iEndSlot + 1; iSlot < FAT_SLOTS; ++iSlot) {
+    for (uint32_t iSlot = iEntries + 2; iSlot < FAT_SLOTS; ++iSlot) {
         const uint8_t* pSlot = pFat.get() + iSlot * FAT_SLOT_SIZE;
         if (isEntryShaped(pSlot)) {
             iStraySlot = iSlot;
@@ -53,10 +50,10 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
             break;
         }
     }
-    lFiles.reserve(iFatSlots);
+    lFiles.reserve(iEntries);
     std::vector<cPlacement> lTable;
-    lTable.reserve(iFatSlots);
-    for (uint32_t iSlot = 1; iSlot <= iFatSlots; ++iSlot) {
+    lTable.reserve(iEntries);
+    for (uint32_t iSlot = 1; iSlot <= iEntries; ++iSlot) {
         const cFatSlot oSlot = decodeSlot(pFat.get() + iSlot * FAT_SLOT_SIZE);
         lFiles.emplace_back(*this, oSlot.sName, oSlot.iOffset, oSlot.iSize, oSlot.iFlags, oSlot.iLoadAddress);
         lTable.push_back(lFiles.back().getPlacement());
@@ -65,12 +62,6 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
     const cCapacities oCapacities = capacities(lTable);
     for (size_t i = 0; i < lFiles.size(); ++i)
         lFiles[i].setCapacities(oCapacities.lMedia[i], oCapacities.lBootTime[i]);
-    if (iFatSlots != 0)
-        iFatSlots += FAT_FRAME_SLOTS;
-}
-
-uint32_t cTinyFs::getCapacity(const cTinyFsFile& oEntry, bool bBootTime) const {
-    return oEntry.getCapacity(bBootTime);
 }
 
 cTinyFsFile& cTinyFs::find(const std::string& sName) {
@@ -86,18 +77,16 @@ cTinyFsFile& cTinyFs::find(const std::string& sName) {
 }
 
 void cTinyFs::writeFat() {
-    std::vector<uint8_t> lFat(FAT_SIZE);
-    initFatArea(lFat.data());
-    uint32_t iSlot = 1;
-    for (const cTinyFsFile& oFile : lFiles) {
-        if (iSlot >= iFatSlots - 1)
-            throw std::string("too many files in FAT");
-        encodeSlot(lFat.data() + iSlot * FAT_SLOT_SIZE, {oFile.getName(), oFile.getFlags(), oFile.getOffset(),
-                                                         oFile.getSize(), oFile.getLoadAddress()});
-        ++iSlot;
-    }
-    const uint32_t iLength = std::min<uint64_t>(uint64_t(iFatSlots) * FAT_SLOT_SIZE, FAT_SIZE);
-    pDevice->write(FAT_OFFSET, lFat.data(), iLength);
+    // A table loaded without entries is left as it was.
+    if (lFiles.empty())
+        return;
+    std::vector<cFatSlot> lEntries;
+    lEntries.reserve(lFiles.size());
+    for (const cTinyFsFile& oFile : lFiles)
+        lEntries.push_back(
+            {oFile.getName(), oFile.getFlags(), oFile.getOffset(), oFile.getSize(), oFile.getLoadAddress()});
+    const std::vector<uint8_t> lFat = layOutFat(lEntries);
+    pDevice->write(FAT_OFFSET, lFat.data(), uint32_t(lFat.size()));
 }
 
 void cTinyFs::verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgress) {
@@ -105,7 +94,7 @@ void cTinyFs::verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgre
     const uint16_t iComputed = oEntry.read(nullptr, oEntry.getSize(), fProgress);
     const uint16_t iStored = oEntry.getChecksum();
     if (iComputed != iStored)
-        throw "CheckSum error: 0x" + hexText(iComputed) + " != 0x" + hexText(iStored) + "!";
+        throw "CheckSum error: 0x" + hexDigits(iComputed) + " != 0x" + hexDigits(iStored) + "!";
 }
 
 void cTinyFs::checkTableEnd() const {
@@ -116,7 +105,7 @@ void cTinyFs::checkTableEnd() const {
 
 void cTinyFs::checkIntegrity(bool bBootTime) const {
     for (const cTinyFsFile& oFile : lFiles) {
-        if (oFile.getSize() > getCapacity(oFile, bBootTime))
+        if (oFile.getSize() > oFile.getCapacity(bBootTime))
             throw "Filesystem corrupt: File \"" + oFile.getName() + "\" too big!";
     }
 }

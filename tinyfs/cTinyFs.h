@@ -19,19 +19,16 @@ class cTinyFs {
     cTinyFs(const cTinyFs&) = delete;
     cTinyFs& operator=(const cTinyFs&) = delete;
 
-    std::vector<cTinyFsFile>& getFiles() { return lFiles; }
+    const std::vector<cTinyFsFile>& getFiles() const { return lFiles; }
     cMtdDevice& getDevice() { return *pDevice; }
-
-    // The capacity rule (tinyfs/capacity.h); with bBootTime also the bound of the next
-    // higher load address. Computed for the whole table when it is loaded.
-    uint32_t getCapacity(const cTinyFsFile& oEntry, bool bBootTime) const;
 
     // By exact name, or by "%N", the 0-based position in FAT order; throws
     // "file entry not found (\"name\")".
     cTinyFsFile& find(const std::string& sName);
 
-    // Writes the header, the entries and one end slot back; slots after it keep their
-    // bytes, and only pages whose bytes change are programmed.
+    // Writes the FAT back as layOutFat lays it out, nothing for a table loaded without
+    // entries; the slots after it keep their bytes, and only pages whose bytes change are
+    // programmed.
     void writeFat();
 
     // Throws "CheckSum error: 0x<computed> != 0x<stored>!" when the contents don't match.
@@ -43,13 +40,12 @@ class cTinyFs {
     void checkTableEnd() const;
 
     // Throws "Filesystem corrupt: File \"name\" too big!" for the first entry whose size
-    // exceeds its capacity.
+    // exceeds its capacity (with bBootTime, the boot-time one).
     void checkIntegrity(bool bBootTime) const;
 
   private:
     cMtdDevice* pDevice;
-    std::vector<cTinyFsFile> lFiles;
-    uint32_t iFatSlots = 0;  // slots the write-back covers: entries + header + end slot, or 0
-    uint32_t iStraySlot = 0; // the first entry-shaped slot after the end slot, or 0
+    std::vector<cTinyFsFile> lFiles; // fixed once loaded
+    uint32_t iStraySlot = 0;         // the first entry-shaped slot after the end slot, or 0
     std::string sStrayName;
 };

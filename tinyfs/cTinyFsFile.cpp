@@ -6,15 +6,6 @@
 #include "tinyfs/cTinyFs.h"
 #include "tinyfs/crc16.h"
 
-namespace {
-// Contents move in pieces of this many pages: few system calls, memory of a few pieces
-// whatever the file's size, and bounded time between progress reports. Each piece after
-// the first starts on a page boundary, so no page is programmed twice.
-constexpr uint32_t READ_PIECE = 64 * PAGE_SIZE;
-constexpr uint32_t WRITE_PIECE = 64 * PAGE_SIZE;
-constexpr uint32_t PERCENT = 100;
-} // namespace
-
 cTinyFsFile::cTinyFsFile(cTinyFs& pFs, const std::string& sName, uint32_t iOffset, uint32_t iFileSize,
                          uint32_t iFlags, uint32_t iLoadAddress)
     : pFs(&pFs), sName(sName), iOffset(iOffset), iFileSize(iFileSize), iFlags(iFlags),
@@ -39,10 +30,10 @@ void cTinyFsFile::requireInsideDevice() const {
 uint16_t cTinyFsFile::read(uint8_t* pDest, uint32_t iSize, const tProgress& fProgress) const {
     if (iSize > iFileSize)
         throw std::string("*** BUG in cTinyFsFile::read: iSize too big!");
-    std::vector<uint8_t> lPiece(pDest ? 0 : std::min(iSize, READ_PIECE));
+    std::vector<uint8_t> lPiece(pDest ? 0 : std::min(iSize, PIECE_SIZE));
     uint16_t iCrc = CRC16_START;
     for (uint32_t iDone = 0; iDone < iSize;) {
-        const uint32_t iPiece = pieceLength(iOffset + iDone, iSize - iDone, READ_PIECE);
+        const uint32_t iPiece = pieceLength(iOffset + iDone, iSize - iDone);
         uint8_t* pTo = pDest ? pDest + iDone : lPiece.data();
         pFs->getDevice().read(iOffset + iDone, pTo, iPiece);
         iCrc = crc16Update(pTo, iPiece, iCrc);
@@ -67,24 +58,18 @@ void cTinyFsFile::rewrite(uint64_t iLength, const tFill& fFill, const tProgress&
     const bool bPastDeviceEnd = iOffset <= iDeviceSize && iOffset + iLength > iDeviceSize;
     if (iLength > getCapacity() || bPastDeviceEnd)
         throw std::string("file to big (filesystem unchanged)");
-    std::vector<uint8_t> lPiece(size_t(std::min<uint64_t>(iLength, WRITE_PIECE)));
-    clear();
+    std::vector<uint8_t> lPiece(size_t(std::min<uint64_t>(iLength, PIECE_SIZE)));
+    iFileSize = 0;
     uint16_t iRunning = CRC16_START;
     while (iFileSize < iLength) {
-        const uint32_t iPiece = pieceLength(iOffset + iFileSize, iLength - iFileSize, WRITE_PIECE);
+        const uint32_t iPiece = pieceLength(iOffset + iFileSize, iLength - iFileSize);
         fFill(lPiece.data(), iPiece);
-        append(lPiece.data(), iPiece);
+        pFs->getDevice().write(iOffset + iFileSize, lPiece.data(), iPiece);
+        iFileSize += iPiece;
         iRunning = crc16Update(lPiece.data(), iPiece, iRunning);
         if (fProgress)
             fProgress(iFileSize);
     }
     // Zero bytes are recorded with the checksum every reader computes for them.
     setChecksum(isEmpty() ? crc16(nullptr, 0) : iRunning);
-}
-
-void cTinyFsFile::append(const uint8_t* pSource, uint32_t iCount) {
-    if (uint64_t(iFileSize) + iCount > getCapacity())
-        throw std::string("no space left for file");
-    pFs->getDevice().write(iOffset + iFileSize, pSource, iCount);
-    iFileSize += iCount;
 }

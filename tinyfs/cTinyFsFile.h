@@ -13,6 +13,9 @@
 
 class cTinyFs;
 
+// The whole of getUsagePercent's share.
+constexpr uint32_t PERCENT = 100;
+
 // Told the number of bytes done so far during a long transfer.
 using tProgress = std::function<void(uint32_t iDone)>;
 // Fills pDest with the next iCount bytes of new contents, or throws.
@@ -56,15 +59,12 @@ class cTinyFsFile {
         iFlags = (iSum & CHECKSUM_MASK) << CHECKSUM_SHIFT | (iFlags & FLAG_BITS_MASK);
     }
     void rename(const std::string& sNewName) { sName = sNewName; }
-    void clear() { iFileSize = 0; }
 
     // Copies the first iSize bytes of the contents into pDest, or, when pDest is null,
     // only reads them; returns their CRC-16.
     uint16_t read(uint8_t* pDest, uint32_t iSize, const tProgress& fProgress = {}) const;
     // Overwrites the first iSize bytes of the contents; size and checksum stay.
     void patch(const uint8_t* pSource, uint32_t iSize);
-    // Writes behind the current contents and grows the size; the checksum stays.
-    void append(const uint8_t* pSource, uint32_t iCount);
     // Replaces the contents with iLength bytes taken from fFill piece by piece, and sets
     // size and checksum; the FAT is the caller's to write. Throws "file to big (filesystem
     // unchanged)", before anything is written, when they pass the capacity or the device.

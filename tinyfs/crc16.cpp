@@ -138,7 +138,7 @@ __m128i __attribute__((target("pclmul,ssse3"))) shiftConstants(int iBytes) {
 
 __attribute__((target("pclmul,ssse3"))) uint16_t crc16UpdateFolded(const void* pData, size_t iLength,
                                                                    uint16_t iCrc) {
-    if (iLength < 2 * GROUP_BYTES)
+    if (iLength < 2 * GROUP_BYTES || !crc16HasFolding())
         return crc16UpdateSliced(pData, iLength, iCrc);
     const uint8_t* p = static_cast<const uint8_t*>(pData);
     static const __m128i oGroupShift = shiftConstants(GROUP_BYTES);

@@ -14,9 +14,10 @@ uint16_t crc16(const void* pData, size_t iLength);
 // same result as crc16 over the whole.
 uint16_t crc16Update(const void* pData, size_t iLength, uint16_t iCrc);
 
-// The two ways crc16Update computes, for tests and benchmarks: table slicing, portable
-// to any host; and carry-less-multiply folding where the processor has it (it then
-// answers like the sliced one; elsewhere crc16UpdateFolded is the sliced one).
+// The two ways crc16Update computes, for benchmarks: table slicing, portable
+// to any host; and folding with carry-less multiplication (x86 PCLMULQDQ, 64-bit ARM
+// PMULL), same results. crc16UpdateFolded computes sliced where crc16HasFolding() says
+// the processor cannot fold, and for inputs too short to fold.
 uint16_t crc16UpdateSliced(const void* pData, size_t iLength, uint16_t iCrc);
 uint16_t crc16UpdateFolded(const void* pData, size_t iLength, uint16_t iCrc);
 bool crc16HasFolding();

@@ -1,8 +1,8 @@
-// Numbers as messages and listings show them: lower-case hexadecimal without prefix or
-// leading zeros.
+// Numbers in hexadecimal as messages and listings print them: lower-case digits, no
+// prefix, no leading zeros beyond a least number of digits.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-std::string hexText(uint32_t iValue);
+std::string hexDigits(uint64_t iValue, int iLeastDigits = 1);

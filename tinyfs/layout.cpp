@@ -1,8 +1,12 @@
-// Encoding and decoding of FAT slots.
+// Encoding and decoding of FAT slots, and the FAT as it is written.
 #include "tinyfs/layout.h"
 
 #include <algorithm>
 #include <cstring>
+
+namespace {
+constexpr uint32_t FAT_FRAME_SLOTS = 2; // the header and the end slot
+}
 
 void encodeSlot(uint8_t* pSlot, const cFatSlot& oEntry) {
     std::memset(pSlot, 0, FAT_SLOT_SIZE);
@@ -33,7 +37,13 @@ bool isEntryShaped(const uint8_t* pSlot) {
     return iLength > 0 && iOffset >= DATA_OFFSET && iOffset + loadLe32(pSlot + SLOT_SIZE_POS) <= DEVICE_SIZE;
 }
 
-void initFatArea(uint8_t* pFat) {
-    std::memset(pFat, 0, FAT_SIZE);
-    storeLe32(pFat + HEADER_MAGIC_POS, TINYFS_MAGIC);
+std::vector<uint8_t> layOutFat(const std::vector<cFatSlot>& lEntries) {
+    if (lEntries.size() > FAT_MAX_ENTRIES)
+        throw std::string("too many files in FAT");
+    const uint32_t iSlots = std::min<uint32_t>(uint32_t(lEntries.size()) + FAT_FRAME_SLOTS, FAT_SLOTS);
+    std::vector<uint8_t> lFat(size_t(iSlots) * FAT_SLOT_SIZE, 0);
+    storeLe32(lFat.data() + HEADER_MAGIC_POS, TINYFS_MAGIC);
+    for (size_t i = 0; i < lEntries.size(); ++i)
+        encodeSlot(lFat.data() + (i + 1) * FAT_SLOT_SIZE, lEntries[i]);
+    return lFat;
 }

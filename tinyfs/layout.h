@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Geometry: fixed by the board, never queried from the device node.
 constexpr uint32_t PAGE_SIZE = 1056;
@@ -56,11 +57,15 @@ constexpr uint16_t NO_CHECKSUM = 0; // a stored checksum of 0 means "not checksu
 constexpr uint32_t DEVICE_ID_AREA_SIZE = 64;
 constexpr uint32_t DEVICE_ID_AREA = DEVICE_SIZE - DEVICE_ID_AREA_SIZE;
 
-// Length of the next piece of a long transfer at iOffset: at most iPieceBytes (a whole
-// number of pages), and ending on a page boundary whenever the rest allows, so that
-// consecutive pieces never touch the same page twice.
-inline uint32_t pieceLength(uint32_t iOffset, uint64_t iRemaining, uint32_t iPieceBytes) {
-    const uint32_t iToBoundary = iPieceBytes - iOffset % PAGE_SIZE;
+// Contents move in pieces of this many pages: few system calls, memory of a few pieces
+// whatever the file's size, and bounded time between progress reports.
+constexpr uint32_t PIECE_SIZE = 64 * PAGE_SIZE;
+
+// Length of the next piece of a long transfer at iOffset: at most PIECE_SIZE, and ending
+// on a page boundary whenever the rest allows, so that consecutive pieces never touch
+// the same page twice.
+inline uint32_t pieceLength(uint32_t iOffset, uint64_t iRemaining) {
+    const uint32_t iToBoundary = PIECE_SIZE - iOffset % PAGE_SIZE;
     return iRemaining < iToBoundary ? uint32_t(iRemaining) : iToBoundary;
 }
 
@@ -97,5 +102,8 @@ cFatSlot decodeSlot(const uint8_t* pSlot);
 // DATA_OFFSET that end within the device. Erased and zeroed slots never match.
 bool isEntryShaped(const uint8_t* pSlot);
 
-// Fills a FAT_SIZE buffer with zeros and the header's magic word.
-void initFatArea(uint8_t* pFat);
+// The FAT as it is written, by the tool and by image builders alike: the header (zeros
+// and the magic word), the entries from slot 1 on, and one zero end slot unless the
+// table is full; the slots after it are not part of it. Throws "too many files in FAT"
+// for more than FAT_MAX_ENTRIES entries.
+std::vector<uint8_t> layOutFat(const std::vector<cFatSlot>& lEntries);

@@ -34,13 +34,13 @@ void setDeviceId(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         throw std::string("Device id too large (max 32 characters)");
     cMtdDevice oDevice(sDevicePath);
     const std::vector<uint8_t> lRecord = encodeDeviceId(sId);
-    oDevice.write(oDevice.getSize() - DEVICE_ID_AREA_SIZE, lRecord.data(), uint32_t(lRecord.size()));
+    oDevice.write(DEVICE_ID_AREA, lRecord.data(), uint32_t(lRecord.size()));
 }
 
 void getDeviceId(cCmdLine&, const std::string& sDevicePath) {
     cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
     std::vector<uint8_t> lArea(DEVICE_ID_AREA_SIZE);
-    oDevice.read(oDevice.getSize() - DEVICE_ID_AREA_SIZE, lArea.data(), DEVICE_ID_AREA_SIZE);
+    oDevice.read(DEVICE_ID_AREA, lArea.data(), DEVICE_ID_AREA_SIZE);
     std::string sId;
     if (!decodeDeviceId(lArea.data(), sId))
         throw std::string("No device id!");

@@ -1,13 +1,10 @@
-// Local files: transfers that go on after interruptions and partial counts.
+// Local files opened by descriptor, read and written whole.
 #include "tool/cLocalFile.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-constexpr mode_t NEW_FILE_MODE = 0666;
-}
+#include "tinyfs/fileIo.h"
 
 cLocalFile::cLocalFile(const std::string& sPath, int iFlags)
     : sPath(sPath), iFd(::open(sPath.c_str(), iFlags | O_NONBLOCK | O_NOCTTY, NEW_FILE_MODE)) {
@@ -29,30 +26,11 @@ cLocalFile::~cLocalFile() {
 }
 
 ssize_t cLocalFile::read(uint8_t* pDest, size_t iLength) {
-    size_t iDone = 0;
-    while (iDone < iLength) {
-        const ssize_t iGot = ::read(iFd, pDest + iDone, iLength - iDone);
-        if (iGot < 0 && errno == EINTR)
-            continue;
-        if (iGot < 0)
-            return -1;
-        if (iGot == 0)
-            break;
-        iDone += size_t(iGot);
-    }
-    return ssize_t(iDone);
+    return readAll(iFd, pDest, iLength);
 }
 
 bool cLocalFile::write(const uint8_t* pSource, size_t iLength) {
-    for (size_t iDone = 0; iDone < iLength;) {
-        const ssize_t iPut = ::write(iFd, pSource + iDone, iLength - iDone);
-        if (iPut < 0 && errno == EINTR)
-            continue;
-        if (iPut <= 0)
-            return false;
-        iDone += size_t(iPut);
-    }
-    return true;
+    return writeAll(iFd, pSource, iLength);
 }
 
 bool cLocalFile::close() {

@@ -8,7 +8,6 @@
 namespace {
 constexpr std::chrono::milliseconds SHOW_AFTER(500);
 constexpr std::chrono::milliseconds REDRAW_EVERY(100);
-constexpr uint64_t PERCENT = 100;
 
 // Asked once: a check makes an indicator for every file.
 bool onTerminal() {

@@ -11,6 +11,7 @@
 
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/cTinyFs.h"
+#include "tinyfs/hexText.h"
 #include "tool/cContentBuffer.h"
 #include "tool/cLocalFile.h"
 #include "tool/cLocalSource.h"
@@ -26,7 +27,6 @@ constexpr int32_t SIZE_COLUMN = 16;
 constexpr int32_t CHECKSUM_COLUMN = 5;
 constexpr int32_t FLAGS_COLUMN = 15;
 constexpr int32_t GROWABLE_COLUMN = 13;
-constexpr uint32_t PERCENT = 100;
 // How long "--read" waits for the reader of a FIFO, and how often it looks.
 constexpr int READER_TRIES = 20;
 constexpr long READER_RETRY_NS = 50 * 1000 * 1000;
@@ -34,7 +34,7 @@ constexpr long READER_RETRY_NS = 50 * 1000 * 1000;
 std::string flagText(const cTinyFsFile& oFile) {
     std::string sFlags;
     if (oFile.hasLoadAddress())
-        sFlags += "L(0x" + toHex(oFile.getLoadAddress(), 0) + ")";
+        sFlags += "L(0x" + hexDigits(oFile.getLoadAddress()) + ")";
     if (oFile.hasFlagX())
         sFlags += "X";
     if (oFile.isEmpty())
@@ -48,7 +48,7 @@ std::string listingLine(const cTinyFsFile& oFile, bool bVerbose) {
     std::string sLine = padRight(oFile.getName(), NAME_COLUMN) + " | " +
                         padRight(toDec(oFile.getSize(), 0) + " bytes", SIZE_COLUMN) + " | ";
     if (bVerbose)
-        sLine += "Sum: 0x" + toHex(oFile.getChecksum(), CHECKSUM_COLUMN) + " | " +
+        sLine += "Sum: 0x" + padRight(hexDigits(oFile.getChecksum()), CHECKSUM_COLUMN) + " | " +
                  padRight(flagText(oFile), FLAGS_COLUMN) + " | ";
     return sLine + padRight(toDec(PERCENT - oFile.getUsagePercent(), 0) + "% growable", GROWABLE_COLUMN) +
            " (" + toDec(oFile.getBytesLeft(), 0) + " bytes left)";

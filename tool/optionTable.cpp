@@ -1,10 +1,19 @@
 // The option table and its declaration on a command line.
 #include "tool/optionTable.h"
 
-#include <iterator>
 #include <memory>
 
 #include "cmdline/cCmdLine.h"
+
+namespace {
+
+struct cOptionRow {
+    const char* sShortName; // the heading text for a heading row
+    const char* sLongName;  // nullptr for a heading row
+    int32_t iArgMode;
+    const char* sArgDescription;
+    const char* sHelpText;
+};
 
 // Declaration order is matching order and help-screen order.
 const cOptionRow OPTION_TABLE[] = {
@@ -31,7 +40,7 @@ const cOptionRow OPTION_TABLE[] = {
     {"-gdid", "--get-device-id", ARG_NONE, "", "get the device identifier"},
 };
 
-const int32_t OPTION_TABLE_ROWS = int32_t(std::size(OPTION_TABLE));
+} // namespace
 
 void declareOptions(cCmdLine& oCmdLine) {
     for (const cOptionRow& oRow : OPTION_TABLE) {

@@ -6,5 +6,4 @@
 #include <string>
 
 std::string padRight(const std::string& sText, int32_t iWidth);
-std::string toHex(uint32_t iValue, int32_t iWidth); // lower case, no prefix
 std::string toDec(uint32_t iValue, int32_t iWidth);

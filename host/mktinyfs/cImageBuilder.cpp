@@ -10,14 +10,16 @@
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
+#include "tinyfs/fileIo.h"
+#include "tinyfs/hexText.h"
 #include "tinyfs/layout.h"
 
 namespace {
 
 constexpr uint8_t ERASED_BYTE = 0xFF;
-constexpr uint32_t FAT_FRAME_SLOTS = 2; // header and end slot
 constexpr unsigned char FIRST_PRINTABLE = 0x20;
 constexpr unsigned char DELETE_BYTE = 0x7F;
+constexpr int ESCAPE_DIGITS = 2;
 
 uint64_t roundUpToPage(uint64_t iPosition) {
     return (iPosition + PAGE_SIZE - 1) / PAGE_SIZE * PAGE_SIZE;
@@ -124,7 +126,6 @@ void checkLoadAddresses(const std::vector<cSpan>& lSpans) {
 } // namespace
 
 std::string quoteForMessage(const std::string& sText) {
-    static const char HEX_DIGITS[] = "0123456789abcdef";
     std::string sOut = "\"";
     for (const char c : sText) {
         const unsigned char iByte = static_cast<unsigned char>(c);
@@ -132,9 +133,7 @@ std::string quoteForMessage(const std::string& sText) {
             sOut += '\\';
             sOut += c;
         } else if (iByte < FIRST_PRINTABLE || iByte == DELETE_BYTE) {
-            sOut += "\\x";
-            sOut += HEX_DIGITS[iByte >> 4];
-            sOut += HEX_DIGITS[iByte & 0xF];
+            sOut += "\\x" + hexDigits(iByte, ESCAPE_DIGITS);
         } else {
             sOut += c;
         }
@@ -143,9 +142,7 @@ std::string quoteForMessage(const std::string& sText) {
 }
 
 std::string hexForMessage(uint64_t iValue) {
-    char aDigits[sizeof "0x" + sizeof iValue * 2];
-    std::snprintf(aDigits, sizeof aDigits, "0x%llx", static_cast<unsigned long long>(iValue));
-    return aDigits;
+    return "0x" + hexDigits(iValue);
 }
 
 uint64_t defaultOffsetAfter(uint32_t iOffset, uint64_t iSize, uint32_t iExtraRoom) {
@@ -230,22 +227,19 @@ void cImageBuilder::write(const tSink& fPut) const {
     for (uint32_t iAt = 0; iAt < DEVICE_SIZE; iAt += IMAGE_IO_BLOCK)
         fPut(iAt, lBlock.data(), std::min<size_t>(IMAGE_IO_BLOCK, DEVICE_SIZE - iAt));
 
-    // The FAT as the tool writes it back: header, entries, one zero end slot; the
-    // slots after it stay erased.
-    std::vector<uint8_t> lFat(FAT_SIZE);
-    initFatArea(lFat.data());
+    // The FAT as the tool writes it back; the slots after it stay erased.
+    std::vector<cFatSlot> lEntries;
     for (size_t i = 0; i < lFiles.size(); ++i) {
         const cImageFile& oFile = lFiles[i];
         const uint16_t iContentsCrc = putContents(i, lOffsets[i], lBlock, fPut);
         const uint16_t iStored = oFile.iChecksum   ? *oFile.iChecksum
                                  : oFile.bChecksum ? iContentsCrc
                                                    : NO_CHECKSUM;
-        encodeSlot(lFat.data() + (i + 1) * FAT_SLOT_SIZE,
-                   {oFile.sName, uint32_t(iStored) << CHECKSUM_SHIFT | oFile.iFlagBits, lOffsets[i],
-                    uint32_t(contentSize(i)), oFile.iLoadAddress});
+        lEntries.push_back({oFile.sName, uint32_t(iStored) << CHECKSUM_SHIFT | oFile.iFlagBits, lOffsets[i],
+                            uint32_t(contentSize(i)), oFile.iLoadAddress});
     }
-    fPut(FAT_OFFSET, lFat.data(),
-         std::min<size_t>((lFiles.size() + FAT_FRAME_SLOTS) * FAT_SLOT_SIZE, FAT_SIZE));
+    const std::vector<uint8_t> lFat = layOutFat(lEntries);
+    fPut(FAT_OFFSET, lFat.data(), lFat.size());
 
     if (sDeviceId) {
         const std::vector<uint8_t> lRecord = encodeDeviceId(*sDeviceId);

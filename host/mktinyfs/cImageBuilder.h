@@ -73,12 +73,6 @@ class cImageBuilder {
     // write() into the temporary file of oOutput, which then replaces OUTPUT.
     void writeTo(cImageOutput& oOutput) const;
 
-    // Where each file of getFiles() lands, after the checks build() makes (it throws
-    // the same messages).
-    std::vector<uint32_t> getOffsets() const;
-    const std::vector<cImageFile>& getFiles() const { return lFiles; }
-    const std::optional<std::string>& getDeviceId() const { return sDeviceId; }
-
   private:
     struct cSource {
         uint64_t iSize = 0;
@@ -87,6 +81,8 @@ class cImageBuilder {
     uint64_t contentSize(size_t iFile) const;
     uint16_t putContents(size_t iFile, uint32_t iOffset, std::vector<uint8_t>& lBlock,
                          const tSink& fPut) const;
+    // Where each file lands, after the checks build() makes.
+    std::vector<uint32_t> getOffsets() const;
 
     std::vector<cImageFile> lFiles;
     std::vector<cSource> lSources; // one per file

@@ -10,10 +10,10 @@
 #include <unistd.h>
 
 #include "host/mktinyfs/cImageBuilder.h"
+#include "tinyfs/fileIo.h"
 
 namespace {
 
-constexpr mode_t NEW_FILE_MODE = 0666; // before the umask, as any created file
 constexpr mode_t PERMISSION_BITS = 07777;
 constexpr int LINK_HOPS_MAX = 40; // as many as the kernel follows
 constexpr size_t LINK_TEXT_MAX = 4096;
@@ -163,14 +163,8 @@ cImageOutput::cDescriptor::~cDescriptor() {
 }
 
 void cImageOutput::write(uint64_t iAt, const uint8_t* pFrom, size_t iLength) {
-    for (size_t iDone = 0; iDone < iLength;) {
-        const ssize_t iPut = ::pwrite(oTemp.iFd, pFrom + iDone, iLength - iDone, off_t(iAt + iDone));
-        if (iPut < 0 && errno == EINTR)
-            continue;
-        if (iPut <= 0)
-            fail("cannot write ");
-        iDone += size_t(iPut);
-    }
+    if (!writeAll(oTemp.iFd, pFrom, iLength, int64_t(iAt)))
+        fail("cannot write ");
 }
 
 void cImageOutput::commit() {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "host/mktinyfs/cImageBuilder.h"
+#include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
 
 cImageSource::cImageSource(const std::string& sPath)
@@ -37,18 +38,11 @@ cImageSource::~cImageSource() {
 }
 
 void cImageSource::read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) const {
-    while (iLength > 0) {
-        const ssize_t iGot = ::pread(iFd, pDest, iLength, off_t(iOffset));
-        if (iGot < 0 && errno == EINTR)
-            continue;
-        if (iGot == 0)
-            errno = EIO; // the file shrank since it was measured
-        if (iGot <= 0)
-            fail();
-        iOffset += uint32_t(iGot);
-        pDest += iGot;
-        iLength -= uint32_t(iGot);
-    }
+    const ssize_t iGot = readAll(iFd, pDest, iLength, iOffset);
+    if (iGot >= 0 && size_t(iGot) < iLength)
+        errno = EIO; // the file shrank since it was measured
+    if (iGot < 0 || size_t(iGot) < iLength)
+        fail();
 }
 
 void cImageSource::fail() const {

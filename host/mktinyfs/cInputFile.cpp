@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "host/mktinyfs/cImageBuilder.h"
+#include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
 
 cInputFile::cInputFile(const std::string& sPath)
@@ -93,16 +94,8 @@ void cInputFile::fail() const {
 }
 
 size_t cInputFile::readSome(uint8_t* pTo, size_t iLength) {
-    size_t iDone = 0;
-    while (iDone < iLength) {
-        const ssize_t iGot = ::read(iFd, pTo + iDone, iLength - iDone);
-        if (iGot < 0 && errno == EINTR)
-            continue;
-        if (iGot < 0)
-            fail();
-        if (iGot == 0)
-            break;
-        iDone += size_t(iGot);
-    }
-    return iDone;
+    const ssize_t iGot = readAll(iFd, pTo, iLength);
+    if (iGot < 0)
+        fail();
+    return size_t(iGot);
 }

@@ -5,6 +5,7 @@
 // Before <dirent.h>, whose NAME_MAX macro would clash with the layout's constant.
 #include "host/mktinyfs/cImageSource.h"
 #include "host/mktinyfs/extractionPlan.h"
+#include "tinyfs/fileIo.h"
 
 #include <cerrno>
 #include <csignal>
@@ -18,7 +19,6 @@
 namespace {
 
 constexpr mode_t NEW_DIR_MODE = 0777; // before the umask, as mkdir(1)
-constexpr mode_t NEW_FILE_MODE = 0666;
 constexpr char MANIFEST_NAME[] = "manifest";
 
 // The folder the extraction writes into: created, or found empty; held open, so every
@@ -59,14 +59,8 @@ class cOutputDir {
             fail("cannot write ", sPath + "/" + sName);
         try {
             fFill([&](const uint8_t* pBytes, size_t iLength) {
-                for (size_t iDone = 0; iDone < iLength;) {
-                    const ssize_t iPut = ::write(iFile, pBytes + iDone, iLength - iDone);
-                    if (iPut < 0 && errno == EINTR)
-                        continue;
-                    if (iPut <= 0)
-                        fail("cannot write ", sPath + "/" + sName);
-                    iDone += size_t(iPut);
-                }
+                if (!writeAll(iFile, pBytes, iLength))
+                    fail("cannot write ", sPath + "/" + sName);
             });
         } catch (...) {
             ::close(iFile);

@@ -2,6 +2,7 @@
 // through the image builder. Arguments are read left to right; options after a file
 // apply to that file.
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <optional>
@@ -20,9 +21,7 @@
 namespace {
 
 constexpr char PROGRAM[] = "mktinyfs";
-constexpr int EXIT_OK = 0;
-constexpr int EXIT_FAILURE_STATUS = 1;
-constexpr uint64_t NUMBER_MAX = 0xFFFFFFFFu;
+constexpr uint64_t NUMBER_MAX = UINT32_MAX;
 constexpr uint32_t DECIMAL = 10;
 constexpr uint32_t HEXADECIMAL = 16;
 constexpr size_t ARGUMENT_FILE_MAX = 1 << 20;
@@ -146,8 +145,8 @@ uint32_t parseNumber(const std::string& sText, const std::string& sOption) {
             throw "invalid number " + quoteForMessage(sText) + " for " + sOption;
         iValue = iValue * iBase + iDigit;
         if (iValue > NUMBER_MAX)
-            throw "number " + quoteForMessage(sText) + " for " + sOption +
-                " is out of range (at most 0xffffffff)";
+            throw "number " + quoteForMessage(sText) + " for " + sOption + " is out of range (at most " +
+                hexForMessage(NUMBER_MAX) + ")";
     }
     return uint32_t(iValue);
 }
@@ -266,7 +265,8 @@ class cArguments {
             const std::string sBits = value(sOption);
             const uint32_t iBits = parseNumber(sBits, sOption);
             if (iBits > FLAG_BITS_MASK)
-                throw "--flags " + quoteForMessage(sBits) + " does not fit the 16 flag bits (at most 0xffff)";
+                throw "--flags " + quoteForMessage(sBits) + " does not fit the 16 flag bits (at most " +
+                    hexForMessage(FLAG_BITS_MASK) + ")";
             oFile.oFile.iFlagBits |= uint16_t(iBits);
         } else if (sOption == "--no-checksum") {
             currentFile(sOption, oOptions).oFile.bChecksum = false;
@@ -327,7 +327,7 @@ int run(int iArgc, char** pArgv) {
     const cOptions oOptions = cArguments(iArgc, pArgv).parse();
     if (oOptions.bHelp) {
         std::fputs(USAGE, stdout);
-        return EXIT_OK;
+        return EXIT_SUCCESS;
     }
     if (oOptions.sExtractImage)
         return extractImage(*oOptions.sExtractImage, oOptions.sExtractDir, oOptions.bSalvage);
@@ -357,7 +357,7 @@ int run(int iArgc, char** pArgv) {
                              [&oInput](uint8_t* pTo, size_t iLength) { oInput.readExactly(pTo, iLength); });
     }
     oBuilder.writeTo(oOutput);
-    return EXIT_OK;
+    return EXIT_SUCCESS;
 }
 
 } // namespace
@@ -372,5 +372,5 @@ int main(int iArgc, char** pArgv) {
     } catch (const std::exception& oError) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, oError.what());
     }
-    return EXIT_FAILURE_STATUS;
+    return EXIT_FAILURE;
 }

@@ -1,9 +1,8 @@
-The check: media, boot-time, then contents; files as large as their room pass ("kernel").
+The check runs the media, boot-time and content phases; a file as large as its room passes.
 
   $ printf 123456789 >nine; printf 'x=1\n' >cfg; seq 400 | head -c 1056 >page
-  $ mkimg low=cfg --offset 0 kernel=page --load 0x8000 cfg=cfg --no-checksum --load 0x8420 logo= log=nine
-  $ brellix -q -d img -rs low; slot 1 flags 0x12340000; poke img 0xc420 00; brellix -d img -c
-  x=1
+  > mkimg low=cfg --offset 0 kernel=page --load 0x8000 cfg=cfg --no-checksum --load 0x8420 logo= log=nine
+  > brellix -d img -c
   ** using device img
   ** Checking media integrity...
   ** Checking boot-time integrity...
@@ -15,22 +14,36 @@ The check: media, boot-time, then contents; files as large as their room pass ("
     * Checking log...
   Filesystem is ready and clean.
 
-A capacity error ends the check, forced or not; --force reports content errors and goes on.
+A file at offset 0 is skipped like one without a checksum, whatever it records.
+
+  $ slot 1 flags 0x12340000; brellix -d img -c | grep low
+    * Skip checking low (no checksum)...
+
+Contents without a checksum are not checked.
+
+  $ poke img 0xc420 00; brellix -q -d img -c
+
+A file larger than its room ends the check, --force or not.
 
   $ mkimg a=nine b=nine; slot 1 size 0x421; brellix --force -d img -c
   ** using device img
   ** Checking media integrity...
   ! Fatal: Filesystem corrupt: File "a" too big!
   [1]
-  $ mkimg a=nine --load 0x100 b=nine --load 0x200 --offset 0x20000; slot 2 load 0x108
-  $ brellix -d img -c
+
+The boot-time phase also bounds a file by the next higher load address.
+
+  $ mkimg a=nine --load 0x100 b=nine --load 0x200 --offset 0x20000; slot 2 load 0x108; brellix -d img -c
   ** using device img
   ** Checking media integrity...
   ** Checking boot-time integrity...
   ! Fatal: Filesystem corrupt: File "a" too big!
   [1]
-  $ mkimg a=nine b=cfg c=nine d=nine; slot 1 flags 0x00120000; slot 3 offset 0x83fffc
-  $ slot 4 offset 0x90000000; brellix -d img -c -mv b x
+
+The first content error ends the run.
+
+  $ mkimg a=nine b=cfg c=nine d=nine; slot 1 flags 0x00120000; slot 3 offset 0x83fffc; slot 4 offset 0x90000000
+  > brellix -d img -c -mv b x
   ** using device img
   ** Checking media integrity...
   ** Checking boot-time integrity...
@@ -38,7 +51,10 @@ A capacity error ends the check, forced or not; --force reports content errors a
     * Checking a...
   ! Fatal: CheckSum error: 0xa69d != 0x12!
   [1]
-  $ brellix --force -d img -c -mv b x; brellix -q --force -d img -c
+
+--force reports each content error, contents past the device end too, and goes on.
+
+  $ brellix --force -d img -c -mv b x
   ** using device img
   ** Checking media integrity...
   ** Checking boot-time integrity...
@@ -52,3 +68,7 @@ A capacity error ends the check, forced or not; --force reports content errors a
   ** file exceeds device ("d")
   Filesystem contains errors and is NOT ready for use.
   ** Renaming to x
+
+Under --quiet, --check --force prints nothing and succeeds whatever it found.
+
+  $ brellix -q --force -d img -c

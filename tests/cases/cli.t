@@ -1,4 +1,4 @@
-The help screen (shown when no command ran), banner, device notice, parser refusals.
+The help screen shows when no command ran.
 
   $ brellix | tee help
   Help Screen
@@ -34,35 +34,60 @@ The help screen (shown when no command ran), banner, device notice, parser refus
   -sdid                 --set-device-id   set the device identifier (take care!)
   -gdid                 --get-device-id   get the device identifier
   
-  $ for args in -q -v --force -h '-q -h' --help '-q -d x'; do brellix $args | cmp - help; done
-  $ brellix '-- file options --' '' | cmp - help
 
-An empty token is taken by the first entry with an empty name: a heading, then --version.
+Options that are no commands show it too, and so does --help.
+
+  $ for args in -q -v --force -h '-q -h' --help '-q -d x'; do brellix $args | cmp - help; done
+
+--version prints the banner instead.
 
   $ brellix --version
   
   Brellix v1.3 - tinyfs maintenance tool, by the Brellix developers
   
+
+--help after the banner shows the help screen as well.
+
   $ brellix --version --help | tail -n +4 | cmp - help
+
+A token equal to a heading is taken by the heading, without effect.
+
+  $ brellix '-- file options --' | cmp - help
+
+An empty token is taken by the first entry with an empty name: a heading, then --version.
+
   $ brellix '' ''
   
   Brellix v1.3 - tinyfs maintenance tool, by the Brellix developers
   
+
+The tokens after an option are its values, whatever they look like.
+
   $ brellix -d -l | sed -n 1p
   ** using device -l
 
-Parsing stops at a token no entry takes or an option short of values (by its short name).
+Parsing stops at the first token no entry takes.
 
   $ brellix -l -x -y
   ! Error in command line: unknown parameter "-x"
   ! Fatal: error parsing cmd.-line
   [1]
-  $ for args in -d --device '-r a' '-l --list' '-l -l' --list=1 -lq; do
-  >   brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
+
+An option short of its values is named by its short name.
+
+  $ for args in -d --device '-r a'; do brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
   Error in command line: to many arguments for parameter -d
   Error in command line: to many arguments for parameter -d
   Error in command line: to many arguments for parameter -r
+
+An option given twice is a token no entry takes.
+
+  $ for args in '-l --list' '-l -l'; do brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
   Error in command line: unknown parameter "--list"
   Error in command line: unknown parameter "-l"
+
+There is no "=" form and no bundling of short options.
+
+  $ for args in --list=1 -lq; do brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
   Error in command line: unknown parameter "--list=1"
   Error in command line: unknown parameter "-lq"

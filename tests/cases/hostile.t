@@ -1,18 +1,32 @@
-Devices that are not what they should be fail in one line; erased slots read as entries.
+A path that is no device fails in one line: one that does not open, or has no pages.
 
   $ mkdir dir; for dev in /no/img dir /dev/null; do brellix -q -d $dev -l; done
   ! Fatal: unable to open device
   ! Fatal: unable to open device
   ! Fatal: invalid seek
   [1]
-  $ printf 123456789 >nine; mkimg a=nine --offset 0x500000; head -c 20000 img >short; head -c 4325376 img >half
-  $ brellix -q -d short -l; brellix -q -d half -l -r a x; brellix -q -d half -sdid X; wc -c <half
+
+A device shorter than the FAT cannot be mounted.
+
+  $ printf 123456789 >nine; mkimg a=nine --offset 0x500000; head -c 20000 img >short; brellix -q -d short -l
+  ! Fatal: incomplete read
+  [1]
+
+Contents past the end of a short device cannot be read.
+
+  $ head -c 4325376 img >half; brellix -q -d half -l -r a x
+  ! Fatal: incomplete read
+  [1]
+
+Nor can the identifier record be written there: the device does not grow.
+
+  $ brellix -q -d half -sdid X; wc -c <half
   4325376
   ! Fatal: incomplete read
-  ! Fatal: incomplete read
-  ! Fatal: incomplete read
-  $ mkimg a=nine; poke img 0x4040 ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
-  $ brellix -d img -l
+
+An erased slot reads as an entry: it is listed, and its size exceeds its room.
+
+  $ mkimg a=nine; poke img 0x4040 ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff; brellix -d img -l
   ** using device img
   a                    | 9 bytes          | 100% growable (4294918134 bytes left)
   \xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff      | 4294967295 bytes | 4294966900% growable (8650754 bytes left) (esc)

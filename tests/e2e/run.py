@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
-"""Transcripts: run.py CASE.t ...; examples of documents: run.py --doc README.md PAGE.1 ...
+"""Transcripts: run.py [--update] CASE.t ...; examples of documents: run.py --doc README.md PAGE.1 ...
 
 In a transcript, lines indented by two spaces are the test, the others prose. "  $ " starts
 a command, "  > " continues it; the indented lines after it are what it prints: standard
 output, then standard error with "! " before each line, then "[N]" for an exit status N
 other than 0 (77 unexpected: skip the rest). An expected line ending in " (re)" is a
 regular expression; " (no-eol)" marks output without a final line end, " (esc)" a line
-in Python escapes. Commands run in
-bash, in a scratch directory, with the functions of helpers.sh, and brellix and mktinyfs
-($BRELLIX, $MKTINYFS) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu).
+in Python escapes. Commands run in bash, in a scratch directory, with the functions of helpers.sh, and brellix and mktinyfs
+($BRELLIX and $MKTINYFS, else those of build/debug) first on the PATH, under
+$BRELLIX_WRAPPER when set (valgrind, qemu). Each step is one command under a line of prose
+that says what it shows. With --update, what each step that differs prints is written back
+into the file, to be reviewed with git diff.
 """
 import difflib
 import os
@@ -19,6 +21,7 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+BUILT = {"BRELLIX": "tool/brellix", "MKTINYFS": "host/mktinyfs/mktinyfs"}
 ROFF = [("\\-", "-"), ("\\(aq", "'"), ("\\(dq", '"'), ("\\e", "\\"), ("\\&", "")]
 
 
@@ -32,7 +35,8 @@ def environment(work, cases):
     os.mkdir(tools)
     for name in ("brellix", "mktinyfs"):
         with open(os.path.join(tools, name), "w") as script:
-            script.write(f'#!/bin/sh\nexec {os.environ.get("BRELLIX_WRAPPER", "")} "{os.environ[name.upper()]}" "$@"\n')
+            program = os.environ.get(name.upper(), os.path.join(HERE, "../../build/debug", BUILT[name.upper()]))
+            script.write(f'#!/bin/sh\nexec {os.environ.get("BRELLIX_WRAPPER", "")} "{program}" "$@"\n')
         os.chmod(os.path.join(tools, name), 0o755)
     return dict(os.environ, LC_ALL="C", BASH_ENV=os.path.join(HERE, "helpers.sh"), CASES=cases,
                 SHELL=shutil.which("bash"), PATH=tools + os.pathsep + os.environ["PATH"])
@@ -85,17 +89,24 @@ def differs(path, number, command, expected, actual):
     return True
 
 
-def run_transcript(path, work):
+def run_transcript(path, work, update=False):
     with open(path, encoding="latin-1") as source:
-        steps = parse(source.read().split("\n"))
-    env, failed = environment(work, os.path.dirname(os.path.abspath(path))), 0
-    for number, command, expected in steps:
+        lines = source.read().split("\n")
+    env, steps = environment(work, os.path.dirname(os.path.abspath(path))), []
+    for number, command, expected in parse(lines):
         actual = run_step(command, work, env)
         if actual[-1:] == ["[77]"] != expected[-1:]:  # the machine lacks what the rest needs
             print(f"{path}:{number}: skipped: {' '.join(actual[:-1])}")
             break
-        failed += differs(path, number, command, expected, actual)
-    return not failed
+        steps.append((number, command, expected, actual))
+    failed = [step for step in steps if differs(path, *step)]
+    for number, command, expected, actual in reversed(failed if update else []):
+        start = number + command.count("\n")  # the index of the first line after the command
+        lines[start:start + len(expected)] = ["  " + line for line in actual]
+    if update and failed:
+        with open(path, "w", encoding="latin-1") as target:
+            target.write("\n".join(lines))
+    return update or not failed
 
 
 def commands(lines, start):
@@ -155,12 +166,12 @@ def run_document(path, work):
 
 
 if __name__ == "__main__":
-    document = sys.argv[1:2] == ["--doc"]
+    option = sys.argv[1] if sys.argv[1:2] in (["--doc"], ["--update"]) else None
     passed = True
-    for path in sys.argv[1 + document:]:
+    for path in sys.argv[1 + bool(option):]:
         work = scratch()
         try:
-            passed &= (run_document if document else run_transcript)(path, work)
+            passed &= run_document(path, work) if option == "--doc" else run_transcript(path, work, option == "--update")
         finally:
             shutil.rmtree(work, ignore_errors=True)
     sys.exit(0 if passed else 1)

@@ -37,7 +37,6 @@ TEST(Parser, PositionalAndRequiredEntries) {
     EXPECT_EQ(parse({"a.bin"}), PREFIX + std::string("missing required parameter (name)\n"));
     EXPECT_EQ(parse({"a.bin", "b.bin", "-n"}), PREFIX + std::string("unknown parameter \"b.bin\"\n"));
     EXPECT_EQ(parse({"", "-n"}), PREFIX + std::string("to many arguments for parameter \n"));
-    EXPECT_EQ(parse({"-x"}), PREFIX + std::string("unknown parameter \"-x\"\n"));
 
     const char* aArgs[] = {"prog", "-o", "-n", "-n", "in"};
     cCmdLine oCmdLine(aArgs, 5);
