@@ -41,5 +41,4 @@ class cInputFile {
     uint64_t iSize = 0;
     uint64_t iDelivered = 0;
     std::vector<std::vector<uint8_t>> lHeld; // what readAhead took in, in blocks
-    size_t iHeldBlock = 0;
 };
