@@ -22,3 +22,8 @@ Nor does --quiet.
 Nor does a standard error that is no terminal.
 
   $ slowly brellix -d img -r big x 2>&1 >/dev/null
+
+A failure that ends the run at once erases the status line before its one line.
+
+  $ slot 1 flags 0x12340000; onterminal 'slowly brellix -d img -r big x' | tail -1
+  (\|big: \d+ of 1288902 bytes \(\d+%\))+\|Fatal: Checksum error would produce invalid output \(use --force to write nevertheless\) (re)
