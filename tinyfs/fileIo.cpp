@@ -21,6 +21,12 @@ ssize_t readAll(int iFd, uint8_t* pDest, size_t iLength, int64_t iAt) {
     return ssize_t(iDone);
 }
 
+bool cDescriptor::close() {
+    const int iClosing = iFd;
+    iFd = -1;
+    return iClosing >= 0 && ::close(iClosing) == 0;
+}
+
 bool writeAll(int iFd, const uint8_t* pSource, size_t iLength, int64_t iAt) {
     for (size_t iDone = 0; iDone < iLength;) {
         const ssize_t iPut = iAt == AT_CURRENT

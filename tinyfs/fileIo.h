@@ -1,5 +1,6 @@
 // Whole transfers on the descriptor of a local file, going on after interrupted calls
-// and partial counts, and the permissions a file gets when it is created.
+// and partial counts, the permissions a file gets when it is created, and the owner that
+// closes a descriptor.
 #pragma once
 
 #include <cstddef>
@@ -19,3 +20,17 @@ ssize_t readAll(int iFd, uint8_t* pDest, size_t iLength, int64_t iAt = AT_CURREN
 
 // Writes all iLength bytes; false on a failure.
 bool writeAll(int iFd, const uint8_t* pSource, size_t iLength, int64_t iAt = AT_CURRENT);
+
+// A descriptor closed with its owner, also when the owner's constructor fails half-way,
+// after the failure's message was made from errno.
+struct cDescriptor {
+    int iFd = -1;
+    cDescriptor() = default;
+    explicit cDescriptor(int iFd) : iFd(iFd) {}
+    cDescriptor(const cDescriptor&) = delete;
+    cDescriptor& operator=(const cDescriptor&) = delete;
+    ~cDescriptor() { close(); }
+    // Closes now: false when close reports a failure (data a file system lost), or when
+    // there was nothing open.
+    bool close();
+};

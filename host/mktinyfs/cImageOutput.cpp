@@ -157,11 +157,6 @@ cImageOutput::~cImageOutput() {
     removeTemporary();
 }
 
-cImageOutput::cDescriptor::~cDescriptor() {
-    if (iFd >= 0)
-        ::close(iFd);
-}
-
 void cImageOutput::write(uint64_t iAt, const uint8_t* pFrom, size_t iLength) {
     if (!writeAll(oTemp.iFd, pFrom, iLength, int64_t(iAt)))
         fail("cannot write ");

@@ -14,6 +14,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "tinyfs/fileIo.h"
+
 class cImageOutput {
   public:
     // Resolves and checks OUTPUT and creates the temporary file; throws a message.
@@ -36,15 +38,6 @@ class cImageOutput {
     void linkTemporary(); // gives the unnamed temporary file a name beside the target
     void removeTemporary();
     void forgetTemporaryName();
-
-    // A descriptor closed with its owner, also when the constructor fails half-way.
-    struct cDescriptor {
-        int iFd = -1;
-        cDescriptor() = default;
-        cDescriptor(const cDescriptor&) = delete;
-        cDescriptor& operator=(const cDescriptor&) = delete;
-        ~cDescriptor();
-    };
 
     std::string sOutput; // as given, for messages
     std::string sBase;   // the target's name in its directory

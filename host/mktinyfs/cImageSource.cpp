@@ -12,33 +12,21 @@
 #include "tinyfs/layout.h"
 
 cImageSource::cImageSource(const std::string& sPath)
-    : sPath(sPath), iFd(::open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
-    if (iFd < 0)
-        fail();
+    : sPath(sPath), oFile(::open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
     struct stat oStat;
-    if (::fstat(iFd, &oStat) != 0) {
-        const int iError = errno;
-        ::close(iFd);
-        errno = iError;
+    if (oFile.iFd < 0 || ::fstat(oFile.iFd, &oStat) != 0)
         fail();
-    }
     std::string sProblem;
     if (!S_ISREG(oStat.st_mode))
         sProblem = "it is not a regular file";
     else if (oStat.st_size != off_t(DEVICE_SIZE))
         sProblem = "it has " + std::to_string(oStat.st_size) + " bytes";
-    if (!sProblem.empty()) {
-        ::close(iFd);
+    if (!sProblem.empty())
         throw quoteForMessage(sPath) + " is not an image of 0x840000 bytes: " + sProblem;
-    }
-}
-
-cImageSource::~cImageSource() {
-    ::close(iFd);
 }
 
 void cImageSource::read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) const {
-    const ssize_t iGot = readAll(iFd, pDest, iLength, iOffset);
+    const ssize_t iGot = readAll(oFile.iFd, pDest, iLength, iOffset);
     if (iGot >= 0 && size_t(iGot) < iLength)
         errno = EIO; // the file shrank since it was measured
     if (iGot < 0 || size_t(iGot) < iLength)

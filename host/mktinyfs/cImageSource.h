@@ -5,14 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "tinyfs/fileIo.h"
+
 class cImageSource {
   public:
     // Opens sPath without blocking (a FIFO without writer must not hang) and refuses,
     // by what the descriptor is, anything but a regular file of DEVICE_SIZE bytes.
     explicit cImageSource(const std::string& sPath);
-    ~cImageSource();
-    cImageSource(const cImageSource&) = delete;
-    cImageSource& operator=(const cImageSource&) = delete;
 
     // iLength bytes at iOffset, all inside the image, or a throw.
     void read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) const;
@@ -21,5 +20,5 @@ class cImageSource {
     [[noreturn]] void fail() const;
 
     std::string sPath;
-    int iFd;
+    cDescriptor oFile;
 };

@@ -13,25 +13,15 @@
 #include "tinyfs/layout.h"
 
 cInputFile::cInputFile(const std::string& sPath)
-    : sPath(sPath), iFd(::open(sPath.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (iFd < 0)
-        fail();
+    : sPath(sPath), oFile(::open(sPath.c_str(), O_RDONLY | O_CLOEXEC)) {
     struct stat oStat {};
-    if (::fstat(iFd, &oStat) != 0) {
-        const int iError = errno;
-        ::close(iFd);
-        errno = iError;
+    if (oFile.iFd < 0 || ::fstat(oFile.iFd, &oStat) != 0)
         fail();
-    }
     // Files generated as they are read report 0 bytes (/proc) or a stand-in size without
     // any disk block (/sys). A small file without blocks costs little to read first.
     const bool bStandIn = oStat.st_blocks == 0 && uint64_t(oStat.st_size) <= IMAGE_IO_BLOCK;
     bMeasured = S_ISREG(oStat.st_mode) && oStat.st_size > 0 && !bStandIn;
     iSize = bMeasured ? uint64_t(oStat.st_size) : 0;
-}
-
-cInputFile::~cInputFile() {
-    ::close(iFd);
 }
 
 void cInputFile::readAhead(uint64_t iHeldBefore) {
@@ -94,7 +84,7 @@ void cInputFile::fail() const {
 }
 
 size_t cInputFile::readSome(uint8_t* pTo, size_t iLength) {
-    const ssize_t iGot = readAll(iFd, pTo, iLength);
+    const ssize_t iGot = readAll(oFile.iFd, pTo, iLength);
     if (iGot < 0)
         fail();
     return size_t(iGot);

@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "tinyfs/fileIo.h"
+
 class cInputFile {
   public:
     // Opens the file; throws "cannot read ..." when it cannot.
     explicit cInputFile(const std::string& sPath);
-    ~cInputFile();
-    cInputFile(const cInputFile&) = delete;
-    cInputFile& operator=(const cInputFile&) = delete;
 
     // A regular file that reports its size is measured: its contents are read only when
     // the image is written. Pipes, devices, files that report 0 bytes (as under /proc) and
@@ -36,7 +35,7 @@ class cInputFile {
     size_t readSome(uint8_t* pTo, size_t iLength); // fewer only at the end
 
     std::string sPath;
-    int iFd;
+    cDescriptor oFile;
     bool bMeasured = false;
     uint64_t iSize = 0;
     uint64_t iDelivered = 0;

@@ -28,51 +28,31 @@ class cOutputDir {
     explicit cOutputDir(const std::string& sPath) : sPath(sPath) {
         if (::mkdir(sPath.c_str(), NEW_DIR_MODE) != 0 && errno != EEXIST)
             fail("cannot create ", sPath);
-        iFd = ::open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (iFd < 0)
+        oDir.iFd = ::open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (oDir.iFd < 0)
             fail("cannot open the folder ", sPath);
-        bool bEmpty = false;
-        try {
-            bEmpty = isEmpty();
-        } catch (...) {
-            ::close(iFd);
-            throw;
-        }
-        if (!bEmpty) {
-            ::close(iFd);
+        if (!isEmpty())
             throw quoteForMessage(sPath) + " is not empty: --extract writes only into a new or empty folder";
-        }
     }
-    ~cOutputDir() {
-        if (iFd >= 0)
-            ::close(iFd);
-    }
-    cOutputDir(const cOutputDir&) = delete;
-    cOutputDir& operator=(const cOutputDir&) = delete;
 
     // A new file sName, filled by fFill through the writer it is given.
     template <typename tFill>
     void create(const std::string& sName, tFill fFill) {
-        const int iFile =
-            ::openat(iFd, sName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, NEW_FILE_MODE);
-        if (iFile < 0)
+        cDescriptor oFile(::openat(oDir.iFd, sName.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, NEW_FILE_MODE));
+        if (oFile.iFd < 0)
             fail("cannot write ", sPath + "/" + sName);
-        try {
-            fFill([&](const uint8_t* pBytes, size_t iLength) {
-                if (!writeAll(iFile, pBytes, iLength))
-                    fail("cannot write ", sPath + "/" + sName);
-            });
-        } catch (...) {
-            ::close(iFile);
-            throw;
-        }
-        if (::close(iFile) != 0)
+        fFill([&](const uint8_t* pBytes, size_t iLength) {
+            if (!writeAll(oFile.iFd, pBytes, iLength))
+                fail("cannot write ", sPath + "/" + sName);
+        });
+        if (!oFile.close())
             fail("cannot write ", sPath + "/" + sName);
     }
 
   private:
     bool isEmpty() const {
-        const int iList = ::dup(iFd);
+        const int iList = ::dup(oDir.iFd);
         DIR* pDir = iList < 0 ? nullptr : ::fdopendir(iList);
         if (!pDir) {
             if (iList >= 0)
@@ -91,7 +71,7 @@ class cOutputDir {
     }
 
     std::string sPath;
-    int iFd = -1;
+    cDescriptor oDir;
 };
 
 std::string where(const cExtractedFile& oFile) {
