@@ -33,8 +33,7 @@ struct cSpan {
     uint32_t iOffset = 0;
     uint64_t end() const { return iOffset + iContents + pFile->iExtraRoom; }
     std::string describe() const {
-        return quoteForMessage(pFile->sName) + " (" + hexForMessage(iOffset) + " + " +
-               hexForMessage(iContents + pFile->iExtraRoom) + ")";
+        return describeFile(pFile->sName, iOffset, iContents + pFile->iExtraRoom);
     }
 };
 
@@ -139,6 +138,10 @@ std::string quoteForMessage(const std::string& sText) {
         }
     }
     return sOut + "\"";
+}
+
+std::string describeFile(const std::string& sName, uint64_t iOffset, uint64_t iBytes) {
+    return quoteForMessage(sName) + " (" + hexForMessage(iOffset) + " + " + hexForMessage(iBytes) + ")";
 }
 
 std::string hexForMessage(uint64_t iValue) {

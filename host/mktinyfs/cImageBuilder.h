@@ -97,5 +97,8 @@ uint64_t defaultOffsetAfter(uint32_t iOffset, uint64_t iSize, uint32_t iExtraRoo
 // are escaped, so a name or path can never break the line.
 std::string quoteForMessage(const std::string& sText);
 
+// A file where it lies, as layout messages name it: "NAME" (0xOFFSET + 0xBYTES).
+std::string describeFile(const std::string& sName, uint64_t iOffset, uint64_t iBytes);
+
 // A number as messages show it: 0x and lower-case hexadecimal digits.
 std::string hexForMessage(uint64_t iValue);

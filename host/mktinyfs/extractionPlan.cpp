@@ -19,8 +19,7 @@ constexpr int SLOT_DIGITS = 4;
 static_assert(DEVICE_SIZE % EXTRACT_PIECE == 0, "the device is a whole number of pieces");
 
 std::string describe(const cFatSlot& oEntry) {
-    return quoteForMessage(oEntry.sName) + " (" + hexForMessage(oEntry.iOffset) + " + " +
-           hexForMessage(oEntry.iSize) + ")";
+    return describeFile(oEntry.sName, oEntry.iOffset, oEntry.iSize);
 }
 
 // One past the last byte the file holds; an empty file still holds its offset.
@@ -85,7 +84,8 @@ class cPlanner {
             if (oEntry.iOffset >= FAT_OFFSET && oEntry.iOffset < DATA_OFFSET)
                 problem("file " + describe(oEntry) + " starts inside the FAT (" + hexForMessage(FAT_OFFSET) +
                         ".." + hexForMessage(DATA_OFFSET - 1) + ")");
-            else if (oEntry.iOffset < FAT_OFFSET && iEnd > FAT_OFFSET)
+            else if (const std::optional<uint32_t> iRoom = roomBeforeFat(oEntry.iOffset);
+                     iRoom && iEnd > uint64_t(oEntry.iOffset) + *iRoom)
                 problem("file " + describe(oEntry) + " runs into the FAT at " + hexForMessage(FAT_OFFSET));
             if (oEntry.iOffset >= DEVICE_SIZE || iEnd > DEVICE_SIZE)
                 problem("file " + describe(oEntry) + " passes the device end at " +
