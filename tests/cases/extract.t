@@ -115,6 +115,19 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
   ! mktinyfs: --name given twice for "b"
   ! mktinyfs: cannot write standard output: No space left on device
 
+--extract holds the image still: a brellix --write under way keeps it waiting, then it refuses, writing nothing.
+
+  $ mkimg c=nine; seq 100000 >long; DELAY=200000 slowly brellix -q -d img -w c long & sleep 0.3; mktinyfs --extract img lk
+  > wait; test ! -e lk
+  ! mktinyfs: device is locked by another process (img)
+
+A manifest that cannot be written whole (a full disk) is not left behind, under its name or another.
+
+  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/fu/manifest.partial" -e inject=write:error=ENOSPC \
+  >   mktinyfs --extract img fu >/dev/null; ls fu
+  0001-c
+  ! mktinyfs: cannot write "fu/manifest": No space left on device
+
 A file --extract cannot write ends the run with its name and the reason.
 
   $ mktinyfs k.img k=zImage && (trap '' XFSZ; ulimit -f 1; mktinyfs --extract k.img lim >/dev/null)
