@@ -167,5 +167,6 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
     // The lines are the extraction's report: losing them is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         throw std::string("cannot write standard output: ") + std::strerror(errno);
-    return oPlan.lProblems.empty() ? 0 : 1;
+    // Entries left behind are files missing from the rebuild: no success, as for --check.
+    return oPlan.lProblems.empty() && oPlan.iCutSlots == 0 ? 0 : 1;
 }
