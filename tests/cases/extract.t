@@ -90,11 +90,15 @@ An @FILE stands for its words wherever it appears; paths in it are relative to i
   a                    | 9 bytes          | 100% growable (8600055 bytes left)
   @x
 
+A byte-order mark an editor put before an @FILE's first word is skipped; anywhere else it is bytes of a word.
+
+  $ printf '\xef\xbb\xbfa=nine \xef\xbb\xbfb=nine\n' >bom; mktinyfs img @bom && brellix -q -d img -e a && brellix -q -d img -e $'\xef\xbb\xbfb'
+
 Refusals of --extract, of @FILE and of the new file options, and a lost report: one line each, status 1.
 
-  $ mkfifo fifo; head -c 9 /dev/zero >short; mkdir full && touch full/x; printf '"a' >q; printf 'a\\q' >e
+  $ mkfifo fifo; head -c 9 /dev/zero >short; mkdir full && touch full/x; printf '"a' >q; printf 'a\\q' >e; printf '"a\nb"' >n
   > printf 'a\\x00' >z; echo @loop >loop; head -c 1100000 /dev/zero >huge; for args in '--extract fifo x' '--extract short x' \
-  >   '--extract img full' '--extract img nine' '--extract img nine/x' '--extract img' 'x @q' 'x @e' 'x @z' 'x @loop' 'x @huge' 'x @nofile' \
+  >   '--extract img full' '--extract img nine' '--extract img nine/x' '--extract img' 'x @q' 'x @n' 'x @e' 'x @z' 'x @loop' 'x @huge' 'x @nofile' \
   >   'x a= --checksum 0x10000' '--extract img x --extract img y' '--extract img x out' '--salvage img' 'x a= --name b --name c' \
   >   '--extract img o5 >/dev/full'; do eval mktinyfs "$args"; [ $? = 1 ] || echo "not refused: $args"; done
   ! mktinyfs: "fifo" is not an image of 0x840000 bytes: it is not a regular file
