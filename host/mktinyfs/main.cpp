@@ -341,7 +341,7 @@ int run(int iArgc, char** pArgv) {
     if (oOptions.sDeviceId)
         oBuilder.setDeviceId(*oOptions.sDeviceId);
     oBuilder.checkEntries();
-    cImageOutput oOutput(*oOptions.sOutput);
+    cImageOutput oOutput(*oOptions.sOutput, oOptions.lFiles.empty() && !oOptions.sMac);
     allowOpenInputs();
     std::vector<std::unique_ptr<cInputFile>> lInputs;
     uint64_t iHeld = 0;
