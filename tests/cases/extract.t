@@ -108,6 +108,7 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
   ! mktinyfs: cannot create "nine/x": Not a directory
   ! mktinyfs: --extract needs a value
   ! mktinyfs: "@q" line 1: a double quote that is never closed
+  ! mktinyfs: "@n" line 1: a line end inside double quotes (a quote is missing)
   ! mktinyfs: "@e" line 1: an invalid escape "\\q" (use \\, \" or \xHH)
   ! mktinyfs: "@z" line 1: a zero byte, which no argument can hold
   ! mktinyfs: @FILEs nest more than 16 deep at "loop" (does one name itself?)
