@@ -13,6 +13,7 @@
 #include "tinyfs/cTinyFs.h"
 #include "tinyfs/hexText.h"
 #include "tool/cContentBuffer.h"
+#include "tool/cFailure.h"
 #include "tool/cLocalFile.h"
 #include "tool/cLocalSource.h"
 #include "tool/cProgress.h"
@@ -63,7 +64,8 @@ std::unique_ptr<cContentBuffer> readChecked(cCmdLine& oCmdLine, const cTinyFsFil
     cProgress oProgress(oFile.getName(), iSize);
     if (oFile.read(pContents->data(), iSize, oProgress.reporter()) != oFile.getChecksum()) {
         if (!oCmdLine.getParameter("--force").isPresent())
-            fatal("Checksum error would produce invalid output (use --force to write nevertheless)");
+            throw std::string(
+                "Checksum error would produce invalid output (use --force to write nevertheless)");
         printInfo("Checksum error (invalid output produced!)");
     }
     return pContents;
@@ -97,7 +99,7 @@ void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         if (!bQuiet) // a quiet listing only checks the sizes
             printPlain(listingLine(oFile, bVerbose));
         if (oFile.getSize() > oFile.getCapacity())
-            fatal("File system corrupt! (" + oFile.getName() + ")");
+            throw "File system corrupt! (" + oFile.getName() + ")";
     }
 }
 
@@ -106,9 +108,9 @@ void testExists(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cTinyFs oFs(oDevice);
     try {
         oFs.find(oCmdLine.getParameter("--exists").getValue());
-    } catch (...) {
+    } catch (const std::string&) {
         // The answer is the exit status alone.
-        std::exit(EXIT_FAILURE);
+        throw cFailure(EXIT_FAILURE);
     }
     printInfo("File exists.");
 }
