@@ -178,6 +178,15 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cLocalSource oSource(oLocal);
     cMtdDevice oDevice(sDevicePath);
     cTinyFs oFs(oDevice);
+    // In a table cut short the last file's room runs over the files the cut hid, which
+    // only a salvaging extraction can still recover.
+    try {
+        oFs.checkTableEnd();
+    } catch (const std::string& sCut) {
+        throw sCut +
+            "; nothing written: dump the device, recover its files with mktinyfs --extract --salvage, "
+            "then rebuild it";
+    }
     cTinyFsFile& oFile = oFs.find(oOption.getValue());
     oSource.measure(oFile.getCapacity(), oFile.getName());
     {
