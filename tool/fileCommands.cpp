@@ -188,15 +188,24 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
             "then rebuild it";
     }
     cTinyFsFile& oFile = oFs.find(oOption.getValue());
-    oSource.measure(oFile.getCapacity(), oFile.getName());
-    {
-        cProgress oProgress(oFile.getName(), oSource.length());
-        oFile.rewrite(
-            oSource.length(), [&](uint8_t* pDest, uint32_t iCount) { oSource.fill(pDest, iCount); },
-            oProgress.reporter());
+    oSource.measure(oFile.getCapacity());
+    const uint64_t iUntouched = oDevice.getProgrammed();
+    try {
+        {
+            cProgress oProgress(oFile.getName(), oSource.length());
+            oFile.rewrite(
+                oSource.length(), [&](uint8_t* pDest, uint32_t iCount) { oSource.fill(pDest, iCount); },
+                oProgress.reporter());
+        }
+        // Bytes beyond the measured length never reach the flash, and the table keeps
+        // describing the old contents.
+        oSource.requireEnd();
+        oFs.writeFat();
+    } catch (const std::string& sFailure) {
+        // Contents programmed in part lie under the old size and checksum (or a table
+        // page is torn): the file fails its checksum until it is written whole.
+        if (oDevice.getProgrammed() == iUntouched)
+            throw;
+        throw sFailure + "; \"" + oFile.getName() + "\" in the image is now damaged, write it again";
     }
-    // Bytes beyond the measured length never reach the flash, and the table keeps
-    // describing the old contents.
-    oSource.requireEnd();
-    oFs.writeFat();
 }
