@@ -17,6 +17,7 @@
 #include "tool/cLocalFile.h"
 #include "tool/cLocalSource.h"
 #include "tool/cProgress.h"
+#include "tool/cSignalHold.h"
 #include "tool/commands.h"
 #include "tool/console.h"
 #include "tool/textFormat.h"
@@ -166,7 +167,9 @@ void renameFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         throw "invalid new name (\"" + sNewName + "\")";
     oFile.rename(sNewName);
     printInfo("Renaming to " + sNewName);
+    cSignalHold oHold(oDevice, "--rename");
     oFs.writeFat();
+    oHold.release();
 }
 
 void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
@@ -189,6 +192,7 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     }
     cTinyFsFile& oFile = oFs.find(oOption.getValue());
     oSource.measure(oFile.getCapacity());
+    cSignalHold oHold(oDevice, "--write");
     const uint64_t iUntouched = oDevice.getProgrammed();
     try {
         {
@@ -208,4 +212,5 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
             throw;
         throw sFailure + "; \"" + oFile.getName() + "\" in the image is now damaged, write it again";
     }
+    oHold.release();
 }
