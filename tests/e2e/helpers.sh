@@ -24,3 +24,5 @@ dropping() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" 
 onreads() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$(realpath "$1")" -e inject=read:"$2" "${@:3}"; }
 # skip WHAT: ends the transcript here, as this machine lacks WHAT (root, a loop device).
 skip() { echo "needs $*"; exit 77; }
+# signalling SIGNAL N CMD...: CMD gets SIGNAL at its Nth write call on img.
+signalling() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=write:signal="$1":when="$2" "${@:3}"; }
