@@ -7,6 +7,13 @@ Other names of the device, which need root and a loop device to make: skipped wi
   $ brellix -q -d img -r a $(<L); unchanged
   ! Fatal: local file is a block device \(/dev/loop\d+\) (re)
 
+The image behind a loop device given as the device is the device itself: --read and standard output never
+write it.
+
+  $ brellix -q -d $(<L) -r a img; brellix -q -d $(<L) -l 1<>img; unchanged
+  ! Fatal: local file is the device itself (img)
+  ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
+
 Two nodes of one device (the loop device and its copy made by mknod) exclude each other: no update is lost.
 
   $ onreads $(<L) delay_exit=400000 brellix -q -d $(<L) -w a y & sleep 0.3; brellix -q -d alias -w b x; wait
