@@ -23,3 +23,6 @@ dropping() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" 
 onreads() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$(realpath "$1")" -e inject=read:"$2" "${@:3}"; }
 # skip WHAT: ends the transcript here, as this machine lacks WHAT (root, a loop device).
 skip() { echo "needs $*"; exit 77; }
+# privately CMD: runs the shell command CMD in a mount namespace of its own, on an empty /run,
+# so that what it makes there meets no other run.
+privately() { unshare -m bash -c "mount -t tmpfs -o mode=755 tmpfs /run && $1"; }
