@@ -17,8 +17,8 @@ class cDeviceLock {
     // waiting a few seconds in all for other runs to let go; throws "device is locked by
     // another process (path)" or "unable to lock device (path)", and, when the lock
     // directory or the lock file is not root's alone, "untrusted lock directory DIR
-    // (MODE, owner uid N)" or "unusable lock file FILE (MODE, owner uid N)". The node's
-    // lock lasts as long as its descriptor.
+    // (KIND, mode MODE, owner uid N)" or "unusable lock file FILE (KIND, mode MODE, owner
+    // uid N)". The node's lock lasts as long as its descriptor.
     cDeviceLock(int iNodeFd, const struct stat& oNode, const std::string& sPath, tLock iLock);
     // Lets go of the lock file, and removes it when no other run holds it.
     ~cDeviceLock();

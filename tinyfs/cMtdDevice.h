@@ -16,8 +16,8 @@
 class cMtdDevice {
   public:
     // Opens the node read/write and locks the device (cDeviceLock), waiting a few seconds
-    // for another run to let go; throws "unable to open device", "device is locked by
-    // another process (path)" or "unable to lock device (path)".
+    // for another run to let go; throws "unable to open device" or a failure of
+    // cDeviceLock ("device is locked by another process (path)" and others).
     explicit cMtdDevice(const std::string& sPath, tLock iLock = LOCK_EXCLUSIVE);
     ~cMtdDevice(); // closes the node; never writes
 
