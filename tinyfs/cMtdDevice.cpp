@@ -17,6 +17,14 @@ cMtdDevice::cMtdDevice(const std::string& sPath, tLock iLock) : lPages(PAGE_SIZE
     iFd = ::open(sPath.c_str(), O_RDWR);
     if (iFd < 0)
         throw std::string("unable to open device");
+    lockOpened(sPath, iLock);
+}
+
+cMtdDevice::cMtdDevice(int iOpenFd, const std::string& sPath, tLock iLock) : iFd(iOpenFd), lPages(PAGE_SIZE) {
+    lockOpened(sPath, iLock);
+}
+
+void cMtdDevice::lockOpened(const std::string& sPath, tLock iLock) {
     try {
         if (!identifyDevice(iFd, oDevice))
             throw std::string("unable to open device");

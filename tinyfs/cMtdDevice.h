@@ -21,6 +21,10 @@ class cMtdDevice {
     // for another run to let go; throws "unable to open device" or a failure of
     // cDeviceLock ("device is locked by another process (path)" and others).
     explicit cMtdDevice(const std::string& sPath, tLock iLock = LOCK_EXCLUSIVE);
+    // Takes over iOpenFd, a node the caller opened and checked itself (read-only, for a
+    // reader that must never write the device), and locks it as above. The descriptor is
+    // closed with the device, or at once when this throws.
+    cMtdDevice(int iOpenFd, const std::string& sPath, tLock iLock);
     ~cMtdDevice(); // closes the node; never writes
 
     cMtdDevice(const cMtdDevice&) = delete;
@@ -60,6 +64,8 @@ class cMtdDevice {
     void setBeforeProgram(std::function<void()> fHook) { fBeforeProgram = std::move(fHook); }
 
   private:
+    // Identifies and locks the node iFd holds; closes it when that fails.
+    void lockOpened(const std::string& sPath, tLock iLock);
     void seekPage(int32_t iPage);
     // Reads back iCount pages just programmed and throws when they differ from pMeant;
     // pages that read back as pOld, what they held before, count as not programmed.

@@ -36,6 +36,9 @@ class cTinyFsFile {
     bool hasFlagX() const { return (iFlags & FLAG_X) != 0; }
     bool isEmpty() const { return iFileSize == 0; }
     bool hasFlagAx() const { return (iFlags & FLAG_AX) != 0; }
+    // Whether the content check verifies the contents: not without a recorded checksum,
+    // nor at offset 0.
+    bool isChecked() const { return getChecksum() != NO_CHECKSUM && iOffset != 0; }
     cPlacement getPlacement() const { return {iOffset, iLoadAddress, hasLoadAddress()}; }
 
     // Room the file may occupy, with the load-address bound of the boot-time rule; with

@@ -30,6 +30,12 @@ struct cDescriptor {
     cDescriptor(const cDescriptor&) = delete;
     cDescriptor& operator=(const cDescriptor&) = delete;
     ~cDescriptor() { close(); }
+    // Hands the descriptor over to a new owner.
+    int release() {
+        const int iHeld = iFd;
+        iFd = -1;
+        return iHeld;
+    }
     // Closes now: false when close reports a failure (data a file system lost), or when
     // there was nothing open.
     bool close();

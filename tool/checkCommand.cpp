@@ -20,7 +20,7 @@ void checkFilesystem(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     bool bClean = true;
     for (const cTinyFsFile& oFile : oFs.getFiles()) {
         // A quiet check makes no lines: a table of a thousand files checks fast.
-        const bool bSkip = oFile.getChecksum() == NO_CHECKSUM || oFile.getOffset() == 0;
+        const bool bSkip = !oFile.isChecked();
         if (!bQuiet)
             printPlain((bSkip ? "  * Skip checking " : "  * Checking ") + oFile.getName() +
                        (bSkip ? " (no checksum)..." : "..."));
