@@ -1,12 +1,17 @@
 // fuzz_image: an arbitrary FAT (the input, over the FAT area and again at the data offset)
-// mounted, searched, measured, checked, written back and extracted. Besides the sanitizers it
-// checks that "invalid image" means a wrong magic word, that the FAT written back mounts to
-// the same entries, and that the manifest of the extraction reads back word for word.
+// mounted, searched, measured, checked, written back, extracted, inspected and compared with
+// the previous input's image. Besides the sanitizers it checks that "invalid image" means a
+// wrong magic word, that the FAT written back mounts to the same entries, that the manifest
+// of the extraction reads back word for word, and that the reports' JSON is well formed.
 #include <cstdlib>
 #include <tuple>
 #include <unistd.h>
 
+#include <cstring>
+#include <optional>
+
 #include "host/mktinyfs/extractionPlan.h"
+#include "host/mktinyfs/imageDiff.h"
 #include "host/mktinyfs/manifestWords.h"
 #include "tinyfs/cTinyFs.h"
 
@@ -23,6 +28,32 @@ auto entries(cTinyFs& oFs) {
         lEntries.emplace_back(oFile.getName(), oFile.getFlags(), oFile.getOffset(), oFile.getSize(),
                               oFile.getLoadAddress());
     return lEntries;
+}
+
+// Brackets nest and close, one document ends with its line end, and every string holds no
+// control byte and only escapes that JSON knows.
+bool isWellFormed(const std::string& sJson) {
+    std::string sOpen;
+    bool bString = false;
+    for (size_t i = 0; i < sJson.size(); ++i) {
+        const char c = sJson[i];
+        if (bString && static_cast<unsigned char>(c) < 0x20)
+            return false;
+        if (bString && c == '\\' && (++i == sJson.size() || !std::strchr("\"\\/bfnrtu", sJson[i])))
+            return false;
+        if (c == '"')
+            bString = !bString;
+        else if (!bString && (c == '{' || c == '['))
+            sOpen += c;
+        else if (!bString && (c == '}' || c == ']') &&
+                 (sOpen.empty() || sOpen.back() != (c == '}' ? '{' : '[')))
+            return false;
+        else if (!bString && (c == '}' || c == ']'))
+            sOpen.pop_back();
+        if (sOpen.empty() && !bString && i + 2 < sJson.size())
+            return false;
+    }
+    return !bString && sOpen.empty() && sJson.size() >= 2 && sJson.back() == '\n';
 }
 
 } // namespace
@@ -45,6 +76,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize) {
     };
     const cExtraction oPlan = planExtraction(fRead, iSize % 2 == 1, "fuzz");
     require(splitWords(oPlan.sManifest, "manifest") == oPlan.lWords);
+    static std::optional<cImageReport> oPrevious;
+    cImageReport oReport = inspectImage(oDevice);
+    require(isWellFormed(infoJson(oReport)) && !infoText(oReport).empty());
+    require(oReport.bClean == (oReport.sVerdict == "Filesystem is ready and clean."));
+    if (oPrevious) {
+        const cImageDiff oDiff = diffImages(*oPrevious, oReport);
+        require(isWellFormed(diffJson(*oPrevious, oReport, oDiff)));
+        require(oDiff.isSame() ==
+                (diffText(*oPrevious, oReport, oDiff).empty() && oPrevious->lImage == oReport.lImage));
+    }
+    oPrevious = std::move(oReport);
     try {
         cTinyFs oFs(oDevice);
         uint64_t iBudget = PIECE_SIZE; // contents verified per input

@@ -16,6 +16,11 @@ cImageSource::cImageSource(const std::string& sPath)
     struct stat oStat;
     if (oFile.iFd < 0 || ::fstat(oFile.iFd, &oStat) != 0)
         fail();
+    checkImageFile(sPath, oStat);
+    pLock = std::make_unique<cDeviceLock>(oFile.iFd, oStat, sPath, LOCK_SHARED);
+}
+
+void cImageSource::checkImageFile(const std::string& sPath, const struct stat& oStat) {
     std::string sProblem;
     if (!S_ISREG(oStat.st_mode))
         sProblem = "it is not a regular file";
@@ -23,7 +28,6 @@ cImageSource::cImageSource(const std::string& sPath)
         sProblem = "it has " + std::to_string(oStat.st_size) + " bytes";
     if (!sProblem.empty())
         throw quoteForMessage(sPath) + " is not an image of 0x840000 bytes: " + sProblem;
-    pLock = std::make_unique<cDeviceLock>(oFile.iFd, oStat, sPath, LOCK_SHARED);
 }
 
 void cImageSource::read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) const {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 
 #include "tinyfs/cDeviceLock.h"
 #include "tinyfs/fileIo.h"
@@ -20,6 +21,10 @@ class cImageSource {
 
     // iLength bytes at iOffset, all inside the image, or a throw.
     void read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) const;
+
+    // Throws "\"PATH\" is not an image of 0x840000 bytes: PROBLEM" unless oStat describes a
+    // regular file of DEVICE_SIZE bytes.
+    static void checkImageFile(const std::string& sPath, const struct stat& oStat);
 
   private:
     [[noreturn]] void fail() const;

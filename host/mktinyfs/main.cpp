@@ -3,6 +3,7 @@
 // apply to that file.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "host/mktinyfs/cImageOutput.h"
 #include "host/mktinyfs/cInputFile.h"
 #include "host/mktinyfs/extractCommand.h"
+#include "host/mktinyfs/inspectCommand.h"
 #include "host/mktinyfs/manifestWords.h"
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/layout.h"
@@ -29,6 +31,8 @@ constexpr unsigned ARGUMENT_FILE_DEPTH = 16;
 
 const char USAGE[] = R"(Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
        mktinyfs --extract IMAGE DIR [--salvage]
+       mktinyfs --info IMAGE [--json]
+       mktinyfs --diff OLD NEW [--json]
 
 Writes a complete tinyfs image of 0x840000 bytes to OUTPUT. The image is written
 to a temporary file beside OUTPUT and renamed over it at the end.
@@ -75,8 +79,22 @@ with status 1, one line per problem, when mktinyfs could not build IMAGE as it
 is, and when a table cut short hides entries after its end: --salvage extracts
 those too. IMAGE is locked as brellix locks it, DIR/manifest written last.
 
+--info IMAGE prints what IMAGE (an image file or the device node, read without
+writing, under the lock brellix shares with readers) holds: the table's header,
+every slot with its room, flags, load address, recorded and computed checksum,
+entry-shaped slots after the end, the MAC address, the device identifier and
+the verdict of "brellix --check". Exit status 0 when that check passes, 1 when
+it reports a problem, 2 when IMAGE cannot be read.
+
+--diff OLD NEW prints what differs between two images (or an image and the
+device): files only in one, changed or renamed, the MAC address, the device
+identifier, and the bytes outside every file, the table and the record. Exit
+status 0 when nothing differs, 1 when something does, 2 on trouble.
+
+--json prints the report of --info or --diff as one JSON document (schema 1).
+
 On any error mktinyfs prints one line "mktinyfs: MESSAGE" on standard error,
-exits with status 1 and leaves OUTPUT as it was. On success it prints nothing
+exits with status 1 (2 with --info and --diff) and leaves OUTPUT as it was. On success it prints nothing
 (but for the lines of --extract). A run that names no file leaves an OUTPUT
 that holds an image with files as it is.
 
@@ -107,6 +125,9 @@ struct cOptions {
     std::optional<std::string> sExtractImage;
     std::string sExtractDir;
     bool bSalvage = false;
+    std::vector<std::string> lInspected; // --info IMAGE, or --diff OLD NEW
+    bool bDiff = false;
+    bool bJson = false;
 };
 
 // An argument, and the folder its relative paths start from: an @FILE's own folder for
@@ -173,8 +194,15 @@ class cArguments {
         }
         if (oOptions.bHelp)
             return oOptions;
-        if (oOptions.sExtractImage) {
-            if (oOptions.sOutput || !oOptions.lFiles.empty() || oOptions.sDeviceId || oOptions.sMac)
+        const bool bBuild =
+            oOptions.sOutput || !oOptions.lFiles.empty() || oOptions.sDeviceId || oOptions.sMac;
+        if (!oOptions.lInspected.empty()) {
+            if (bBuild || oOptions.sExtractImage || oOptions.bSalvage)
+                throw std::string("--info IMAGE and --diff OLD NEW take no other arguments but --json");
+        } else if (oOptions.bJson) {
+            throw std::string("--json goes with --info IMAGE or --diff OLD NEW");
+        } else if (oOptions.sExtractImage) {
+            if (bBuild)
                 throw std::string("--extract IMAGE DIR takes no other arguments but --salvage");
         } else if (oOptions.bSalvage) {
             throw std::string("--salvage goes with --extract IMAGE DIR");
@@ -215,6 +243,15 @@ class cArguments {
                 throw std::string("--extract given twice");
             oOptions.sExtractImage = value(sOption);
             oOptions.sExtractDir = value(sOption);
+        } else if (sOption == "--info" || sOption == "--diff") {
+            if (!oOptions.lInspected.empty())
+                throw std::string("--info or --diff given twice");
+            oOptions.bDiff = sOption == "--diff";
+            oOptions.lInspected.push_back(value(sOption));
+            if (oOptions.bDiff)
+                oOptions.lInspected.push_back(value(sOption));
+        } else if (sOption == "--json") {
+            oOptions.bJson = true;
         } else if (sOption == "--salvage") {
             oOptions.bSalvage = true;
         } else if (sOption == "--name") {
@@ -331,6 +368,10 @@ int run(int iArgc, char** pArgv) {
         std::fputs(USAGE, stdout);
         return EXIT_SUCCESS;
     }
+    if (oOptions.bDiff)
+        return diffCommand(oOptions.lInspected[0], oOptions.lInspected[1], oOptions.bJson);
+    if (!oOptions.lInspected.empty())
+        return infoCommand(oOptions.lInspected[0], oOptions.bJson);
     if (oOptions.sExtractImage)
         return extractImage(*oOptions.sExtractImage, oOptions.sExtractDir, oOptions.bSalvage);
     // Checks first, reading last: the names, then OUTPUT, then the inputs' sizes and the
@@ -362,6 +403,16 @@ int run(int iArgc, char** pArgv) {
     return EXIT_SUCCESS;
 }
 
+// --info and --diff end in trouble with a status of their own, as cmp and diff do, so that
+// a script tells it from problems found; so do their command-line errors.
+int troubleStatus(int iArgc, char** pArgv) {
+    for (int i = 1; i < iArgc; ++i) {
+        if (std::strcmp(pArgv[i], "--info") == 0 || std::strcmp(pArgv[i], "--diff") == 0)
+            return INSPECT_TROUBLE;
+    }
+    return EXIT_FAILURE;
+}
+
 } // namespace
 
 int main(int iArgc, char** pArgv) {
@@ -374,5 +425,5 @@ int main(int iArgc, char** pArgv) {
     } catch (const std::exception& oError) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, oError.what());
     }
-    return EXIT_FAILURE;
+    return troubleStatus(iArgc, pArgv);
 }

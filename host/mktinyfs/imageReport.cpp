@@ -1,0 +1,217 @@
+// Inspecting an image: the table through the one reader of it, rooms through the capacity
+// rule, the verdict through the file system's own checks, in the order of brellix --check.
+#include "host/mktinyfs/imageReport.h"
+
+#include <cstdio>
+
+#include "host/mktinyfs/cJsonWriter.h"
+#include "host/mktinyfs/manifestWords.h"
+#include "tinyfs/boardSettings.h"
+#include "tinyfs/cMtdDevice.h"
+#include "tinyfs/cTinyFs.h"
+#include "tinyfs/capacity.h"
+#include "tinyfs/crc16.h"
+#include "tinyfs/fatTable.h"
+#include "tinyfs/hexText.h"
+
+namespace {
+
+constexpr char FATAL[] = "Fatal: ";
+constexpr char CLEAN[] = "Filesystem is ready and clean.";
+constexpr int FLAG_DIGITS = 4;
+constexpr int TABLE_ROW = 160;
+
+struct cFlagName {
+    uint32_t iBit;
+    const char* pLetters; // as brellix --list --verbose shows it
+    const char* pWord;    // in JSON
+};
+constexpr cFlagName FLAG_NAMES[] = {
+    {FLAG_LOAD_ADDRESS, "L", "load_address"}, {FLAG_X, "X", "x"}, {FLAG_AX, "Ax", "ax"}};
+
+cSlotReport slotReport(const std::vector<uint8_t>& lImage, const cTableEntry& oRead) {
+    cSlotReport oSlot;
+    oSlot.iSlot = oRead.iSlot;
+    oSlot.oEntry = oRead.oEntry;
+    const uint32_t iOffset = oSlot.oEntry.iOffset;
+    oSlot.iInside = iOffset >= DEVICE_SIZE ? 0 : std::min(oSlot.oEntry.iSize, DEVICE_SIZE - iOffset);
+    if (uint64_t(iOffset) + oSlot.oEntry.iSize <= DEVICE_SIZE)
+        oSlot.iComputed = crc16(lImage.data() + iOffset, oSlot.iInside);
+    return oSlot;
+}
+
+// "agrees", "differs", "none" (nothing recorded), "outside" (passes the device end).
+const char* checksumState(const cSlotReport& oSlot) {
+    if (!oSlot.iComputed)
+        return "outside";
+    if (oSlot.getRecorded() == NO_CHECKSUM)
+        return "none";
+    return *oSlot.iComputed == oSlot.getRecorded() ? "agrees" : "differs";
+}
+
+// What brellix --check prints last on this image: its checks in its order, on the same
+// device, and for the contents the file system's own comparison of the first file whose
+// checksum the report found wrong.
+void judge(cMtdDevice& oDevice, cImageReport& oReport) {
+    try {
+        cTinyFs oFs(oDevice);
+        oFs.checkTableEnd();
+        oFs.checkIntegrity(false);
+        oFs.checkIntegrity(true);
+        for (size_t i = 0; i < oFs.getFiles().size(); ++i) {
+            const cTinyFsFile& oFile = oFs.getFiles()[i];
+            const std::optional<uint16_t> iComputed = oReport.lFiles[i].iComputed;
+            if (oFile.isChecked() && (!iComputed || *iComputed != oFile.getChecksum()))
+                oFs.verifyChecksum(oFile);
+        }
+        oReport.bClean = true;
+        oReport.sVerdict = CLEAN;
+    } catch (const std::string& sMessage) {
+        oReport.sVerdict = FATAL + sMessage;
+    }
+}
+
+// One line of the slot table, of the given column texts.
+std::string columns(const std::vector<std::string>& lTexts) {
+    char aRow[TABLE_ROW];
+    std::snprintf(aRow, sizeof aRow, "%4s  %-10s %10s %10s  %-16s %-10s  %-6s %-8s %-8s ", lTexts[0].c_str(),
+                  lTexts[1].c_str(), lTexts[2].c_str(), lTexts[3].c_str(), lTexts[4].c_str(),
+                  lTexts[5].c_str(), lTexts[6].c_str(), lTexts[7].c_str(), lTexts[8].c_str());
+    return aRow + lTexts[9] + "\n";
+}
+
+const std::vector<std::string> HEADINGS = {"slot", "offset", "size",     "room",     "flags",
+                                           "load", "sum",    "computed", "checksum", "name"};
+
+std::string row(const cSlotReport& oSlot) {
+    const cFatSlot& oEntry = oSlot.oEntry;
+    return columns({std::to_string(oSlot.iSlot), "0x" + hexDigits(oEntry.iOffset),
+                    std::to_string(oEntry.iSize), oSlot.iRoom ? std::to_string(*oSlot.iRoom) : "-",
+                    flagsText(oEntry.iFlags), "0x" + hexDigits(oEntry.iLoadAddress),
+                    checksumText(oSlot.getRecorded()), checksumText(oSlot.iComputed), checksumState(oSlot),
+                    quoteWord(oEntry.sName)});
+}
+
+} // namespace
+
+std::string flagsText(uint32_t iFlags) {
+    uint32_t iBits = iFlags & FLAG_BITS_MASK;
+    std::string sText = "0x" + hexDigits(iBits, FLAG_DIGITS);
+    for (const cFlagName& oName : FLAG_NAMES) {
+        if (iBits & oName.iBit)
+            sText += std::string(" ") + oName.pLetters;
+        iBits &= ~oName.iBit;
+    }
+    return iBits ? sText + " +0x" + hexDigits(iBits) : sText;
+}
+
+std::string checksumText(std::optional<uint16_t> iChecksum) {
+    return iChecksum ? "0x" + hexDigits(*iChecksum, FLAG_DIGITS) : "-";
+}
+
+std::string bytesText(const std::optional<std::string>& sBytes) {
+    return sBytes ? quoteWord(*sBytes) : "none";
+}
+
+cImageReport inspectImage(cMtdDevice& oDevice) {
+    cImageReport oReport;
+    oReport.lImage.resize(DEVICE_SIZE);
+    for (uint32_t iDone = 0; iDone < DEVICE_SIZE; iDone += PIECE_SIZE)
+        oDevice.read(iDone, oReport.lImage.data() + iDone, std::min(PIECE_SIZE, DEVICE_SIZE - iDone));
+    const std::vector<uint8_t>& lImage = oReport.lImage;
+    const cFatTable oTable = readFatTable(lImage.data() + FAT_OFFSET);
+    oReport.iMagic = loadLe32(lImage.data() + FAT_OFFSET + HEADER_MAGIC_POS);
+    oReport.bValidHeader = oTable.bValidHeader;
+    oReport.iEndSlot = oTable.iEndSlot;
+    std::vector<cPlacement> lPlacements;
+    for (const cTableEntry& oRead : oTable.lEntries) {
+        oReport.lFiles.push_back(slotReport(lImage, oRead));
+        lPlacements.push_back({oRead.oEntry.iOffset, oRead.oEntry.iLoadAddress,
+                               (oRead.oEntry.iFlags & FLAG_LOAD_ADDRESS) != 0});
+    }
+    const cCapacities oCapacities = capacities(lPlacements);
+    for (size_t i = 0; i < oReport.lFiles.size(); ++i)
+        oReport.lFiles[i].iRoom = oCapacities.lBootTime[i];
+    for (const cTableEntry& oRead : oTable.lStrays)
+        oReport.lStrays.push_back(slotReport(lImage, oRead));
+    for (const cSlotReport& oSlot : oReport.lFiles) {
+        if (oSlot.oEntry.sName != MAC_FILE_NAME)
+            continue;
+        oReport.sMac.emplace();
+        for (uint32_t i = 0; i < std::min(oSlot.iInside, MAC_TEXT_LENGTH) && lImage[oSlot.oEntry.iOffset + i];
+             ++i)
+            *oReport.sMac += char(lImage[oSlot.oEntry.iOffset + i]);
+        break;
+    }
+    std::string sId;
+    if (decodeDeviceId(lImage.data() + DEVICE_ID_AREA, sId))
+        oReport.sDeviceId = sId;
+    judge(oDevice, oReport);
+    return oReport;
+}
+
+std::string infoText(const cImageReport& oReport) {
+    std::string sText = "header: " + std::string(oReport.bValidHeader ? "valid" : "invalid") +
+                        " (magic word 0x" + hexDigits(oReport.iMagic, 2 * FLAG_DIGITS) + ")\n";
+    const size_t iFiles = oReport.lFiles.size();
+    sText += "table: " + std::to_string(iFiles) + (iFiles == 1 ? " file, " : " files, ") +
+             (oReport.iEndSlot < FAT_SLOTS ? "ends at slot " + std::to_string(oReport.iEndSlot) : "full") +
+             "\n";
+    const std::string sHeading = columns(HEADINGS);
+    if (!oReport.lFiles.empty())
+        sText += sHeading;
+    for (const cSlotReport& oSlot : oReport.lFiles)
+        sText += row(oSlot);
+    if (!oReport.lStrays.empty())
+        sText += "entry-shaped slots after the end of the table:\n" + sHeading;
+    for (const cSlotReport& oSlot : oReport.lStrays)
+        sText += row(oSlot);
+    sText += "mac address: " + bytesText(oReport.sMac) + "\n";
+    sText += "device id: " + bytesText(oReport.sDeviceId) + "\n";
+    return sText + "check: " + oReport.sVerdict + "\n";
+}
+
+void putSlot(cJsonWriter& oJson, const cSlotReport& oSlot) {
+    const cFatSlot& oEntry = oSlot.oEntry;
+    oJson.open('{').key("slot").number(oSlot.iSlot).textAndHex("name", oEntry.sName);
+    oJson.key("offset").number(oEntry.iOffset).key("size").number(oEntry.iSize);
+    oJson.key("room").number(oSlot.iRoom ? std::optional<uint64_t>(*oSlot.iRoom) : std::nullopt);
+    oJson.key("flags").number(oEntry.iFlags & FLAG_BITS_MASK).key("flag_names").open('[');
+    for (const cFlagName& oName : FLAG_NAMES) {
+        if (oEntry.iFlags & oName.iBit)
+            oJson.text(oName.pWord);
+    }
+    oJson.close(']').key("load_address").number(oEntry.iLoadAddress);
+    oJson.key("checksum_recorded").number(oSlot.getRecorded());
+    oJson.key("checksum_computed")
+        .number(oSlot.iComputed ? std::optional<uint64_t>(*oSlot.iComputed) : std::nullopt);
+    oJson.key("checksum").text(checksumState(oSlot)).close('}');
+}
+
+void putBytes(cJsonWriter& oJson, const char* pKey, const std::optional<std::string>& sBytes) {
+    oJson.key(pKey);
+    if (sBytes)
+        oJson.open('{').textAndHex("text", *sBytes).close('}');
+    else
+        oJson.null();
+}
+
+std::string infoJson(const cImageReport& oReport) {
+    cJsonWriter oJson;
+    oJson.open('{').key("schema").number(REPORT_SCHEMA);
+    oJson.key("header").open('{').key("valid").boolean(oReport.bValidHeader);
+    oJson.key("magic").number(oReport.iMagic).close('}');
+    oJson.key("end_slot").number(oReport.iEndSlot).key("files").open('[');
+    for (const cSlotReport& oSlot : oReport.lFiles)
+        putSlot(oJson, oSlot);
+    oJson.close(']').key("after_end").open('[');
+    for (const cSlotReport& oSlot : oReport.lStrays)
+        putSlot(oJson, oSlot);
+    oJson.close(']');
+    putBytes(oJson, "mac_address", oReport.sMac);
+    putBytes(oJson, "device_id", oReport.sDeviceId);
+    const std::string sMessage =
+        oReport.bClean ? oReport.sVerdict : oReport.sVerdict.substr(sizeof FATAL - 1);
+    oJson.key("check").open('{').key("clean").boolean(oReport.bClean).key("message").text(sMessage);
+    return oJson.close('}').close('}').str();
+}

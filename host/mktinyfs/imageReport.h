@@ -1,0 +1,53 @@
+// What mktinyfs --info tells of an image: the table's header, every slot of the table
+// with the room the capacity rule gives it and its contents' checksum, the entry-shaped
+// slots after the end, the board settings, and the verdict of brellix's integrity check;
+// as text for people and as one JSON document for programs (schema 1).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tinyfs/layout.h"
+
+class cMtdDevice;
+class cJsonWriter;
+
+constexpr uint64_t REPORT_SCHEMA = 1;
+
+struct cSlotReport {
+    uint32_t iSlot = 0;
+    cFatSlot oEntry;
+    uint32_t iInside = 0;              // contents bytes that lie inside the device
+    std::optional<uint32_t> iRoom;     // what brellix lists; none after the end slot
+    std::optional<uint16_t> iComputed; // none when the contents pass the device end
+    uint16_t getRecorded() const { return uint16_t(oEntry.iFlags >> CHECKSUM_SHIFT); }
+};
+
+struct cImageReport {
+    std::vector<uint8_t> lImage; // every byte of the device
+    uint32_t iMagic = 0;
+    bool bValidHeader = false;
+    uint32_t iEndSlot = 0;            // FAT_SLOTS when the table is full
+    std::vector<cSlotReport> lFiles;  // the table, in slot order
+    std::vector<cSlotReport> lStrays; // entry-shaped slots after the end slot
+    std::optional<std::string> sMac;  // as brellix --get-mac reads it
+    std::optional<std::string> sDeviceId;
+    bool bClean = false;
+    std::string sVerdict; // the last line brellix --check prints
+};
+
+// Reads the whole device under the lock its owner holds, then looks at it as brellix does.
+// Throws only what reading the device throws.
+cImageReport inspectImage(cMtdDevice& oDevice);
+
+std::string infoText(const cImageReport& oReport);
+std::string infoJson(const cImageReport& oReport);
+
+// The pieces --diff shows the same way.
+std::string flagsText(uint32_t iFlags); // "0x0006 L X"
+std::string checksumText(std::optional<uint16_t> iChecksum);
+void putSlot(cJsonWriter& oJson, const cSlotReport& oSlot);
+void putBytes(cJsonWriter& oJson, const char* pKey, const std::optional<std::string>& sBytes);
+std::string bytesText(const std::optional<std::string>& sBytes); // quoted as in a manifest, or "none"

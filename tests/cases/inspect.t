@@ -1,0 +1,121 @@
+mktinyfs --info shows every slot of the table, the board settings and the verdict of brellix --check.
+
+  $ seq 1000 >zImage; printf 'console=ttyS0\n' >cfg; mkimg --device-id BX-0042 --mac 00:11:22:33:44:55 \
+  >   kernel=zImage --load 0x20008000 --x --room 0x1000 config=cfg --no-checksum splash= --flags 0x18
+  > mktinyfs --info img
+  header: valid (magic word 0x12345678)
+  table: 4 files, ends at slot 5
+  slot  offset           size       room  flags            load        sum    computed checksum name
+     1  0xc000           3893       8928  0x0006 L X       0x20008000  0x2005 0x2005   agrees   kernel
+     2  0xe2e0             14       1056  0x0000           0x0         0x0000 0x6e62   none     config
+     3  0xe700              0       1056  0x0018 Ax +0x10  0x0         0x0000 0x0000   none     splash
+     4  0xeb20             17    8590560  0x0000           0x0         0x0000 0xd50d   none     mac-address
+  mac address: 00:11:22:33:44:55
+  device id: BX-0042
+  check: Filesystem is ready and clean.
+
+--json holds the same as one document: numbers as numbers, names as text and as bytes.
+
+  $ mktinyfs --info img --json | python3 -c 'import json,sys; d=json.load(sys.stdin); f=d["files"][0]
+  > print(d["schema"], d["end_slot"], d["check"]["clean"], d["device_id"]["text"], d["mac_address"]["text"])
+  > print(f["name"], f["name_hex"], f["room"], f["flags"], f["flag_names"], f["checksum_computed"])'
+  1 5 True BX-0042 00:11:22:33:44:55
+  kernel 6b65726e656c 8928 6 ['load_address', 'x'] 8197
+
+A name with bytes outside 0x20..0x7e is escaped as in a manifest, and given exactly in hexadecimal.
+
+  $ brellix -q -d img -mv splash $'a "b\x01\xe9\xc3\xa9'; mktinyfs --info img | grep -o ' "a .*'
+   "a \"b\x01\xe9\xc3\xa9"
+  $ mktinyfs --info img --json | python3 -c 'import json,sys; f=json.load(sys.stdin)["files"][2]
+  > print(ascii(f["name"]), f["name_hex"])'
+  'a "b\x01\ufffd\xe9' 6120226201e9c3a9
+
+The verdict is the message brellix --check ends with, and problems end with status 1.
+
+  $ for fault in 'poke img 0xc000 00' 'slot 1 size 0x2000' 'slot 2 offset 0x900000' 'poke img 0x4010 00'; do
+  >   mkimg a=zImage b=cfg; eval "$fault"; mktinyfs --info img >out; echo "$? $(tail -1 out)"
+  >   brellix -q -d img -c; done
+  1 check: Fatal: CheckSum error: 0x531e != 0x2005!
+  1 check: Fatal: Filesystem corrupt: File "a" too big!
+  1 check: Fatal: file exceeds device ("b")
+  1 check: Fatal: invalid image
+  ! Fatal: CheckSum error: 0x531e != 0x2005!
+  ! Fatal: Filesystem corrupt: File "a" too big!
+  ! Fatal: file exceeds device ("b")
+  ! Fatal: invalid image
+  [1]
+
+Entry-shaped slots after the end of a table cut short are listed after it, as brellix --check finds them.
+
+  $ mkimg a=cfg b=cfg c=cfg; poke img 0x4040 00; mktinyfs --info img | tail -n +2
+  table: 1 file, ends at slot 2
+  slot  offset           size       room  flags            load        sum    computed checksum name
+     1  0xc000             14    8601600  0x0000           0x0         0x6e62 0x6e62   agrees   a
+  entry-shaped slots after the end of the table:
+  slot  offset           size       room  flags            load        sum    computed checksum name
+     3  0xc600             14          -  0x0000           0x0         0x6e62 0x6e62   agrees   c
+  mac address: none
+  device id: none
+  check: Fatal: Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"
+
+An image that cannot be read ends with one line and status 2; a device node is read like an image.
+
+  $ mkfifo fifo; head -c 9 cfg >short; for image in fifo short missing /dev/null; do
+  >   mktinyfs --info $image; echo $?; done; mktinyfs --info /dev/zero | tail -1
+  2
+  2
+  2
+  2
+  check: Fatal: invalid seek
+  ! mktinyfs: "fifo" is not an image of 0x840000 bytes: it is not a regular file
+  ! mktinyfs: "short" is not an image of 0x840000 bytes: it has 9 bytes
+  ! mktinyfs: cannot read "missing": No such file or directory
+  ! mktinyfs: cannot read "/dev/null": incomplete read
+
+--info takes brellix's shared lock: a writer's lock keeps it out.
+
+  $ flock -x img mktinyfs --info img
+  ! mktinyfs: device is locked by another process (img)
+  [2]
+
+--diff shows per file what changed, was renamed or is only in one image; settings and bytes outside.
+
+  $ mkimg kernel=zImage --room 0x1000 config=cfg --no-checksum splash= log= --mac 00:11:22:33:44:55
+  > mktinyfs new --device-id X config=cfg --no-checksum --load 0x100 kernel=cfg logo= --mac 00:11:22:33:44:66
+  > poke new 0 ab; mktinyfs --diff img new
+  kernel: contents: 3893 -> 14 bytes, checksum 0x2005 -> 0x6e62, first difference at byte 0
+  kernel: slot: 1 -> 2
+  kernel: offset: 0xc000 -> 0xc1e0
+  kernel: room: 8928 -> 1056
+  kernel: recorded checksum: 0x2005 -> 0x6e62
+  config: slot: 2 -> 1
+  config: offset: 0xe2e0 -> 0xc000
+  config: room: 1056 -> 480
+  config: flags: 0x0000 -> 0x0002 L
+  config: load address: 0x0 -> 0x100
+  splash: renamed to logo, same contents
+  logo: offset: 0xe700 -> 0xc600
+  log: only in the old image (slot 4, 0 bytes at 0xeb20)
+  mac-address: contents: 17 -> 17 bytes, checksum 0xd50d -> 0xd60e, first difference at byte 15
+  mac-address: slot: 5 -> 4
+  mac-address: offset: 0xef40 -> 0xca20
+  mac-address: room: 8589504 -> 8599008
+  mac address: 00:11:22:33:44:55 -> 00:11:22:33:44:66
+  device id: none -> X
+  outside 0x0..0x0: 1 of 1 bytes differ
+  [1]
+
+--diff --json holds the same, with both entries of every changed file.
+
+  $ mktinyfs --diff img new --json | python3 -c 'import json,sys; d=json.load(sys.stdin)
+  > f=d["files"]; print(d["same"], [x["change"] for x in f], f[0]["first_difference"], f[0]["new"]["size"])
+  > print(f[2]["changes"], f[2]["old"]["name"], f[2]["new"]["name"], d["device_id"]["new"]["text"], d["bytes"])'
+  False ['changed', 'changed', 'changed', 'only_old', 'changed'] 0 14
+  ['name', 'offset'] splash logo X [{'area': 'outside', 'from': 0, 'to': 0, 'differ': 1}]
+
+Images that hold the same bytes show nothing, with status 0; a byte no field shows still counts.
+
+  $ cp img same; mktinyfs --diff img same; echo $?; poke same 0x402f 01; mktinyfs --diff img same
+  0
+  table 0x402f..0x402f: 1 of 1 bytes differ
+  [1]
