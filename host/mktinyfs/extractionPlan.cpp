@@ -10,6 +10,7 @@
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
+#include "tinyfs/fatTable.h"
 
 namespace {
 
@@ -34,19 +35,16 @@ class cPlanner {
     void readTable(bool bSalvage) {
         std::vector<uint8_t> lFat(FAT_SIZE);
         fRead(FAT_OFFSET, lFat.data(), FAT_SIZE);
-        if (loadLe32(lFat.data() + HEADER_MAGIC_POS) != TINYFS_MAGIC)
+        const cFatTable oTable = readFatTable(lFat.data());
+        if (!oTable.bValidHeader)
             problem("the table has no valid header (brellix says \"invalid image\"); a rebuild writes one");
-        uint32_t iSlot = 1;
-        for (; iSlot < FAT_SLOTS && lFat[iSlot * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0; ++iSlot)
-            add(iSlot, lFat.data(), false);
-        for (uint32_t iAfter = iSlot + 1; iAfter < FAT_SLOTS; ++iAfter) {
-            if (!isEntryShaped(lFat.data() + iAfter * FAT_SLOT_SIZE))
-                continue;
-            if (bSalvage)
-                add(iAfter, lFat.data(), true);
-            else
-                ++oPlan.iCutSlots;
-        }
+        for (const cTableEntry& oEntry : oTable.lEntries)
+            add(oEntry, false);
+        if (bSalvage) {
+            for (const cTableEntry& oEntry : oTable.lStrays)
+                add(oEntry, true);
+        } else
+            oPlan.iCutSlots = uint32_t(oTable.lStrays.size());
     }
 
     void readDeviceId() {
@@ -231,10 +229,10 @@ class cPlanner {
   private:
     void problem(const std::string& sProblem) { oPlan.lProblems.push_back(sProblem); }
 
-    void add(uint32_t iSlot, const uint8_t* pFat, bool bSalvaged) {
+    void add(const cTableEntry& oRead, bool bSalvaged) {
         cExtractedFile oFile;
-        oFile.iSlot = iSlot;
-        oFile.oEntry = decodeSlot(pFat + iSlot * FAT_SLOT_SIZE);
+        oFile.iSlot = oRead.iSlot;
+        oFile.oEntry = oRead.oEntry;
         oFile.bSalvaged = bSalvaged;
         const uint32_t iOffset = oFile.oEntry.iOffset;
         oFile.iInside = iOffset >= DEVICE_SIZE ? 0 : std::min(oFile.oEntry.iSize, DEVICE_SIZE - iOffset);
