@@ -46,7 +46,8 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
     lTable.reserve(oTable.lEntries.size());
     for (const cTableEntry& oRead : oTable.lEntries) {
         const cFatSlot& oSlot = oRead.oEntry;
-        lFiles.emplace_back(*this, oSlot.sName, oSlot.iOffset, oSlot.iSize, oSlot.iFlags, oSlot.iLoadAddress);
+        lFiles.emplace_back(pDevice, oSlot.sName, oSlot.iOffset, oSlot.iSize, oSlot.iFlags,
+                            oSlot.iLoadAddress);
         lTable.push_back(lFiles.back().getPlacement());
     }
     // Offsets and load addresses never change: the figures last as long as the table.

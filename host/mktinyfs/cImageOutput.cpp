@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "host/mktinyfs/cImageBuilder.h"
+#include "host/mktinyfs/messageText.h"
 #include "tinyfs/fatTable.h"
 #include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"

@@ -10,10 +10,10 @@
 #include <memory>
 #include <sys/stat.h>
 
-#include "host/mktinyfs/cImageBuilder.h"
 #include "host/mktinyfs/cImageSource.h"
 #include "host/mktinyfs/imageDiff.h"
 #include "host/mktinyfs/imageReport.h"
+#include "host/mktinyfs/messageText.h"
 #include "tinyfs/cMtdDevice.h"
 
 namespace {

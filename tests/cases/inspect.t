@@ -119,3 +119,15 @@ Images that hold the same bytes show nothing, with status 0; a byte no field sho
   0
   table 0x402f..0x402f: 1 of 1 bytes differ
   [1]
+
+A wrong command line with --info or --diff ends with status 2, as any trouble of theirs; --json alone with 1.
+
+  $ for args in '--info img --diff img img' '--info img out' '--info' '--json'; do mktinyfs $args; echo $?; done
+  2
+  2
+  2
+  1
+  ! mktinyfs: --info or --diff given twice
+  ! mktinyfs: --info IMAGE and --diff OLD NEW take no other arguments but --json
+  ! mktinyfs: --info needs a value
+  ! mktinyfs: --json goes with --info IMAGE or --diff OLD NEW
