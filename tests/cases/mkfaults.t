@@ -46,6 +46,17 @@ fails and leaves OUTPUT and the folder as they were (catches a temporary file le
   ! mktinyfs: cannot replace "img": Read-only file system
   ! mktinyfs: cannot create a temporary file beside "img": Read-only file system
 
+A folder or FIFO made at OUTPUT while the inputs are read (here, before the input's bytes come) is not replaced
+(catches a check made only at the start, which would rename the image over the FIFO).
+
+  $ mkdir late && cd late && mkfifo fifo && for make in mkdir mkfifo; do ($make img; echo x) >fifo & mktinyfs img a=fifo
+  >   wait; stat -c %F img && rm -r img; done; ls
+  directory
+  fifo
+  fifo
+  ! mktinyfs: cannot replace "img": Is a directory
+  ! mktinyfs: OUTPUT "img" is a FIFO, not a regular file
+
 OUTPUT is refused before anything is read when it cannot be an image file: a block device (made as root only), a
 socket, a link loop, a name ending in a slash, a missing folder, a link whose end cannot be read (catches the
 device, socket or link replaced by a file, or an image made elsewhere than named).
