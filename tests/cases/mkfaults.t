@@ -13,7 +13,8 @@ SIGINT, SIGTERM and SIGHUP at that moment remove the named file and end the run 
 (catches a leftover half image, or a run that goes on); under nohup, SIGHUP stays ignored and the image is made.
 Each run gets the default action of its signal whatever the test runner ignores.
 
-  $ export ASAN_OPTIONS=detect_leaks=0; mkdir sig && cd sig && mktinyfs img a=../nine && cp img img.0 && signalled() { env --default-signal="$2" strace -o /dev/null \
+  $ export ASAN_OPTIONS=detect_leaks=0
+  > mkdir sig && cd sig && mktinyfs img a=../nine && cp img img.0 && signalled() { env --default-signal="$2" strace -o /dev/null \
   >   -P "$PWD" -e inject=openat:error=EOPNOTSUPP:when=1 -e inject=newfstatat:signal="$1":when=2 mktinyfs img b= 2>&3; }
   > for signal in INT TERM HUP; do (signalled SIG$signal $signal; echo $?) 3>&2 2>/dev/null; done; cmp img img.0 && ls
   > (trap '' HUP; signalled SIGHUP INT) 3>&2 && brellix -d img -l | tail -n 1 && ls
@@ -29,7 +30,8 @@ Each run gets the default action of its signal whatever the test runner ignores.
 Without /proc, the unnamed image gets its name through its descriptor; a name taken meanwhile is passed over
 (catches a run that fails in a container or on a stale name).
 
-  $ export ASAN_OPTIONS=detect_leaks=0; mkdir proc && cd proc && for harm in error=ENOENT error=EEXIST; do strace -o /dev/null -e inject=linkat:$harm:when=1 \
+  $ export ASAN_OPTIONS=detect_leaks=0
+  > mkdir proc && cd proc && for harm in error=ENOENT error=EEXIST; do strace -o /dev/null -e inject=linkat:$harm:when=1 \
   >   mktinyfs img a=../nine && brellix -d img -l | tail -n 1; done; ls
   a                    | 9 bytes          | 100% growable (8601591 bytes left)
   a                    | 9 bytes          | 100% growable (8601591 bytes left)
@@ -38,7 +40,8 @@ Without /proc, the unnamed image gets its name through its descriptor; a name ta
 When the image cannot be named or put in place, or no temporary file can be made (a read-only folder), the run
 fails and leaves OUTPUT and the folder as they were (catches a temporary file left behind).
 
-  $ export ASAN_OPTIONS=detect_leaks=0; mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs img
+  $ export ASAN_OPTIONS=detect_leaks=0
+  > mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs img
   > strace -o /dev/null -e inject=renameat:error=EROFS mktinyfs img; strace -o /dev/null -P "$PWD" -e inject=openat:error=EROFS \
   >   mktinyfs img; cmp img img.0 && ls
   img
@@ -75,7 +78,8 @@ file, or an image made elsewhere than named).
 An image that cannot be read, or that shrinks or fails while taken apart, fails the extraction, naming it (catches
 a short read taken for contents, which would put wrong bytes in the files and the manifest).
 
-  $ export ASAN_OPTIONS=detect_leaks=0; mktinyfs img a=nine; mktinyfs --extract nothere x; for harm in retval=0:when=3 error=EIO; do
+  $ export ASAN_OPTIONS=detect_leaks=0
+  > mktinyfs img a=nine; mktinyfs --extract nothere x; for harm in retval=0:when=3 error=EIO; do
   >   strace -o /dev/null -P "$PWD/img" -e inject=pread64:$harm mktinyfs --extract img "$harm"; done
   ! mktinyfs: cannot read "nothere": No such file or directory
   ! mktinyfs: cannot read "img": Input/output error
