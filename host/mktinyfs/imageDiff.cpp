@@ -25,6 +25,23 @@ std::string hex(uint64_t iValue) {
     return "0x" + hexDigits(iValue);
 }
 
+// The fields of an entry that --diff compares one by one, as it shows them; two entries
+// differ in a field when they show it differently.
+struct cField {
+    const char* pKey;   // in JSON
+    const char* pLabel; // in text
+    std::string (*fShow)(const cSlotReport& oSlot);
+};
+const cField FIELDS[] = {
+    {"slot", "slot", [](const cSlotReport& o) { return std::to_string(o.iSlot); }},
+    {"offset", "offset", [](const cSlotReport& o) { return hex(o.oEntry.iOffset); }},
+    {"room", "room", [](const cSlotReport& o) { return o.iRoom ? std::to_string(*o.iRoom) : "-"; }},
+    {"flags", "flags", [](const cSlotReport& o) { return flagsText(o.oEntry.iFlags); }},
+    {"load_address", "load address", [](const cSlotReport& o) { return hex(o.oEntry.iLoadAddress); }},
+    {"checksum_recorded", "recorded checksum",
+     [](const cSlotReport& o) { return checksumText(o.getRecorded()); }},
+};
+
 bool sameContents(const cImageReport& oOld, const cSlotReport& oA, const cImageReport& oNew,
                   const cSlotReport& oB, uint32_t& iFirst) {
     const uint32_t iCommon = std::min(oA.iInside, oB.iInside);
@@ -60,8 +77,12 @@ class cDiffer {
         }
         for (cFileChange& oPair : lPairs) {
             for (const cSlotReport*& pCandidate : lOnlyNew) {
+                // Sizes and checksums first: a table of many large files must not compare
+                // every pair byte by byte.
                 uint32_t iFirst = 0;
-                if (oPair.pNew || !pCandidate || !sameContents(oOld, *oPair.pOld, oNew, *pCandidate, iFirst))
+                if (oPair.pNew || !pCandidate || pCandidate->oEntry.iSize != oPair.pOld->oEntry.iSize ||
+                    pCandidate->iComputed != oPair.pOld->iComputed ||
+                    !sameContents(oOld, *oPair.pOld, oNew, *pCandidate, iFirst))
                     continue;
                 oPair.pNew = pCandidate;
                 oPair.lChanges.push_back("name");
@@ -104,19 +125,12 @@ class cDiffer {
 
   private:
     void compareFields(cFileChange& oPair) const {
-        const cSlotReport& oA = *oPair.pOld;
-        const cSlotReport& oB = *oPair.pNew;
-        const auto change = [&](bool bDiffers, const char* pWhat) {
-            if (bDiffers)
-                oPair.lChanges.push_back(pWhat);
-        };
-        change(!sameContents(oOld, oA, oNew, oB, oPair.iFirstDifference), "contents");
-        change(oA.iSlot != oB.iSlot, "slot");
-        change(oA.oEntry.iOffset != oB.oEntry.iOffset, "offset");
-        change(oA.iRoom != oB.iRoom, "room");
-        change(((oA.oEntry.iFlags ^ oB.oEntry.iFlags) & FLAG_BITS_MASK) != 0, "flags");
-        change(oA.oEntry.iLoadAddress != oB.oEntry.iLoadAddress, "load_address");
-        change(oA.getRecorded() != oB.getRecorded(), "checksum_recorded");
+        if (!sameContents(oOld, *oPair.pOld, oNew, *oPair.pNew, oPair.iFirstDifference))
+            oPair.lChanges.push_back("contents");
+        for (const cField& oField : FIELDS) {
+            if (oField.fShow(*oPair.pOld) != oField.fShow(*oPair.pNew))
+                oPair.lChanges.push_back(oField.pKey);
+        }
     }
 
     void compareRange(const cArea& oArea, uint32_t iFrom, uint32_t iTo) {
@@ -143,26 +157,17 @@ class cDiffer {
 std::string change(const cFileChange& oChange, const std::string& sWhat) {
     const cSlotReport& oA = *oChange.pOld;
     const cSlotReport& oB = *oChange.pNew;
-    const cFatSlot& oOld = oA.oEntry;
-    const cFatSlot& oNew = oB.oEntry;
     if (sWhat == "name")
-        return "renamed to " + quoteWord(oNew.sName) + ", same contents";
+        return "renamed to " + quoteWord(oB.oEntry.sName) + ", same contents";
     if (sWhat == "contents")
-        return "contents: " + std::to_string(oOld.iSize) + " -> " + std::to_string(oNew.iSize) +
+        return "contents: " + std::to_string(oA.oEntry.iSize) + " -> " + std::to_string(oB.oEntry.iSize) +
                " bytes, checksum " + checksumText(oA.iComputed) + " -> " + checksumText(oB.iComputed) +
                ", first difference at byte " + std::to_string(oChange.iFirstDifference);
-    if (sWhat == "slot")
-        return "slot: " + std::to_string(oA.iSlot) + " -> " + std::to_string(oB.iSlot);
-    if (sWhat == "offset")
-        return "offset: " + hex(oOld.iOffset) + " -> " + hex(oNew.iOffset);
-    if (sWhat == "room")
-        return "room: " + std::to_string(oA.iRoom.value_or(0)) + " -> " +
-               std::to_string(oB.iRoom.value_or(0));
-    if (sWhat == "flags")
-        return "flags: " + flagsText(oOld.iFlags) + " -> " + flagsText(oNew.iFlags);
-    if (sWhat == "load_address")
-        return "load address: " + hex(oOld.iLoadAddress) + " -> " + hex(oNew.iLoadAddress);
-    return "recorded checksum: " + checksumText(oA.getRecorded()) + " -> " + checksumText(oB.getRecorded());
+    for (const cField& oField : FIELDS) {
+        if (sWhat == oField.pKey)
+            return std::string(oField.pLabel) + ": " + oField.fShow(oA) + " -> " + oField.fShow(oB);
+    }
+    return sWhat;
 }
 
 std::string where(const cSlotReport& oSlot) {
