@@ -69,19 +69,27 @@ void cMtdDevice::writePages(int32_t iPage, const uint8_t* pSource, int32_t iCoun
     if (iCount < 0 || iCount > PAGE_COUNT - iPage)
         throw std::string("incomplete write");
     const size_t iBytes = size_t(iCount) * PAGE_SIZE;
+    if (fBeforeProgram)
+        fBeforeProgram();
     const ssize_t iDone = ::write(iFd, pSource, iBytes);
     iPosition = size_t(iDone) == iBytes ? iPosition + iDone : -1;
+    if (iDone > 0)
+        iProgrammed += uint64_t(iDone);
     if (iDone < 0)
         throw std::string("unable to write");
     if (size_t(iDone) != iBytes)
         throw std::string("incomplete write");
 }
 
-void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, int32_t iCount) {
+void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, const uint8_t* pOld, int32_t iCount) {
     lReadBack.resize(size_t(iCount) * PAGE_SIZE);
     readPages(iPage, lReadBack.data(), iCount);
     if (std::memcmp(lReadBack.data(), pMeant, lReadBack.size()) == 0)
         return; // the common case, at memory speed; only a failure looks for the byte
+    // A flash that took nothing (write-protected, a driver that drops writes) still holds
+    // what it held.
+    if (std::memcmp(lReadBack.data(), pOld, lReadBack.size()) == 0)
+        iProgrammed -= lReadBack.size();
     const auto oFirst = std::mismatch(lReadBack.begin(), lReadBack.end(), pMeant);
     const uint32_t iByte = uint32_t(iPage) * PAGE_SIZE + uint32_t(oFirst.first - lReadBack.begin());
     throw "flash did not take the write at byte 0x" + hexDigits(iByte) + " (page " +
@@ -151,6 +159,7 @@ void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLengt
     const int32_t iCount = int32_t((iWithin + uint64_t(iLength) + PAGE_SIZE - 1) / PAGE_SIZE);
     lPages.resize(size_t(iCount) * PAGE_SIZE);
     readPages(iFirst, lPages.data(), iCount);
+    lOld = lPages;
 
     std::vector<bool> lChanged(size_t(iCount), false);
     for (int32_t i = 0; i < iCount; ++i) {
@@ -172,7 +181,8 @@ void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLengt
         while (i + iRun < iCount && lChanged[size_t(i + iRun)])
             ++iRun;
         writePages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, iRun);
-        verifyPages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, iRun);
+        verifyPages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, lOld.data() + size_t(i) * PAGE_SIZE,
+                    iRun);
         i += iRun;
     }
 }

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 #include "tinyfs/cDeviceLock.h"
@@ -49,10 +51,19 @@ class cMtdDevice {
     void read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength);
     void write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLength);
 
+    // Bytes that write calls have put on the device so far (a call that failed outright
+    // puts none, nor one whose pages read back as they were): once this grows, what was
+    // there before is no longer whole.
+    uint64_t getProgrammed() const { return iProgrammed; }
+    // Called before every write call, so that the caller can prepare for the device
+    // changing (an empty function: nothing is called).
+    void setBeforeProgram(std::function<void()> fHook) { fBeforeProgram = std::move(fHook); }
+
   private:
     void seekPage(int32_t iPage);
-    // Reads back iCount pages just programmed and throws when they differ from pMeant.
-    void verifyPages(int32_t iPage, const uint8_t* pMeant, int32_t iCount);
+    // Reads back iCount pages just programmed and throws when they differ from pMeant;
+    // pages that read back as pOld, what they held before, count as not programmed.
+    void verifyPages(int32_t iPage, const uint8_t* pMeant, const uint8_t* pOld, int32_t iCount);
     // Throws, before anything moves, the failure the page sequence of a byte-addressed
     // transfer would meet at the device end.
     void checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const;
@@ -62,5 +73,8 @@ class cMtdDevice {
     std::optional<cDeviceLock> oLock;
     std::vector<uint8_t> lPages;    // scratch for partial pages and write comparison
     std::vector<uint8_t> lReadBack; // the pages of the last programmed run, as read back
+    std::vector<uint8_t> lOld;      // the pages of the last write, as they were before it
     int64_t iPosition = -1;         // where the descriptor stands, when known
+    uint64_t iProgrammed = 0;
+    std::function<void()> fBeforeProgram;
 };

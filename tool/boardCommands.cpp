@@ -5,6 +5,7 @@
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/cTinyFs.h"
+#include "tool/cSignalHold.h"
 #include "tool/commands.h"
 #include "tool/console.h"
 
@@ -17,7 +18,9 @@ void setMac(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cMtdDevice oDevice(sDevicePath);
     cTinyFs oFs(oDevice);
     // Only the text changes: size, checksum and FAT entry of the file stay.
+    cSignalHold oHold(oDevice, "--set-mac");
     oFs.find(MAC_FILE_NAME).patch(reinterpret_cast<const uint8_t*>(sMac.data()), MAC_TEXT_LENGTH);
+    oHold.release();
 }
 
 void getMac(cCmdLine&, const std::string& sDevicePath) {
@@ -34,7 +37,9 @@ void setDeviceId(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         throw std::string("Device id too large (max 32 characters)");
     cMtdDevice oDevice(sDevicePath);
     const std::vector<uint8_t> lRecord = encodeDeviceId(sId);
+    cSignalHold oHold(oDevice, "--set-device-id");
     oDevice.write(DEVICE_ID_AREA, lRecord.data(), uint32_t(lRecord.size()));
+    oHold.release();
 }
 
 void getDeviceId(cCmdLine&, const std::string& sDevicePath) {

@@ -14,9 +14,8 @@ cLocalSource::cLocalSource(cLocalFile& oFile) : oFile(oFile) {
         throw std::string("seek error");
 }
 
-void cLocalSource::measure(uint32_t iRoom, const std::string& sTargetName) {
+void cLocalSource::measure(uint32_t iRoom) {
     oFile.requireOpen();
-    sTarget = sTargetName;
     if (S_ISREG(oStat.st_mode) && oStat.st_size != 0 && oStat.st_blocks != 0) {
         iLength = uint64_t(oStat.st_size);
     } else if (S_ISREG(oStat.st_mode)) {
@@ -36,12 +35,8 @@ void cLocalSource::measure(uint32_t iRoom, const std::string& sTargetName) {
 }
 
 std::string cLocalSource::measured(const char* sComparison) const {
-    std::string sMessage = std::string("local file has ") + sComparison + " than its measured " +
-                           std::to_string(iLength) + " bytes (" + oFile.path() + ")";
-    // The contents already handed on lie under the old size and checksum.
-    if (iDone > 0)
-        sMessage += "; \"" + sTarget + "\" in the image is now damaged, write it again";
-    return sMessage;
+    return std::string("local file has ") + sComparison + " than its measured " + std::to_string(iLength) +
+           " bytes (" + oFile.path() + ")";
 }
 
 void cLocalSource::fill(uint8_t* pDest, uint32_t iCount) {

@@ -7,8 +7,8 @@
 // A regular file that reports no length, or occupies no blocks, may have its length only
 // known by reading it (the files that /proc, /sys, cgroup, debugfs or configfs make up
 // when read): it is read whole first, up to one byte more than the room it is meant for.
-// A source that then delivers fewer bytes, or more, fails; when contents were handed on
-// already, the failure says that the file in the image is damaged.
+// A source that then delivers fewer bytes, or more, fails (whether the file in the image
+// was damaged by then is the writer's to tell).
 #pragma once
 
 #include <cstdint>
@@ -24,10 +24,10 @@ class cLocalSource {
     // is reported by measure.
     explicit cLocalSource(cLocalFile& oFile);
 
-    // Takes the length, for copying into the image's file sTarget of room iRoom. Throws
+    // Takes the length, for copying into a file of room iRoom. Throws
     // "unable to open file (path)", "seek error", or "unable to read data" when a file
     // read whole cannot be read.
-    void measure(uint32_t iRoom, const std::string& sTarget);
+    void measure(uint32_t iRoom);
     uint64_t length() const { return iLength; }
     // The next iCount bytes; throws "unable to read data", or the shortfall.
     void fill(uint8_t* pDest, uint32_t iCount);
@@ -39,7 +39,6 @@ class cLocalSource {
 
     cLocalFile& oFile;
     struct stat oStat = {};
-    std::string sTarget;
     uint64_t iLength = 0;
     bool bHeld = false; // contents read whole, in lHeld
     std::vector<uint8_t> lHeld;

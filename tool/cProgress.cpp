@@ -3,11 +3,13 @@
 
 #include <unistd.h>
 
+#include "tool/cSignalHold.h"
 #include "tool/console.h"
 
 namespace {
 constexpr std::chrono::milliseconds SHOW_AFTER(500);
 constexpr std::chrono::milliseconds REDRAW_EVERY(100);
+constexpr char INTERRUPTED[] = ", interrupted: finishing the write";
 
 // Asked once: a check makes an indicator for every file.
 bool onTerminal() {
@@ -31,8 +33,10 @@ void cProgress::update(uint64_t iDone) {
     if (oNow - oStart < SHOW_AFTER || (bDrawn && oNow - oLastDrawn < REDRAW_EVERY))
         return;
     const uint64_t iPercent = iTotal == 0 ? PERCENT : iDone * PERCENT / iTotal;
+    // A signal held meanwhile ends the run once the work is done: the line says why it
+    // goes on.
     showStatusLine(sName + ": " + std::to_string(iDone) + " of " + std::to_string(iTotal) + " bytes (" +
-                   std::to_string(iPercent) + "%)");
+                   std::to_string(iPercent) + "%)" + (interruptPending() ? INTERRUPTED : ""));
     oLastDrawn = oNow;
     bDrawn = true;
 }

@@ -83,8 +83,8 @@ bool outputArrived() {
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
-void fatal(const std::string& sMessage) {
+void fatal(const std::string& sMessage, int iStatus) {
     clearStatusLine();
     put(stderr, "Fatal: " + sMessage + "\n");
-    std::exit(EXIT_FAILURE);
+    std::exit(iStatus);
 }

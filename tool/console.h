@@ -1,9 +1,9 @@
 // Console output of the tool and its failure convention.
 //
-// Below main every failure is a thrown std::string holding the whole message; main
-// prints it behind "Fatal: ". Every line reaches standard output at once, and output that
-// does not arrive (a full disk, a closed pipe or descriptor) is the failure "unable to
-// write data", which ends the run like any other.
+// Below main every failure is a thrown std::string holding the whole message (or a
+// cFailure, which carries its exit status); main prints it behind "Fatal: ". Every line reaches standard
+// output at once, and output that does not arrive (a full disk, a closed pipe or descriptor) is the failure
+// "unable to write data", which ends the run like any other.
 #pragma once
 
 #include <array>
@@ -31,8 +31,9 @@ void printText(std::string_view sText);
 // Whether everything written to standard output so far has arrived.
 bool outputArrived();
 
-// "Fatal: " + message on standard error, then exit status 1 without unwinding.
-[[noreturn]] void fatal(const std::string& sMessage);
+// "Fatal: " + message on standard error, then exit status iStatus without unwinding: main's
+// reporter, called when everything below it has unwound.
+[[noreturn]] void fatal(const std::string& sMessage, int iStatus);
 
 // A transient status line on standard error (a terminal); every line printed through
 // the operations above erases it first.

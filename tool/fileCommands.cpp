@@ -13,9 +13,11 @@
 #include "tinyfs/cTinyFs.h"
 #include "tinyfs/hexText.h"
 #include "tool/cContentBuffer.h"
+#include "tool/cFailure.h"
 #include "tool/cLocalFile.h"
 #include "tool/cLocalSource.h"
 #include "tool/cProgress.h"
+#include "tool/cSignalHold.h"
 #include "tool/commands.h"
 #include "tool/console.h"
 #include "tool/textFormat.h"
@@ -63,7 +65,8 @@ std::unique_ptr<cContentBuffer> readChecked(cCmdLine& oCmdLine, const cTinyFsFil
     cProgress oProgress(oFile.getName(), iSize);
     if (oFile.read(pContents->data(), iSize, oProgress.reporter()) != oFile.getChecksum()) {
         if (!oCmdLine.getParameter("--force").isPresent())
-            fatal("Checksum error would produce invalid output (use --force to write nevertheless)");
+            throw std::string(
+                "Checksum error would produce invalid output (use --force to write nevertheless)");
         printInfo("Checksum error (invalid output produced!)");
     }
     return pContents;
@@ -97,7 +100,7 @@ void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         if (!bQuiet) // a quiet listing only checks the sizes
             printPlain(listingLine(oFile, bVerbose));
         if (oFile.getSize() > oFile.getCapacity())
-            fatal("File system corrupt! (" + oFile.getName() + ")");
+            throw "File system corrupt! (" + oFile.getName() + ")";
     }
 }
 
@@ -106,9 +109,9 @@ void testExists(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cTinyFs oFs(oDevice);
     try {
         oFs.find(oCmdLine.getParameter("--exists").getValue());
-    } catch (...) {
+    } catch (const std::string&) {
         // The answer is the exit status alone.
-        std::exit(EXIT_FAILURE);
+        throw cFailure(EXIT_FAILURE);
     }
     printInfo("File exists.");
 }
@@ -164,7 +167,9 @@ void renameFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         throw "invalid new name (\"" + sNewName + "\")";
     oFile.rename(sNewName);
     printInfo("Renaming to " + sNewName);
+    cSignalHold oHold(oDevice, "--rename");
     oFs.writeFat();
+    oHold.release();
 }
 
 void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
@@ -176,16 +181,36 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     cLocalSource oSource(oLocal);
     cMtdDevice oDevice(sDevicePath);
     cTinyFs oFs(oDevice);
-    cTinyFsFile& oFile = oFs.find(oOption.getValue());
-    oSource.measure(oFile.getCapacity(), oFile.getName());
-    {
-        cProgress oProgress(oFile.getName(), oSource.length());
-        oFile.rewrite(
-            oSource.length(), [&](uint8_t* pDest, uint32_t iCount) { oSource.fill(pDest, iCount); },
-            oProgress.reporter());
+    // In a table cut short the last file's room runs over the files the cut hid, which
+    // only a salvaging extraction can still recover.
+    try {
+        oFs.checkTableEnd();
+    } catch (const std::string& sCut) {
+        throw sCut +
+            "; nothing written: dump the device, recover its files with mktinyfs --extract --salvage, "
+            "then rebuild it";
     }
-    // Bytes beyond the measured length never reach the flash, and the table keeps
-    // describing the old contents.
-    oSource.requireEnd();
-    oFs.writeFat();
+    cTinyFsFile& oFile = oFs.find(oOption.getValue());
+    oSource.measure(oFile.getCapacity());
+    cSignalHold oHold(oDevice, "--write");
+    const uint64_t iUntouched = oDevice.getProgrammed();
+    try {
+        {
+            cProgress oProgress(oFile.getName(), oSource.length());
+            oFile.rewrite(
+                oSource.length(), [&](uint8_t* pDest, uint32_t iCount) { oSource.fill(pDest, iCount); },
+                oProgress.reporter());
+        }
+        // Bytes beyond the measured length never reach the flash, and the table keeps
+        // describing the old contents.
+        oSource.requireEnd();
+        oFs.writeFat();
+    } catch (const std::string& sFailure) {
+        // Contents programmed in part lie under the old size and checksum (or a table
+        // page is torn): the file fails its checksum until it is written whole.
+        if (oDevice.getProgrammed() == iUntouched)
+            throw;
+        throw sFailure + "; \"" + oFile.getName() + "\" in the image is now damaged, write it again";
+    }
+    oHold.release();
 }

@@ -8,9 +8,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "host/mktinyfs/cImageBuilder.h"
 #include "tinyfs/fileIo.h"
+#include "tinyfs/layout.h"
 
 namespace {
 
@@ -110,6 +112,28 @@ void disarmCleanup() {
         ::sigaction(CLEANUP_SIGNALS[i], &aPreviousActions[i], nullptr);
 }
 
+// The files that the image file open as iFd holds: those of its table when the header
+// is valid, and the entry-shaped slots after the table's end that a cut table hides. A
+// file of another size holds none.
+uint32_t filesHeld(int iFd) {
+    struct stat oStat {};
+    if (::fstat(iFd, &oStat) != 0)
+        return UINT32_MAX; // unknown: as good as files
+    if (!S_ISREG(oStat.st_mode) || oStat.st_size != off_t(DEVICE_SIZE))
+        return 0;
+    std::vector<uint8_t> lFat(FAT_SIZE);
+    if (readAll(iFd, lFat.data(), FAT_SIZE, FAT_OFFSET) != ssize_t(FAT_SIZE))
+        return UINT32_MAX;
+    uint32_t iSlot = 1, iFiles = 0;
+    if (loadLe32(lFat.data() + HEADER_MAGIC_POS) == TINYFS_MAGIC) {
+        for (; iSlot < FAT_SLOTS && lFat[iSlot * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0; ++iSlot)
+            ++iFiles;
+    }
+    for (; iSlot < FAT_SLOTS; ++iSlot)
+        iFiles += isEntryShaped(lFat.data() + iSlot * FAT_SLOT_SIZE);
+    return iFiles;
+}
+
 mode_t currentUmask() {
     const mode_t iMask = ::umask(0);
     ::umask(iMask);
@@ -118,16 +142,15 @@ mode_t currentUmask() {
 
 } // namespace
 
-cImageOutput::cImageOutput(const std::string& sOutput) : sOutput(sOutput) {
+cImageOutput::cImageOutput(const std::string& sOutput, bool bNoFiles) : sOutput(sOutput) {
     // What OUTPUT names now, through every link, before anything is read or made.
     const int iProbe = ::open(sOutput.c_str(), O_PATH | O_CLOEXEC);
     if (iProbe < 0 && errno != ENOENT)
         fail("cannot replace ");
     if (iProbe >= 0) {
         struct stat oStat {};
-        const bool bKnown = ::fstat(iProbe, &oStat) == 0;
-        ::close(iProbe);
-        if (!bKnown)
+        const cDescriptor oProbe(iProbe);
+        if (::fstat(iProbe, &oStat) != 0)
             fail("cannot replace ");
         if (S_ISDIR(oStat.st_mode)) {
             errno = EISDIR;
@@ -136,6 +159,8 @@ cImageOutput::cImageOutput(const std::string& sOutput) : sOutput(sOutput) {
         if (!S_ISREG(oStat.st_mode))
             throw "OUTPUT " + quoteForMessage(sOutput) + " is " + kindOf(oStat.st_mode) +
                 ", not a regular file";
+        if (bNoFiles)
+            keepFiles(iProbe);
     }
     const std::string sTarget = followLinks(sOutput);
     if (sTarget.empty())
@@ -188,6 +213,19 @@ void cImageOutput::commit() {
     if (::fsync(oDir.iFd) != 0)
         throw "the new image " + quoteForMessage(sOutput) +
             " is in place, but its directory cannot be synced: " + std::strerror(errno);
+}
+
+void cImageOutput::keepFiles(int iProbe) const {
+    // The very file that was checked, opened again for reading through its descriptor.
+    const cDescriptor oFile(::open(("/proc/self/fd/" + std::to_string(iProbe)).c_str(),
+                                   O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const uint32_t iFiles = oFile.iFd < 0 ? UINT32_MAX : filesHeld(oFile.iFd);
+    if (iFiles == UINT32_MAX)
+        fail("cannot read ");
+    if (iFiles != 0)
+        throw "OUTPUT " + quoteForMessage(sOutput) + " holds an image with " + std::to_string(iFiles) +
+            (iFiles == 1 ? " file" : " files") + ", and no FILE is given: it is left as it is (--extract " +
+            quoteForMessage(sOutput) + " DIR takes it apart; remove it first for an empty image)";
 }
 
 void cImageOutput::fail(const std::string& sWhat) const {

@@ -3,7 +3,8 @@
 //
 // OUTPUT may be a symbolic link (the file it ends at gets the image and the link stays),
 // an existing regular file (its mode and owner stay) or a new name. Anything else that
-// exists there, a device, a FIFO, a socket or a directory, is refused and left alone.
+// exists there, a device, a FIFO, a socket or a directory, is refused and left alone, and
+// so is an image with files when the new one would have none.
 // The temporary file has no name until the image is complete (O_TMPFILE); where the file
 // system cannot do that, it has one, and SIGINT, SIGTERM or SIGHUP remove it before the
 // signal ends the process.
@@ -19,7 +20,9 @@
 class cImageOutput {
   public:
     // Resolves and checks OUTPUT and creates the temporary file; throws a message.
-    explicit cImageOutput(const std::string& sOutput);
+    // bNoFiles: the image to come holds no file, and must not replace an image that holds
+    // some (the slip of "mktinyfs dump.bin" for "mktinyfs --extract dump.bin DIR").
+    explicit cImageOutput(const std::string& sOutput, bool bNoFiles = false);
     ~cImageOutput(); // without commit, nothing of the run is left
     cImageOutput(const cImageOutput&) = delete;
     cImageOutput& operator=(const cImageOutput&) = delete;
@@ -32,7 +35,8 @@ class cImageOutput {
 
   private:
     [[noreturn]] void fail(const std::string& sWhat) const;
-    void checkTarget(); // what is at the target now: nothing or a regular file
+    void checkTarget();               // what is at the target now: nothing or a regular file
+    void keepFiles(int iProbe) const; // refuses to replace the files of the image at iProbe
     std::string temporaryName(int iTry) const;
     void createTemporary();
     void linkTemporary(); // gives the unnamed temporary file a name beside the target

@@ -23,6 +23,7 @@ cImageSource::cImageSource(const std::string& sPath)
         sProblem = "it has " + std::to_string(oStat.st_size) + " bytes";
     if (!sProblem.empty())
         throw quoteForMessage(sPath) + " is not an image of 0x840000 bytes: " + sProblem;
+    pLock = std::make_unique<cDeviceLock>(oFile.iFd, oStat, sPath, LOCK_SHARED);
 }
 
 void cImageSource::read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) const {

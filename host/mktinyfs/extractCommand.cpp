@@ -1,5 +1,6 @@
 // The --extract command: plans the extraction, then writes every file only inside the
-// folder it opened, by names of its own choosing, never over anything.
+// folder it opened, by names of its own choosing, never over anything, the manifest last
+// and only whole.
 #include "host/mktinyfs/extractCommand.h"
 
 // Before <dirent.h>, whose NAME_MAX macro would clash with the layout's constant.
@@ -20,6 +21,8 @@ namespace {
 
 constexpr mode_t NEW_DIR_MODE = 0777; // before the umask, as mkdir(1)
 constexpr char MANIFEST_NAME[] = "manifest";
+// Contents files start with their slot's digits, so no contents file has this name.
+constexpr char PARTIAL_SUFFIX[] = ".partial";
 
 // The folder the extraction writes into: created, or found empty; held open, so every
 // file lands in it whatever happens to its path meanwhile.
@@ -38,19 +41,60 @@ class cOutputDir {
     // A new file sName, filled by fFill through the writer it is given.
     template <typename tFill>
     void create(const std::string& sName, tFill fFill) {
-        cDescriptor oFile(::openat(oDir.iFd, sName.c_str(),
-                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, NEW_FILE_MODE));
-        if (oFile.iFd < 0)
-            fail("cannot write ", sPath + "/" + sName);
-        fFill([&](const uint8_t* pBytes, size_t iLength) {
-            if (!writeAll(oFile.iFd, pBytes, iLength))
-                fail("cannot write ", sPath + "/" + sName);
-        });
-        if (!oFile.close())
-            fail("cannot write ", sPath + "/" + sName);
+        cDescriptor oFile(open(sName, sPath + "/" + sName));
+        write(oFile, fFill, sPath + "/" + sName);
+    }
+
+    // sText as the file sName, which appears under that name only once it is whole and
+    // durable, after everything written before it: a rebuild never finds it cut short.
+    // Whatever fails removes the partial file, which has a name no contents file has.
+    void publish(const std::string& sName, const std::string& sText) {
+        const std::string sPartial = sName + PARTIAL_SUFFIX;
+        const std::string sShown = sPath + "/" + sName;
+        cDescriptor oFile(open(sPartial, sShown));
+        try {
+            write(
+                oFile,
+                [&](const auto& fWrite) {
+                    fWrite(reinterpret_cast<const uint8_t*>(sText.data()), sText.size());
+                },
+                sShown, true);
+            // Never over a file someone else put there meanwhile; a file system without
+            // that choice gets the plain rename.
+            if (::renameat2(oDir.iFd, sPartial.c_str(), oDir.iFd, sName.c_str(), RENAME_NOREPLACE) != 0 &&
+                (errno != EINVAL || ::renameat(oDir.iFd, sPartial.c_str(), oDir.iFd, sName.c_str()) != 0))
+                fail("cannot write ", sShown);
+        } catch (...) {
+            ::unlinkat(oDir.iFd, sPartial.c_str(), 0);
+            throw;
+        }
+        if (::fsync(oDir.iFd) != 0)
+            throw "the manifest " + quoteForMessage(sShown) +
+                " is in place, but its folder cannot be synced: " + std::strerror(errno);
     }
 
   private:
+    int open(const std::string& sName, const std::string& sShown) const {
+        const int iFd = ::openat(oDir.iFd, sName.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, NEW_FILE_MODE);
+        if (iFd < 0)
+            fail("cannot write ", sShown);
+        return iFd;
+    }
+
+    // Fills the new file through fFill and closes it; bDurable: the file and all written
+    // before it are synced first.
+    template <typename tFill>
+    void write(cDescriptor& oFile, tFill fFill, const std::string& sShown, bool bDurable = false) const {
+        fFill([&](const uint8_t* pBytes, size_t iLength) {
+            if (!writeAll(oFile.iFd, pBytes, iLength))
+                fail("cannot write ", sShown);
+        });
+        // syncfs: the contents files, all at once.
+        if ((bDurable && (::fsync(oFile.iFd) != 0 || ::syncfs(oDir.iFd) != 0)) || !oFile.close())
+            fail("cannot write ", sShown);
+    }
+
     bool isEmpty() const {
         const int iList = ::dup(oDir.iFd);
         DIR* pDir = iList < 0 ? nullptr : ::fdopendir(iList);
@@ -106,9 +150,7 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
                     quoteForMessage(oFile.oEntry.sName).c_str(), unsigned(oFile.oEntry.iSize),
                     unsigned(oFile.oEntry.iOffset), where(oFile).c_str());
     }
-    oDir.create(MANIFEST_NAME, [&](const auto& fWrite) {
-        fWrite(reinterpret_cast<const uint8_t*>(oPlan.sManifest.data()), oPlan.sManifest.size());
-    });
+    oDir.publish(MANIFEST_NAME, oPlan.sManifest);
     if (oPlan.iCutSlots != 0)
         std::fprintf(
             stderr,
@@ -125,5 +167,6 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
     // The lines are the extraction's report: losing them is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         throw std::string("cannot write standard output: ") + std::strerror(errno);
-    return oPlan.lProblems.empty() ? 0 : 1;
+    // Entries left behind are files missing from the rebuild: no success, as for --check.
+    return oPlan.lProblems.empty() && oPlan.iCutSlots == 0 ? 0 : 1;
 }

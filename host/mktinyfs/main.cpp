@@ -72,11 +72,13 @@ are separated by blanks and line ends; "#" starting a word starts a comment;
 the new or empty folder DIR, with DIR/manifest, the arguments that build IMAGE
 again: mktinyfs NEW-IMAGE @DIR/manifest. It prints one line per file, and exits
 with status 1, one line per problem, when mktinyfs could not build IMAGE as it
-is. --salvage also extracts entries found after the end of a table cut short.
+is, and when a table cut short hides entries after its end: --salvage extracts
+those too. IMAGE is locked as brellix locks it, DIR/manifest written last.
 
 On any error mktinyfs prints one line "mktinyfs: MESSAGE" on standard error,
 exits with status 1 and leaves OUTPUT as it was. On success it prints nothing
-(but for the lines of --extract).
+(but for the lines of --extract). A run that names no file leaves an OUTPUT
+that holds an image with files as it is.
 
 Example:
   mktinyfs --device-id BX-0042 --mac 00:11:22:33:44:55 board.img \
@@ -341,7 +343,7 @@ int run(int iArgc, char** pArgv) {
     if (oOptions.sDeviceId)
         oBuilder.setDeviceId(*oOptions.sDeviceId);
     oBuilder.checkEntries();
-    cImageOutput oOutput(*oOptions.sOutput);
+    cImageOutput oOutput(*oOptions.sOutput, oOptions.lFiles.empty() && !oOptions.sMac);
     allowOpenInputs();
     std::vector<std::unique_ptr<cInputFile>> lInputs;
     uint64_t iHeld = 0;

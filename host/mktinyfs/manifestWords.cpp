@@ -14,6 +14,7 @@ constexpr unsigned char LAST_VISIBLE = 0x7e;
 constexpr unsigned char BLANK = 0x20;
 constexpr int HEX_BITS = 4;
 constexpr char HEX_DIGITS[] = "0123456789abcdef";
+constexpr char UTF8_BOM[] = "\xef\xbb\xbf";
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -31,7 +32,12 @@ int hexValue(char c) {
 
 class cWordReader {
   public:
-    cWordReader(const std::string& sText, const std::string& sSource) : sText(sText), sSource(sSource) {}
+    // A byte-order mark that an editor put before the first word is no part of it; one
+    // anywhere else is bytes of a word like any others.
+    cWordReader(const std::string& sText, const std::string& sSource) : sText(sText), sSource(sSource) {
+        if (sText.compare(0, sizeof UTF8_BOM - 1, UTF8_BOM) == 0)
+            i = sizeof UTF8_BOM - 1;
+    }
 
     std::vector<std::string> read() {
         std::vector<std::string> lWords;

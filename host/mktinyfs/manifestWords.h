@@ -7,6 +7,7 @@
 // plain bytes, a line end is an error. Inside or outside quotes, a backslash starts an
 // escape: \\ a backslash, \" a double quote, \xHH the byte of two hexadecimal digits; any
 // other escape is an error. No word may hold a zero byte, as no command-line argument can.
+// A UTF-8 byte-order mark (EF BB BF) as the text's very first bytes is skipped.
 #pragma once
 
 #include <string>

@@ -7,6 +7,12 @@ Other names of the device, which need root and a loop device to make: skipped wi
   $ brellix -q -d img -r a $(<L); unchanged
   ! Fatal: local file is a block device \(/dev/loop\d+\) (re)
 
+A failed --exists on a device node closes the device and removes its lock file, as every failure does.
+
+  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -y -o log -e trace=close,unlink,unlinkat brellix -q -d $(<L) -e none; grep -E '^(close\([0-9]+</dev/loop|unlink)' log
+  close\(\d+</dev/loop\d+>\) += 0 (re)
+  unlink.*\.lock.* = 0 (re)
+
 Two nodes of one device (the loop device and its copy made by mknod) exclude each other: no update is lost.
 
   $ onreads $(<L) delay_exit=400000 brellix -q -d $(<L) -w a y & sleep 0.3; brellix -q -d alias -w b x; wait

@@ -56,11 +56,12 @@ An image that mktinyfs cannot make is extracted as far as it goes, one line per 
   ! mktinyfs: cannot be rebuilt as it is: files "a" (0xc000 + 0x9) and "\x0a" (0xc004 + 0x9) overlap
   ! mktinyfs: cannot be rebuilt as it is: file "g" (0x9 bytes) does not fit below the next higher load address: room for 0x4 bytes from load address 0x100
 
-A table cut short leaves entries after its end, and --extract warns of them.
+A table cut short leaves entries after its end: --extract warns of them and, as it leaves them out, fails.
 
-  $ mkimg a=nine b=nine c=nine && poke img 0x4040 00 && mktinyfs --extract img s1 | tail -1
+  $ mkimg a=nine b=nine c=nine && poke img 0x4040 00 && mktinyfs --extract img s1 | tail -1; exit ${PIPESTATUS[0]}
   The manifest builds again all that brellix sees; 87 other bytes (stale data outside the files, the table and the device-identifier record) are not carried.
   ! mktinyfs: warning: entry-shaped slots after the end of the table: 1 (a table cut short?); --salvage extracts them too
+  [1]
 
 --extract --salvage extracts those entries too, under a comment that says where they came from, so the rebuilt image holds them again.
 
@@ -89,11 +90,15 @@ An @FILE stands for its words wherever it appears; paths in it are relative to i
   a                    | 9 bytes          | 100% growable (8600055 bytes left)
   @x
 
+A byte-order mark an editor put before an @FILE's first word is skipped; anywhere else it is bytes of a word.
+
+  $ printf '\xef\xbb\xbfa=nine \xef\xbb\xbfb=nine\n' >bom; mktinyfs img @bom && brellix -q -d img -e a && brellix -q -d img -e $'\xef\xbb\xbfb'
+
 Refusals of --extract, of @FILE and of the new file options, and a lost report: one line each, status 1.
 
-  $ mkfifo fifo; head -c 9 /dev/zero >short; mkdir full && touch full/x; printf '"a' >q; printf 'a\\q' >e
+  $ mkfifo fifo; head -c 9 /dev/zero >short; mkdir full && touch full/x; printf '"a' >q; printf 'a\\q' >e; printf '"a\nb"' >n
   > printf 'a\\x00' >z; echo @loop >loop; head -c 1100000 /dev/zero >huge; for args in '--extract fifo x' '--extract short x' \
-  >   '--extract img full' '--extract img nine' '--extract img nine/x' '--extract img' 'x @q' 'x @e' 'x @z' 'x @loop' 'x @huge' 'x @nofile' \
+  >   '--extract img full' '--extract img nine' '--extract img nine/x' '--extract img' 'x @q' 'x @n' 'x @e' 'x @z' 'x @loop' 'x @huge' 'x @nofile' \
   >   'x a= --checksum 0x10000' '--extract img x --extract img y' '--extract img x out' '--salvage img' 'x a= --name b --name c' \
   >   '--extract img o5 >/dev/full'; do eval mktinyfs "$args"; [ $? = 1 ] || echo "not refused: $args"; done
   ! mktinyfs: "fifo" is not an image of 0x840000 bytes: it is not a regular file
@@ -103,6 +108,7 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
   ! mktinyfs: cannot create "nine/x": Not a directory
   ! mktinyfs: --extract needs a value
   ! mktinyfs: "@q" line 1: a double quote that is never closed
+  ! mktinyfs: "@n" line 1: a line end inside double quotes (a quote is missing)
   ! mktinyfs: "@e" line 1: an invalid escape "\\q" (use \\, \" or \xHH)
   ! mktinyfs: "@z" line 1: a zero byte, which no argument can hold
   ! mktinyfs: @FILEs nest more than 16 deep at "loop" (does one name itself?)
@@ -114,6 +120,19 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
   ! mktinyfs: --salvage goes with --extract IMAGE DIR
   ! mktinyfs: --name given twice for "b"
   ! mktinyfs: cannot write standard output: No space left on device
+
+--extract holds the image still: a brellix --write under way keeps it waiting, then it refuses, writing nothing.
+
+  $ mkimg c=nine; seq 100000 >long; DELAY=200000 slowly brellix -q -d img -w c long & sleep 0.3; mktinyfs --extract img lk
+  > wait; test ! -e lk
+  ! mktinyfs: device is locked by another process (img)
+
+A manifest that cannot be written whole (a full disk) is not left behind, under its name or another.
+
+  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/fu/manifest.partial" -e inject=write:error=ENOSPC \
+  >   mktinyfs --extract img fu >/dev/null; ls fu
+  0001-c
+  ! mktinyfs: cannot write "fu/manifest": No space left on device
 
 A file --extract cannot write ends the run with its name and the reason.
 

@@ -37,3 +37,11 @@ Names, then the layout from the inputs' sizes, are checked before any contents a
   $ mkfifo idle; truncate -s 4G huge; timeout 10 mktinyfs img a=idle a=; ! mktinyfs img a=huge
   ! mktinyfs: duplicate file name "a"
   ! mktinyfs: file "a" (0xc000 + 0x100000000) passes the device end at 0x840000
+
+A run that names no file leaves an image with files as it is (hidden ones of a table cut short count too); an
+empty image still replaces one without files, or a file that is no image.
+
+  $ mktinyfs two a=nine b=nine && cp two two.0 && mktinyfs two; poke two 0x4020 00 && cp two two.0 && mktinyfs two
+  > cmp two two.0 && mktinyfs --device-id X e && mktinyfs e && mktinyfs nine
+  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image)
+  ! mktinyfs: OUTPUT "two" holds an image with 1 file, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image)

@@ -1,7 +1,8 @@
 # Shell functions for the transcripts in tests/cases, which work on the image "img".
-# mkimg ARGS: builds img with mktinyfs; snap: keeps a copy; unchanged: silent while img
-# still holds the bytes of the copy.
-mkimg() { mktinyfs img "$@" && snap; }
+# mkimg ARGS: builds img with mktinyfs (without ARGS an empty image, which mktinyfs does
+# not put over one with files); snap: keeps a copy; unchanged: silent while img still
+# holds the bytes of the copy.
+mkimg() { [ $# != 0 ] || rm -f img; mktinyfs img "$@" && snap; }
 snap() { cp img img.0; }
 unchanged() { cmp img.0 img; }
 # poke FILE OFFSET HEX: writes bytes; peek FILE OFFSET LENGTH: prints them, in hexadecimal.
@@ -23,3 +24,5 @@ dropping() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" 
 onreads() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$(realpath "$1")" -e inject=read:"$2" "${@:3}"; }
 # skip WHAT: ends the transcript here, as this machine lacks WHAT (root, a loop device).
 skip() { echo "needs $*"; exit 77; }
+# signalling SIGNAL N CMD...: CMD gets SIGNAL at its Nth write call on img.
+signalling() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=write:signal="$1":when="$2" "${@:3}"; }

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Sweeps over every command, with strace doing the harm. sweep.py faults: each call on the
 device or the local file fails in turn (an error, a short count, a write dropped); the run ends
-with that call's "Fatal:" line and status 1, having printed only what a clean run prints first,
-and changes nothing outside the clean run's pages, nor after a dropped write. sweep.py
+with that call's "Fatal:" line (for a --write that changed the image first, naming its file
+damaged) and status 1, having printed only what a clean run prints first, and changes nothing
+outside the clean run's pages, nor after a dropped write. sweep.py
 powercuts: the power is cut before each page a command programs and halfway through it; every
 such image mounts, differs only in the command's pages, and checks clean but for the file a
 --write rewrote; on pages torn erased, zeroed or arbitrary, commands fail with one "Fatal:" line
@@ -18,6 +19,7 @@ from run import scratch
 
 PAGE = 1056
 DROPPED = "flash did not take the write at byte 0x{:x} (page {})"
+DAMAGED = '; "{}" in the image is now damaged, write it again'
 # IN and OUT stand for the local files.
 COMMANDS = [c.split() for c in ("-l -v", "-e rootfs", "-r rootfs OUT", "-rs cfg", "--force -c", "-gm", "-gdid",
                                 "-mv f30 x", "-w kernel IN", "-w rootfs IN", "-sm 0a:1b:2c:3d:4e:5f", "-sdid new-id")]
@@ -96,6 +98,9 @@ def faults():
                         start = min(pages(before, after)) * PAGE
                         byte = start + next(i for i in range(PAGE) if before[start + i] != after[start + i])
                         message, kept = DROPPED.format(byte, byte // PAGE), image == before
+                    # A short write put a byte that nothing read back.
+                    if args[0] == "-w" and message and (pages(ORIG, image) or (call, harm) == ("write", "retval=1")):
+                        message += DAMAGED.format(args[1])
                     # Only a harm without a message, or one that returns what the call
                     # returned anyway, may leave the run as it was; a forced check reports a
                     # failed read of contents and goes on.

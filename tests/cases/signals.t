@@ -1,0 +1,24 @@
+SIGTERM while --write programs (strace sends it at the first write call) is held until the table is written: the run then fails saying so, and the file is whole.
+
+  $ seq 3000 >k; seq 2 3001 >k2; mkimg k=k; signalling SIGTERM 1 brellix -q -d img -w k k2; echo status $?; brellix -q -d img -c -r k x && cmp x k2
+  status 1
+  ! Fatal: interrupted by SIGTERM: --write was finished first, the image is consistent
+
+SIGINT during --rename: the rename completes, and the commands after it do not run.
+
+  $ signalling SIGINT 1 brellix -q -d img -mv k j -w j k; echo status $?; brellix -q -d img -r j x && cmp x k2
+  status 1
+  ! Fatal: interrupted by SIGINT: --rename was finished first, the image is consistent
+
+SIGHUP during --set-device-id: the identifier is written whole.
+
+  $ signalling SIGHUP 1 brellix -q -d img -sdid new; echo status $?; brellix -q -d img -gdid
+  status 1
+  new
+  ! Fatal: interrupted by SIGHUP: --set-device-id was finished first, the image is consistent
+
+A failure of the command itself (the table write) is reported instead, naming the file damaged once contents were programmed.
+
+  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=read:signal=SIGTERM:when=5 -e inject=write:error=EIO:when=2 brellix -q -d img -w j k
+  ! Fatal: unable to write; "j" in the image is now damaged, write it again
+  [1]
