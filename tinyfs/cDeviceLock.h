@@ -6,6 +6,8 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "tinyfs/fileIo.h"
+
 // How a run shares the device with other runs: readers together, a writer alone.
 enum tLock { LOCK_SHARED, LOCK_EXCLUSIVE };
 
@@ -13,8 +15,10 @@ class cDeviceLock {
   public:
     // Locks the open node iNodeFd (described by oNode), then the device's lock file,
     // waiting a few seconds in all for other runs to let go; throws "device is locked by
-    // another process (path)" or "unable to lock device (path)". The node's lock lasts
-    // as long as its descriptor.
+    // another process (path)" or "unable to lock device (path)", and, when the lock
+    // directory or the lock file is not root's alone, "untrusted lock directory DIR
+    // (KIND, mode MODE, owner uid N)" or "unusable lock file FILE (KIND, mode MODE, owner
+    // uid N)". The node's lock lasts as long as its descriptor.
     cDeviceLock(int iNodeFd, const struct stat& oNode, const std::string& sPath, tLock iLock);
     // Lets go of the lock file, and removes it when no other run holds it.
     ~cDeviceLock();
@@ -23,10 +27,14 @@ class cDeviceLock {
     cDeviceLock& operator=(const cDeviceLock&) = delete;
 
   private:
-    // 0 once the lock file is locked, or when no lock directory can hold it; else the
-    // failure's errno.
-    int lockIdentity(const std::string& sName, int iOperation, int& iTries);
+    // Opens the lock directory into oDirectory, making it when missing; false when the
+    // run locks the node alone (not root, no /run).
+    bool openDirectory(const std::string& sPath);
+    // Locks the lock file sName, made when missing, into oFile: 0, or EWOULDBLOCK when
+    // another run held it for all of iTries.
+    int lockFile(const std::string& sName, int iOperation, int& iTries);
 
-    int iFileFd = -1;
-    std::string sFilePath;
+    cDescriptor oDirectory;
+    cDescriptor oFile;
+    std::string sFileName; // within the directory
 };

@@ -1,9 +1,9 @@
 // Page transfers on the device node and the byte-addressed reads and writes built on
 // them.
 //
-// The node is never erased or asked anything (no ioctl): a whole page written at a
-// page-aligned position replaces that page, and a read at page * PAGE_SIZE returns the
-// bytes last written there.
+// The node is never erased or asked anything but, for a loop device, which file it shows
+// (deviceIdentity): a whole page written at a page-aligned position replaces that page,
+// and a read at page * PAGE_SIZE returns the bytes last written there.
 #include "tinyfs/cMtdDevice.h"
 
 #include <algorithm>
@@ -18,9 +18,9 @@ cMtdDevice::cMtdDevice(const std::string& sPath, tLock iLock) : lPages(PAGE_SIZE
     if (iFd < 0)
         throw std::string("unable to open device");
     try {
-        if (::fstat(iFd, &oNode) != 0)
+        if (!identifyDevice(iFd, oDevice))
             throw std::string("unable to open device");
-        oLock.emplace(iFd, oNode, sPath, iLock);
+        oLock.emplace(iFd, oDevice.oNode, sPath, iLock);
     } catch (...) {
         ::close(iFd);
         throw;
@@ -33,13 +33,13 @@ cMtdDevice::~cMtdDevice() {
 
 bool cMtdDevice::isSameFile(const std::string& sPath) const {
     struct stat oOther;
-    return ::stat(sPath.c_str(), &oOther) == 0 && ::aliasOf(oNode, oOther) == ALIAS_SAME;
+    return ::stat(sPath.c_str(), &oOther) == 0 && ::aliasOf(oDevice, oOther) == ALIAS_SAME;
 }
 
 tAlias cMtdDevice::aliasOf(int iOther) const {
     struct stat oOther;
     // A file that cannot be looked at cannot be told apart from the device.
-    return ::fstat(iOther, &oOther) == 0 ? ::aliasOf(oNode, oOther) : ALIAS_SAME;
+    return ::fstat(iOther, &oOther) == 0 ? ::aliasOf(oDevice, oOther) : ALIAS_SAME;
 }
 
 void cMtdDevice::seekPage(int32_t iPage) {

@@ -18,8 +18,8 @@
 class cMtdDevice {
   public:
     // Opens the node read/write and locks the device (cDeviceLock), waiting a few seconds
-    // for another run to let go; throws "unable to open device", "device is locked by
-    // another process (path)" or "unable to lock device (path)".
+    // for another run to let go; throws "unable to open device" or a failure of
+    // cDeviceLock ("device is locked by another process (path)" and others).
     explicit cMtdDevice(const std::string& sPath, tLock iLock = LOCK_EXCLUSIVE);
     ~cMtdDevice(); // closes the node; never writes
 
@@ -28,8 +28,8 @@ class cMtdDevice {
 
     uint32_t getSize() const { return DEVICE_SIZE; }
 
-    // Whether sPath names this device: the same file, or another node of the same
-    // character or block device.
+    // Whether sPath names this device: the same file, another node of the same character
+    // or block device, or the file behind this loop device.
     bool isSameFile(const std::string& sPath) const;
     // How an open file relates to this device (deviceIdentity.h).
     tAlias aliasOf(int iFd) const;
@@ -69,7 +69,7 @@ class cMtdDevice {
     void checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const;
 
     int32_t iFd = -1;
-    struct stat oNode = {}; // what was opened, as its descriptor says
+    cDeviceIdentity oDevice; // what was opened, as its descriptor says
     std::optional<cDeviceLock> oLock;
     std::vector<uint8_t> lPages;    // scratch for partial pages and write comparison
     std::vector<uint8_t> lReadBack; // the pages of the last programmed run, as read back

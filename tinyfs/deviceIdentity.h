@@ -2,20 +2,46 @@
 // from other files, and for naming the lock that every name of it shares.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <sys/stat.h>
 
 // How a file may reach the storage of a device.
 enum tAlias {
     ALIAS_NONE,  // another file
-    ALIAS_SAME,  // the same file, or a node of the same character or block device
+    ALIAS_SAME,  // the same file, a node of the same character or block device, or the
+                 // file behind a loop device
     ALIAS_BLOCK, // another block device, which may still be the same storage
 };
 
-// How the file oOther (as stat describes it) relates to the device oDevice. Any block
-// device counts as a possible alias: the block node of an MTD device and a loop device
-// over an image file reach the same bytes under another device number.
-tAlias aliasOf(const struct stat& oDevice, const struct stat& oOther);
+// What is known of the file whose bytes a loop device shows.
+enum tBacking {
+    BACKING_NONE,    // not a loop device, or one bound to no file
+    BACKING_FILE,    // the file iBackingDevice/iBackingInode
+    BACKING_UNKNOWN, // a loop device that would not say
+};
+
+// A device as its names reach it: the node (or image file) as fstat describes it, and for
+// a loop device the file behind it, as the loop driver reports it.
+struct cDeviceIdentity {
+    struct stat oNode = {};
+    tBacking iBacking = BACKING_NONE;
+    dev_t iBackingDevice = 0;
+    ino_t iBackingInode = 0;
+};
+
+// The identity of the device open as iFd; false when fstat fails. A loop device (and
+// nothing else) is asked which file it shows, with a query that changes nothing.
+bool identifyDevice(int iFd, cDeviceIdentity& oDevice);
+// The identity of the device named sPath, opened read-only for the query only when the
+// name is a loop device; false when the name reaches nothing.
+bool identifyDevice(const std::string& sPath, cDeviceIdentity& oDevice);
+
+// How the file oOther (as stat describes it) relates to oDevice. Any block device counts
+// as a possible alias: the block node of an MTD device and a loop device over an image
+// file reach the same bytes under another device number. Where a loop device would not
+// name its file, every regular file may be it.
+tAlias aliasOf(const cDeviceIdentity& oDevice, const struct stat& oOther);
 
 // A name, usable as a file name, that every node of the device shares: its type and
 // device number. Empty for anything else (an image file), whose names (links, bind

@@ -45,8 +45,8 @@ const char* const STANDARD_NAMES[] = {"standard input", "standard output", "stan
 // output onto the flash: the run is refused before anything is printed, and the failure
 // is reported where it does no harm. Standard input is never written.
 void refuseDeviceAsConsole(const std::string& sDevicePath) {
-    struct stat oDevice;
-    if (::stat(sDevicePath.c_str(), &oDevice) != 0)
+    cDeviceIdentity oDevice;
+    if (!identifyDevice(sDevicePath, oDevice))
         return; // no command can open it either
     std::array<bool, 3> lRefused{};
     std::string sFailure;

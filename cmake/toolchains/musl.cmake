@@ -20,7 +20,17 @@ if(NOT EXISTS ${BRELLIX_MUSL_LIB}/libc.a)
   message(FATAL_ERROR "musl for ${BRELLIX_MUSL_TRIPLET} not found: sh scripts/deps.sh arm")
 endif()
 set(BRELLIX_CXX_INCLUDE /usr/${BRELLIX_TRIPLET}/include/c++/${BRELLIX_GCC_VERSION})
-set(BRELLIX_C_INCLUDE "-isystem ${BRELLIX_GCC_INCLUDE} -isystem /usr/include/${BRELLIX_MUSL_TRIPLET}")
+# musl has no kernel headers (linux/, asm/): those of the target's kernel, from the cross
+# compiler's own, come in through a folder that holds nothing else, so that no glibc header
+# can stand in for a musl one.
+set(BRELLIX_KERNEL_INCLUDE ${CMAKE_BINARY_DIR}/kernel-include)
+file(MAKE_DIRECTORY ${BRELLIX_KERNEL_INCLUDE})
+foreach(BRELLIX_KERNEL_FOLDER linux asm asm-generic)
+  file(CREATE_LINK /usr/${BRELLIX_TRIPLET}/include/${BRELLIX_KERNEL_FOLDER}
+       ${BRELLIX_KERNEL_INCLUDE}/${BRELLIX_KERNEL_FOLDER} SYMBOLIC)
+endforeach()
+set(BRELLIX_C_INCLUDE
+    "-isystem ${BRELLIX_GCC_INCLUDE} -isystem /usr/include/${BRELLIX_MUSL_TRIPLET} -isystem ${BRELLIX_KERNEL_INCLUDE}")
 string(APPEND CMAKE_C_FLAGS_INIT " -nostdinc ${BRELLIX_C_INCLUDE}")
 string(APPEND CMAKE_CXX_FLAGS_INIT
        " -nostdinc -isystem ${BRELLIX_CXX_INCLUDE} -isystem ${BRELLIX_CXX_INCLUDE}/${BRELLIX_TRIPLET}"

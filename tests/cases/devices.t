@@ -1,6 +1,8 @@
-Other names of the device, which need root and a loop device to make: skipped without them.
+Other names of the device, which need root and a loop device to make: skipped without them. N holds
+the name of the device's lock file, and NOBODY runs a command as an account of no standing.
 
   $ printf 1 >x; printf 22 >y; mkimg a=x b=y; [ $(id -u) = 0 ] && losetup -f --show img >L && mknod alias b $(stat -c '0x%t 0x%T' $(<L)) || skip root and losetup
+  > stat -c brellix-blk-%Hr-%Lr.lock $(<L) >N; echo 'setpriv --reuid=nobody --regid=nogroup --clear-groups' >NOBODY
 
 --read refuses a block device as its local file: a loop device over the image is the flash itself.
 
@@ -13,8 +15,37 @@ A failed --exists on a device node closes the device and removes its lock file, 
   close\(\d+</dev/loop\d+>\) += 0 (re)
   unlink.*\.lock.* = 0 (re)
 
-Two nodes of one device (the loop device and its copy made by mknod) exclude each other: no update is lost.
+The image behind a loop device given as the device is the device itself: --read and standard output never
+write it.
 
-  $ onreads $(<L) delay_exit=400000 brellix -q -d $(<L) -w a y & sleep 0.3; brellix -q -d alias -w b x; wait
-  > brellix -q -d alias -rs a; brellix -q -d alias -rs b; losetup -d $(<L)
+  $ brellix -q -d $(<L) -r a img; brellix -q -d $(<L) -l 1<>img; unchanged
+  ! Fatal: local file is the device itself (img)
+  ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
+
+Another account's folder and link under the lock file's old names do not switch the lock off: two nodes
+of one device (the loop device and its copy made by mknod) still exclude each other, and no update is lost.
+
+  $ trap 'rm -rf /run/lock/$(<N) /tmp/$(<N)' EXIT; $(<NOBODY) mkdir /run/lock/$(<N); $(<NOBODY) ln -s x /tmp/$(<N)
+  > onreads $(<L) delay_exit=400000 brellix -q -d $(<L) -w a y & sleep 0.3; brellix -q -d alias -w b x; wait
+  > brellix -q -d alias -rs a; brellix -q -d alias -rs b
   221 (no-eol)
+
+A lock file another account made and holds under the old name does not lock root out.
+
+  $ trap 'rm -f /run/lock/$(<N)' EXIT; coproc $(<NOBODY) flock /run/lock/$(<N) -c 'echo; exec cat'
+  > read -u ${COPROC[0]}; brellix -q -d alias -rs a
+  22 (no-eol)
+
+An untrusted lock directory (another account's, or one others may write) and an unusable lock file (a
+FIFO, another account's file) are refused, naming them and their owner; nothing is written.
+
+  $ snap; privately 'mkdir /run/brellix; chown nobody /run/brellix; brellix -q -d alias -w a y; chown root /run/brellix
+  > chmod 1777 /run/brellix; brellix -q -d alias -w a y; chmod 700 /run/brellix; mkfifo /run/brellix/$(<N)
+  > brellix -q -d alias -w a y; rm /run/brellix/$(<N); install -o nobody -m 644 /dev/null /run/brellix/$(<N)
+  > brellix -q -d alias -w a y'; unchanged
+  ! Fatal: untrusted lock directory /run/brellix (a directory, mode 0755, owner uid 65534)
+  ! Fatal: untrusted lock directory /run/brellix (a directory, mode 1777, owner uid 0)
+  ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a FIFO, mode 0644, owner uid 0\) (re)
+  ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a regular file, mode 0644, owner uid 65534\) (re)
+
+  $ losetup -d $(<L)
