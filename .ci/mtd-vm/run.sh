@@ -115,7 +115,7 @@ build_mtdram() {
 
 # The host leg's programs and the sample image, shared by every guest.
 cmake --preset release >/dev/null
-cmake --build --preset release --target brellix mktinyfs >/dev/null
+quiet cmake --build --preset release --target brellix mktinyfs
 BRELLIX=$TOP/build/release/tool/brellix MKTINYFS=$TOP/build/release/host/mktinyfs/mktinyfs
 cc -O2 -static -o "$W/onwrite" "$HERE/onwrite.c"
 head -c 3000 /bin/busybox >"$W/kernel.bin"
@@ -199,7 +199,7 @@ for GUEST in "$@"; do
         cp "$W/onwrite" "$I/bin/"
         mkdir -p "$I/opt/legs/x86_64"
         cp "$BRELLIX" "$MKTINYFS" "$I/opt/legs/x86_64/"
-        ldd "$BRELLIX" "$MKTINYFS" | grep -o '/[^ ]*' | sort -u | xargs cp -L --parents -t "$I"
+        ldd "$BRELLIX" "$MKTINYFS" | grep -o '/[^ ]*' | grep -v ':$' | sort -u | xargs cp -L --parents -t "$I"
     else
         BB=$C/busybox-$ARCH
         [ -x "$BB/bin/busybox" ] || dpkg-deb -x "$(deb "busybox-static:$ARCH")" "$BB"
@@ -211,7 +211,7 @@ for GUEST in "$@"; do
         "$CC" -O2 -static -o "$I/bin/onwrite" "$HERE/onwrite.c"
         for LEG in $LEGS; do
             cmake --preset "$LEG" >/dev/null
-            cmake --build --preset "$LEG" --target brellix_stripped >/dev/null
+            quiet cmake --build --preset "$LEG" --target brellix_stripped
             mkdir -p "$I/opt/legs/$LEG"
             cp "$TOP/build/$LEG/stripped/brellix" "$TOP/build/$LEG/stripped/mktinyfs" "$I/opt/legs/$LEG/"
         done
