@@ -24,7 +24,7 @@ packages() {
     arm) echo g++-arm-linux-gnueabi g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static googletest \
         musl-dev:armel ;;
     ci) echo valgrind ;;
-    vm) echo qemu-system-x86 qemu-user-static busybox-static cpio ;;
+    vm) echo qemu-system-x86 busybox-static cpio ;;
     armvm) echo qemu-system-arm cpio make xz-utils @arm64 @armhf ;;
     *) echo "deps.sh: no such group: $1" >&2 && exit 2 ;;
     esac
