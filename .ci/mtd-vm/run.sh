@@ -96,12 +96,14 @@ build_mtdram() {
     # the host's kbuild tools through a relative link.
     H=$B/root/usr/src/linux-headers-$1
     sed -i "s|/usr/src/|$B/root/usr/src/|" "$H/Makefile"
-    SRC=$(deb "linux-source-$SERIES")
-    SOURCE=$C/mtdram-$(basename "$SRC" .deb).c
+    # The one source file is kept; the source package (140 MB) is not.
+    SOURCE=$C/mtdram-$SERIES-$(version "linux-source-$SERIES").c
     if [ ! -f "$SOURCE" ]; then
+        SRC=$(deb "linux-source-$SERIES")
         dpkg-deb --fsys-tarfile "$SRC" | tar -xO "./usr/src/linux-source-$SERIES.tar.xz" | xz -dc |
             tar -xO "linux-source-$SERIES/drivers/mtd/devices/mtdram.c" >"$SOURCE.tmp"
         mv "$SOURCE.tmp" "$SOURCE"
+        rm -f "$SRC"
     fi
     cp "$SOURCE" "$B/module/mtdram.c"
     # Its built-in defaults, which the module parameters replace.
@@ -181,6 +183,10 @@ for GUEST in "$@"; do
         find "$K.tmp/lib/modules/$KVER" -name mtdram.ko | grep -q . || build_mtdram "$KVER" "$ARCH" "$K.tmp"
         busybox depmod -b "$K.tmp" "$KVER"
         mv "$K.tmp" "$K"
+        # Kernels of this flavour that Debian has replaced since, and their packages.
+        FLAVOUR=${KVER##*-}
+        find "$C" -maxdepth 1 -name "*-$FLAVOUR-*" ! -name "${K##*/}" -exec rm -rf {} +
+        find "$C/debs" -name "linux-*-${FLAVOUR}_*" ! -name "*-${KVER}_*" -delete
     fi
 
     # The initramfs: busybox, the modules and those they depend on, the scenario, the sample
