@@ -5,7 +5,7 @@
 # format: make format; package: make package and make package-arm (with arm);
 # package-check: .ci/check-packages (dpkg-deb, lintian, man); lint: make lint;
 # arm: cross builds for the boards and their emulation; ci: the valgrind stage of .ci/run;
-# vm: the MTD-device stage of .ci/run; armvm: its ARM stages (with arm), whose kernels and
+# coverage: make coverage (gcovr); vm: the MTD-device stage of .ci/run; armvm: its ARM stages (with arm), whose kernels and
 # busybox are fetched with apt-get download, which needs dpkg to know arm64 and armhf:
 # a word @ARCH names an architecture a group needs without installing a package of it.
 # As root it runs apt-get without questions and shows apt's output only when it fails;
@@ -25,6 +25,7 @@ packages() {
         musl-dev:armel ;;
     ci) echo valgrind ;;
     vm) echo qemu-system-x86 busybox-static cpio ;;
+    coverage) echo gcovr ;;
     armvm) echo qemu-system-arm cpio make xz-utils @arm64 @armhf ;;
     *) echo "deps.sh: no such group: $1" >&2 && exit 2 ;;
     esac
