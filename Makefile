@@ -11,12 +11,13 @@
 #   make test-arm     those builds and their tests under qemu-user (one target: make test-armel)
 #   make package      this machine's Debian package, in build/packages
 #   make package-arm  the three boards' Debian packages, in build/packages
+#   make uninstall    remove what cmake --install build/release installed, never a package's file
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 ARM_TARGETS := armel armhf arm64
 
 .PHONY: all deps deps-arm release debug demo test bench fuzz format lint clean arm test-arm package package-arm \
-	$(ARM_TARGETS) $(ARM_TARGETS:%=test-%) $(ARM_TARGETS:%=package-%)
+	uninstall $(ARM_TARGETS) $(ARM_TARGETS:%=test-%) $(ARM_TARGETS:%=package-%)
 
 all: release
 
@@ -80,6 +81,10 @@ package-arm: $(ARM_TARGETS:%=package-%)
 $(ARM_TARGETS:%=package-%): package-%: %
 	@sh scripts/deps.sh package
 	@sh scripts/package.sh build/$*
+
+# As root, like the install; removes only files that install_manifest.txt lists.
+uninstall:
+	@sh scripts/uninstall.sh build/release
 
 format:
 	@sh scripts/deps.sh format
