@@ -12,12 +12,13 @@
 #   make package      this machine's Debian package, in build/packages
 #   make package-arm  the three boards' Debian packages, in build/packages
 #   make uninstall    remove what cmake --install build/release installed, never a package's file
+#   make figures      write the figures a build measures into README.md and CONTRIBUTING.md
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 ARM_TARGETS := armel armhf arm64
 
 .PHONY: all deps deps-arm release debug demo test bench fuzz format lint clean arm test-arm package package-arm \
-	uninstall $(ARM_TARGETS) $(ARM_TARGETS:%=test-%) $(ARM_TARGETS:%=package-%)
+	uninstall figures $(ARM_TARGETS) $(ARM_TARGETS:%=test-%) $(ARM_TARGETS:%=package-%)
 
 all: release
 
@@ -85,6 +86,11 @@ $(ARM_TARGETS:%=package-%): package-%: %
 # As root, like the install; removes only files that install_manifest.txt lists.
 uninstall:
 	@sh scripts/uninstall.sh build/release
+
+# The release build and the boards' builds measure them (scripts/figures.py; CI checks them).
+figures: release $(ARM_TARGETS)
+	@sh scripts/deps.sh bench
+	python3 scripts/figures.py build/release
 
 format:
 	@sh scripts/deps.sh format
