@@ -70,7 +70,7 @@ file, or an image made elsewhere than named).
   >   echo 'mktinyfs: OUTPUT "blk" is a block device, not a regular file' >&2 || mktinyfs $out a=; done
   ! mktinyfs: OUTPUT "blk" is a block device, not a regular file
   ! mktinyfs: OUTPUT "sock" is a socket, not a regular file
-  ! mktinyfs: cannot replace "loop": Too many levels of symbolic links
+  ! mktinyfs: cannot replace "loop": (Too many levels of symbolic links|Symbolic link loop) (re)
   ! mktinyfs: cannot replace "new/": Is a directory
   ! mktinyfs: cannot create a temporary file beside "no/img": No such file or directory
   [1]
@@ -82,6 +82,6 @@ a short read taken for contents, which would put wrong bytes in the files and th
   > mktinyfs img a=nine; mktinyfs --extract nothere x; for harm in retval=0:when=3 error=EIO; do
   >   strace -o /dev/null -P "$PWD/img" -e inject=pread64:$harm mktinyfs --extract img "$harm"; done
   ! mktinyfs: cannot read "nothere": No such file or directory
-  ! mktinyfs: cannot read "img": Input/output error
-  ! mktinyfs: cannot read "img": Input/output error
+  ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
+  ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
   [1]
