@@ -41,9 +41,10 @@ When the image cannot be named or put in place, or no temporary file can be made
 fails and leaves OUTPUT and the folder as they were (catches a temporary file left behind).
 
   $ export ASAN_OPTIONS=detect_leaks=0
-  > mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs img a=../nine
-  > strace -o /dev/null -e inject=renameat:error=EROFS mktinyfs img a=../nine; strace -o /dev/null -P "$PWD" -e inject=openat:error=EROFS \
-  >   mktinyfs img a=../nine; cmp img img.0 && ls
+  > mkdir end && cd end && mktinyfs img a=../nine && cp img img.0
+  > strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs img b=../nine
+  > strace -o /dev/null -e inject=renameat:error=EROFS mktinyfs img b=../nine
+  > strace -o /dev/null -P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine; cmp img img.0 && ls
   img
   img.0
   ! mktinyfs: cannot replace "img": No space left on device
