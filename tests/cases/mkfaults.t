@@ -15,7 +15,7 @@ Each run gets the default action of its signal whatever the test runner ignores.
 
   $ export ASAN_OPTIONS=detect_leaks=0
   > mkdir sig && cd sig && mktinyfs img a=../nine && cp img img.0 && signalled() { env --default-signal="$2" strace -o /dev/null \
-  >   -P "$PWD" -e inject=openat:error=EOPNOTSUPP:when=1 -e inject=newfstatat:signal="$1":when=2 mktinyfs img b= 2>&3; }
+  >   -P "$PWD" -e inject=openat:error=EOPNOTSUPP:when=1 -e inject=newfstatat,statx:signal="$1":when=2 mktinyfs img b= 2>&3; }
   > for signal in INT TERM HUP; do (signalled SIG$signal $signal; echo $?) 3>&2 2>/dev/null; done; cmp img img.0 && ls
   > (trap '' HUP; signalled SIGHUP INT) 3>&2 && brellix -d img -l | tail -n 1 && ls
   130
