@@ -87,12 +87,62 @@ layers() {
     return $status
 }
 
+# No include circle among the product's files: a header and its source are one unit (a
+# path without .h or .cpp), and no unit may depend on itself through the units it
+# includes, directly or through others. python3 finds the strongly connected units; each
+# group of more than one is a circle, and is named.
+PRODUCT="tool cmdline tinyfs host"
+include_cycles() {
+    # shellcheck disable=SC2086
+    git ls-files -z -- $PRODUCT | python3 -c '
+import re, sys
+files = [f for f in sys.stdin.read().split("\0") if f.endswith((".h", ".cpp"))]
+unit = lambda path: path.rsplit(".", 1)[0]
+units = {unit(f) for f in files}
+edges = {u: set() for u in units}
+for f in files:
+    for line in open(f, encoding="utf-8", errors="replace"):
+        m = re.match(r"\s*#\s*include\s*\"([^\"]+)\.(h|cpp)\"", line)
+        if m and m.group(1) in units and m.group(1) != unit(f):
+            edges[unit(f)].add(m.group(1))
+index, low, stack, on, found = {}, {}, [], set(), []
+def visit(u):
+    index[u] = low[u] = len(index)
+    stack.append(u)
+    on.add(u)
+    for v in sorted(edges[u]):
+        if v not in index:
+            visit(v)
+            low[u] = min(low[u], low[v])
+        elif v in on:
+            low[u] = min(low[u], index[v])
+    if low[u] == index[u]:
+        ring = []
+        while True:
+            v = stack.pop()
+            on.discard(v)
+            ring.append(v)
+            if v == u:
+                break
+        if len(ring) > 1:
+            found.append(sorted(ring))
+sys.setrecursionlimit(10000)
+for u in sorted(units):
+    if u not in index:
+        visit(u)
+for ring in found:
+    print("include circle: " + " <-> ".join(ring))
+sys.exit(1 if found else 0)
+'
+}
+
 check "clang-format" format
 check "shellcheck" shell
 check "pyflakes" python
 check "commit subjects" subjects
 check "no path of this checkout" paths
 check "layers" layers
+check "include circles" include_cycles
 check "test size" sh scripts/test-ratio.sh
 if [ -n "$failed" ]; then
     echo "lint: failed: $failed" >&2

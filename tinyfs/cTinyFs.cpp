@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "tinyfs/capacity.h"
+#include "tinyfs/fatTable.h"
 #include "tinyfs/hexText.h"
 
 namespace {
@@ -33,29 +34,20 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
     // Not cleared first: the read fills every byte or fails.
     const std::unique_ptr<uint8_t[]> pFat(new uint8_t[FAT_SIZE]);
     pDevice.read(FAT_OFFSET, pFat.get(), FAT_SIZE);
-    if (loadLe32(pFat.get() + HEADER_MAGIC_POS) != TINYFS_MAGIC)
+    const cFatTable oTable = readFatTable(pFat.get());
+    if (!oTable.bValidHeader)
         throw std::string("invalid image");
-
-    // The table ends at the first slot whose name starts with a zero byte.
-    uint32_t iEntries = 0;
-    while (iEntries < FAT_MAX_ENTRIES && pFat[(iEntries + 1) * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0)
-        ++iEntries;
-    // A torn page can end the table early; the entries after the cut still look like
-    // entries, while slots no table ever reached are erased or zero.
-    for (uint32_t iSlot = iEntries + 2; iSlot < FAT_SLOTS; ++iSlot) {
-        const uint8_t* pSlot = pFat.get() + iSlot * FAT_SLOT_SIZE;
-        if (isEntryShaped(pSlot)) {
-            iStraySlot = iSlot;
-            sStrayName = decodeSlot(pSlot).sName;
-            break;
-        }
+    if (!oTable.lStrays.empty()) {
+        iStraySlot = oTable.lStrays.front().iSlot;
+        sStrayName = oTable.lStrays.front().oEntry.sName;
     }
-    lFiles.reserve(iEntries);
+    lFiles.reserve(oTable.lEntries.size());
     std::vector<cPlacement> lTable;
-    lTable.reserve(iEntries);
-    for (uint32_t iSlot = 1; iSlot <= iEntries; ++iSlot) {
-        const cFatSlot oSlot = decodeSlot(pFat.get() + iSlot * FAT_SLOT_SIZE);
-        lFiles.emplace_back(*this, oSlot.sName, oSlot.iOffset, oSlot.iSize, oSlot.iFlags, oSlot.iLoadAddress);
+    lTable.reserve(oTable.lEntries.size());
+    for (const cTableEntry& oRead : oTable.lEntries) {
+        const cFatSlot& oSlot = oRead.oEntry;
+        lFiles.emplace_back(pDevice, oSlot.sName, oSlot.iOffset, oSlot.iSize, oSlot.iFlags,
+                            oSlot.iLoadAddress);
         lTable.push_back(lFiles.back().getPlacement());
     }
     // Offsets and load addresses never change: the figures last as long as the table.

@@ -15,7 +15,7 @@ class cTinyFs {
     explicit cTinyFs(cMtdDevice& pDevice);
     ~cTinyFs() = default; // writes nothing back
 
-    // Entries refer back to their file system, so it stays where it was built.
+    // One file system per device and table: a copy would be a second table to write back.
     cTinyFs(const cTinyFs&) = delete;
     cTinyFs& operator=(const cTinyFs&) = delete;
 

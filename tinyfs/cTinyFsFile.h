@@ -8,10 +8,9 @@
 #include <functional>
 #include <string>
 
+#include "tinyfs/cMtdDevice.h"
 #include "tinyfs/capacity.h"
 #include "tinyfs/layout.h"
-
-class cTinyFs;
 
 // The whole of getUsagePercent's share.
 constexpr uint32_t PERCENT = 100;
@@ -23,8 +22,9 @@ using tFill = std::function<void(uint8_t* pDest, uint32_t iCount)>;
 
 class cTinyFsFile {
   public:
-    cTinyFsFile(cTinyFs& pFs, const std::string& sName, uint32_t iOffset, uint32_t iFileSize, uint32_t iFlags,
-                uint32_t iLoadAddress);
+    // The entry reads and writes its contents on pDevice, which outlives it.
+    cTinyFsFile(cMtdDevice& pDevice, const std::string& sName, uint32_t iOffset, uint32_t iFileSize,
+                uint32_t iFlags, uint32_t iLoadAddress);
 
     std::string getName() const { return sName; }
     uint32_t getSize() const { return iFileSize; }
@@ -71,7 +71,7 @@ class cTinyFsFile {
     void rewrite(uint64_t iLength, const tFill& fFill, const tProgress& fProgress = {});
 
   private:
-    cTinyFs* pFs;
+    cMtdDevice* pDevice;
     std::string sName;
     uint32_t iOffset;
     uint32_t iFileSize;

@@ -265,7 +265,8 @@ uint16_t crc16Update(const void* pData, size_t iLength, uint16_t iCrc) {
 }
 
 uint16_t crc16(const void* pData, size_t iLength) {
-    if (pData == nullptr || iLength == 0)
-        return 0;
-    return crc16Update(pData, iLength, CRC16_START);
+    cCrc16Stream oCrc;
+    if (pData != nullptr)
+        oCrc.add(pData, iLength);
+    return oCrc.finish();
 }

@@ -11,10 +11,7 @@
 
 #include "tinyfs/layout.h"
 
-class cImageOutput;
-
-// Images and contents move in pieces of this many bytes, so that no input is held twice.
-constexpr size_t IMAGE_IO_BLOCK = 64 * PAGE_SIZE;
+class cProblems;
 
 struct cImageFile {
     std::string sName;
@@ -25,6 +22,7 @@ struct cImageFile {
     uint16_t iFlagBits = 0;            // raw low half of the flags word (load address, X, Ax, others)
     bool bChecksum = true;             // false records 0, "no checksum"
     std::optional<uint16_t> iChecksum; // a stored checksum other than the contents' own
+    uint32_t iSlot = 0;                // the slot of a file read back from an image, for its problems
 };
 
 class cImageBuilder {
@@ -38,6 +36,9 @@ class cImageBuilder {
     // The file added as iFile-th (from 0) takes iSize bytes of contents from fRead, read
     // only while the image is written, after every check, in place of its lContents.
     void setContents(size_t iFile, uint64_t iSize, tReader fRead);
+    // The file added as iFile-th has iSize bytes of contents, for a layout that is only
+    // checked (listProblems), never written.
+    void setContentSize(size_t iFile, uint64_t iSize);
     // Adds the file "mac-address" holding the text (17 bytes for a valid address). It
     // carries no checksum: the board rewrites the address in place and keeps the
     // stored checksum, so a recorded one would fail the next integrity check.
@@ -48,6 +49,15 @@ class cImageBuilder {
     // the device identifier. Throws a one-line std::string for more than 1023 entries, an
     // empty, too long or duplicate name, or a device identifier longer than 32 bytes.
     void checkEntries() const;
+
+    // The problem an identifier would be for setDeviceId, if any.
+    static std::optional<std::string> deviceIdProblem(const std::string& sId);
+
+    // Every problem of the layout, each a one-line text, in the order the checks of
+    // build() meet them: build() refuses with the first of them. A repeated name is
+    // named with the slots of its files when they have one; an overlapping pair is named
+    // in the order of the files' offsets (build() names it in table order).
+    std::vector<std::string> listProblems() const;
 
     // The 0x840000-byte image. Throws what checkEntries throws, and a one-line std::string
     // for overlapping files or a file past the device end.
@@ -68,17 +78,18 @@ class cImageBuilder {
 
     // The same image, piece by piece, after the same checks: erased bytes, then each
     // file's contents as they are read, then the FAT and the device-identifier record.
+    // Contents move in pieces of PIECE_SIZE bytes, so that no input is held twice.
     void write(const tSink& fPut) const;
-
-    // write() into the temporary file of oOutput, which then replaces OUTPUT.
-    void writeTo(cImageOutput& oOutput) const;
 
   private:
     struct cSource {
-        uint64_t iSize = 0;
-        tReader fRead; // none: lContents holds the contents
+        std::optional<uint64_t> iSize; // none: lContents holds the contents
+        tReader fRead;                 // none: the size is all there is (setContentSize)
     };
     uint64_t contentSize(size_t iFile) const;
+    void checkEntries(cProblems& oProblems) const;
+    // Where each file lands; its problems go to oProblems.
+    std::vector<uint32_t> checkLayout(cProblems& oProblems) const;
     uint16_t putContents(size_t iFile, uint32_t iOffset, std::vector<uint8_t>& lBlock,
                          const tSink& fPut) const;
     // Where each file lands, after the checks build() makes.
@@ -92,13 +103,3 @@ class cImageBuilder {
 // Where a file without an offset goes when the file before it in the table lies at
 // iOffset with iSize bytes of contents and iExtraRoom bytes of room.
 uint64_t defaultOffsetAfter(uint32_t iOffset, uint64_t iSize, uint32_t iExtraRoom);
-
-// sText in double quotes for a one-line message: quotes, backslashes and control bytes
-// are escaped, so a name or path can never break the line.
-std::string quoteForMessage(const std::string& sText);
-
-// A file where it lies, as layout messages name it: "NAME" (0xOFFSET + 0xBYTES).
-std::string describeFile(const std::string& sName, uint64_t iOffset, uint64_t iBytes);
-
-// A number as messages show it: 0x and lower-case hexadecimal digits.
-std::string hexForMessage(uint64_t iValue);

@@ -10,7 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "host/mktinyfs/cImageBuilder.h"
+#include "host/mktinyfs/messageText.h"
+#include "tinyfs/fatTable.h"
 #include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
 
@@ -126,13 +127,11 @@ uint32_t filesHeld(int iFd) {
     std::vector<uint8_t> lFat(FAT_SIZE);
     if (readAll(iFd, lFat.data(), FAT_SIZE, FAT_OFFSET) != ssize_t(FAT_SIZE))
         return UINT32_MAX;
-    uint32_t iSlot = 1, iFiles = 0;
-    if (loadLe32(lFat.data() + HEADER_MAGIC_POS) == TINYFS_MAGIC) {
-        for (; iSlot < FAT_SLOTS && lFat[iSlot * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0; ++iSlot)
-            ++iFiles;
-    }
-    for (; iSlot < FAT_SLOTS; ++iSlot)
-        iFiles += isEntryShaped(lFat.data() + iSlot * FAT_SLOT_SIZE);
+    // Without a valid header, only what looks like an entry counts, wherever it is.
+    const cFatTable oTable = readFatTable(lFat.data());
+    uint32_t iFiles = uint32_t(oTable.lStrays.size());
+    for (const cTableEntry& oEntry : oTable.lEntries)
+        iFiles += oTable.bValidHeader || isEntryShaped(lFat.data() + oEntry.iSlot * FAT_SLOT_SIZE);
     return iFiles;
 }
 

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "host/mktinyfs/cImageBuilder.h"
+#include "host/mktinyfs/messageText.h"
 #include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
 

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "host/mktinyfs/cImageBuilder.h"
+#include "host/mktinyfs/messageText.h"
 #include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
 
@@ -19,7 +19,7 @@ cInputFile::cInputFile(const std::string& sPath)
         fail();
     // Files generated as they are read report 0 bytes (/proc) or a stand-in size without
     // any disk block (/sys). A small file without blocks costs little to read first.
-    const bool bStandIn = oStat.st_blocks == 0 && uint64_t(oStat.st_size) <= IMAGE_IO_BLOCK;
+    const bool bStandIn = oStat.st_blocks == 0 && uint64_t(oStat.st_size) <= PIECE_SIZE;
     bMeasured = S_ISREG(oStat.st_mode) && oStat.st_size > 0 && !bStandIn;
     iSize = bMeasured ? uint64_t(oStat.st_size) : 0;
 }
@@ -28,7 +28,7 @@ void cInputFile::readAhead(uint64_t iHeldBefore) {
     // Together the inputs never hold more than the device: no image could take more.
     const uint64_t iLimit = DEVICE_SIZE - std::min<uint64_t>(iHeldBefore, DEVICE_SIZE);
     for (;;) {
-        std::vector<uint8_t> lBlock(IMAGE_IO_BLOCK);
+        std::vector<uint8_t> lBlock(PIECE_SIZE);
         const size_t iGot = readSome(lBlock.data(), lBlock.size());
         iSize += iGot;
         if (iSize > iLimit)
@@ -41,7 +41,7 @@ void cInputFile::readAhead(uint64_t iHeldBefore) {
             return;
         lBlock.resize(iGot);
         lHeld.push_back(std::move(lBlock));
-        if (iGot < IMAGE_IO_BLOCK)
+        if (iGot < PIECE_SIZE)
             return;
     }
 }
@@ -50,8 +50,8 @@ void cInputFile::readExactly(uint8_t* pTo, size_t iLength) {
     if (!bMeasured) {
         // Every held block but the last is full; each is let go once delivered.
         while (iLength > 0 && iDelivered < iSize) {
-            std::vector<uint8_t>& lBlock = lHeld[iDelivered / IMAGE_IO_BLOCK];
-            const size_t iAt = iDelivered % IMAGE_IO_BLOCK;
+            std::vector<uint8_t>& lBlock = lHeld[iDelivered / PIECE_SIZE];
+            const size_t iAt = iDelivered % PIECE_SIZE;
             const size_t iPiece = std::min(iLength, lBlock.size() - iAt);
             std::memcpy(pTo, lBlock.data() + iAt, iPiece);
             pTo += iPiece;

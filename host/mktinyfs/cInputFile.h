@@ -16,7 +16,7 @@ class cInputFile {
 
     // A regular file that reports its size is measured: its contents are read only when
     // the image is written. Pipes, devices, files that report 0 bytes (as under /proc) and
-    // files of at most IMAGE_IO_BLOCK bytes without any disk block (as under /sys) are
+    // files of at most PIECE_SIZE bytes without any disk block (as under /sys) are
     // measured by reading them whole first.
     bool isMeasured() const { return bMeasured; }
     void readAhead(uint64_t iHeldBefore); // iHeldBefore: bytes other inputs hold already

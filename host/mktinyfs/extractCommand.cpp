@@ -6,6 +6,7 @@
 // Before <dirent.h>, whose NAME_MAX macro would clash with the layout's constant.
 #include "host/mktinyfs/cImageSource.h"
 #include "host/mktinyfs/extractionPlan.h"
+#include "host/mktinyfs/messageText.h"
 #include "tinyfs/fileIo.h"
 
 #include <cerrno>

@@ -4,19 +4,20 @@
 #include "host/mktinyfs/extractionPlan.h"
 
 #include <algorithm>
-#include <map>
 
 #include "host/mktinyfs/manifestWords.h"
+#include "host/mktinyfs/messageText.h"
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
+#include "tinyfs/fatTable.h"
 
 namespace {
 
 constexpr uint64_t EXTRACT_BUDGET = 2 * uint64_t(DEVICE_SIZE); // overlapping files repeat bytes
 constexpr int SLOT_DIGITS = 4;
 // The rebuilt image is compared piece by piece, and the last piece ends with the record.
-static_assert(DEVICE_SIZE % EXTRACT_PIECE == 0, "the device is a whole number of pieces");
+static_assert(DEVICE_SIZE % PIECE_SIZE == 0, "the device is a whole number of pieces");
 
 std::string describe(const cFatSlot& oEntry) {
     return describeFile(oEntry.sName, oEntry.iOffset, oEntry.iSize);
@@ -34,19 +35,16 @@ class cPlanner {
     void readTable(bool bSalvage) {
         std::vector<uint8_t> lFat(FAT_SIZE);
         fRead(FAT_OFFSET, lFat.data(), FAT_SIZE);
-        if (loadLe32(lFat.data() + HEADER_MAGIC_POS) != TINYFS_MAGIC)
+        const cFatTable oTable = readFatTable(lFat.data());
+        if (!oTable.bValidHeader)
             problem("the table has no valid header (brellix says \"invalid image\"); a rebuild writes one");
-        uint32_t iSlot = 1;
-        for (; iSlot < FAT_SLOTS && lFat[iSlot * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0; ++iSlot)
-            add(iSlot, lFat.data(), false);
-        for (uint32_t iAfter = iSlot + 1; iAfter < FAT_SLOTS; ++iAfter) {
-            if (!isEntryShaped(lFat.data() + iAfter * FAT_SLOT_SIZE))
-                continue;
-            if (bSalvage)
-                add(iAfter, lFat.data(), true);
-            else
-                ++oPlan.iCutSlots;
-        }
+        for (const cTableEntry& oEntry : oTable.lEntries)
+            add(oEntry, false);
+        if (bSalvage) {
+            for (const cTableEntry& oEntry : oTable.lStrays)
+                add(oEntry, true);
+        } else
+            oPlan.iCutSlots = uint32_t(oTable.lStrays.size());
     }
 
     void readDeviceId() {
@@ -60,68 +58,29 @@ class cPlanner {
             if (oFile.oEntry.iOffset < DEVICE_SIZE && extentEnd(oFile.oEntry) > DEVICE_ID_AREA)
                 return;
         }
-        if (sId.size() > DEVICE_ID_MAX)
-            problem("device identifier " + quoteForMessage(sId) + " is too long (" +
-                    std::to_string(sId.size()) + " bytes, at most " + std::to_string(DEVICE_ID_MAX) + ")");
+        if (const std::optional<std::string> sProblem = cImageBuilder::deviceIdProblem(sId))
+            problem(*sProblem);
         oPlan.sDeviceId = sId;
     }
 
-    void checkNames() {
-        std::map<std::string, const cExtractedFile*> lSeen;
-        for (const cExtractedFile& oFile : oPlan.lFiles) {
-            const auto oFound = lSeen.emplace(oFile.oEntry.sName, &oFile);
-            if (!oFound.second)
-                problem("duplicate file name " + quoteForMessage(oFile.oEntry.sName) + " (slots " +
-                        std::to_string(oFound.first->second->iSlot) + " and " + std::to_string(oFile.iSlot) +
-                        ")");
-        }
-    }
-
-    void checkPlaces() {
-        for (const cExtractedFile& oFile : oPlan.lFiles) {
-            const cFatSlot& oEntry = oFile.oEntry;
-            const uint64_t iEnd = uint64_t(oEntry.iOffset) + oEntry.iSize;
-            if (oEntry.iOffset >= FAT_OFFSET && oEntry.iOffset < DATA_OFFSET)
-                problem("file " + describe(oEntry) + " starts inside the FAT (" + hexForMessage(FAT_OFFSET) +
-                        ".." + hexForMessage(DATA_OFFSET - 1) + ")");
-            else if (const std::optional<uint32_t> iRoom = roomBeforeFat(oEntry.iOffset);
-                     iRoom && iEnd > uint64_t(oEntry.iOffset) + *iRoom)
-                problem("file " + describe(oEntry) + " runs into the FAT at " + hexForMessage(FAT_OFFSET));
-            if (oEntry.iOffset >= DEVICE_SIZE || iEnd > DEVICE_SIZE)
-                problem("file " + describe(oEntry) + " passes the device end at " +
-                        hexForMessage(DEVICE_SIZE));
-        }
-        // By offset, a file that starts before the furthest end so far overlaps its holder.
-        // Files that start past the device end have their line already.
-        std::vector<const cExtractedFile*> lByOffset;
-        for (const cExtractedFile& oFile : oPlan.lFiles) {
-            if (oFile.oEntry.iOffset < DEVICE_SIZE)
-                lByOffset.push_back(&oFile);
-        }
-        std::stable_sort(lByOffset.begin(), lByOffset.end(),
-                         [](const cExtractedFile* a, const cExtractedFile* b) {
-                             return a->oEntry.iOffset < b->oEntry.iOffset;
-                         });
-        const cExtractedFile* pFurthest = nullptr;
-        for (const cExtractedFile* pFile : lByOffset) {
-            if (pFurthest && pFile->oEntry.iOffset < extentEnd(pFurthest->oEntry))
-                problem("files " + describe(pFurthest->oEntry) + " and " + describe(pFile->oEntry) +
-                        " overlap");
-            if (!pFurthest || extentEnd(pFile->oEntry) > extentEnd(pFurthest->oEntry))
-                pFurthest = pFile;
-        }
-    }
-
-    void checkLoadAddresses(const cCapacities& oCapacities) {
+    // What mktinyfs would refuse of the table as it is: every file at its offset with its
+    // size. The record is kept only where no contents reach its area (readDeviceId), so
+    // the files' bounds are the device's, and the builder is not told of it.
+    void checkLayout() {
+        cImageBuilder oLayout;
         for (size_t i = 0; i < oPlan.lFiles.size(); ++i) {
-            const cFatSlot& oEntry = oPlan.lFiles[i].oEntry;
-            if ((oEntry.iFlags & FLAG_LOAD_ADDRESS) && oEntry.iSize <= oCapacities.lMedia[i] &&
-                oEntry.iSize > oCapacities.lBootTime[i])
-                problem("file " + quoteForMessage(oEntry.sName) + " (" + hexForMessage(oEntry.iSize) +
-                        " bytes) does not fit below the next higher load address: room for " +
-                        hexForMessage(oCapacities.lBootTime[i]) + " bytes from load address " +
-                        hexForMessage(oEntry.iLoadAddress));
+            const cExtractedFile& oFile = oPlan.lFiles[i];
+            cImageFile oArguments;
+            oArguments.sName = oFile.oEntry.sName;
+            oArguments.iOffset = oFile.oEntry.iOffset;
+            oArguments.iLoadAddress = oFile.oEntry.iLoadAddress;
+            oArguments.iFlagBits = uint16_t(oFile.oEntry.iFlags & FLAG_BITS_MASK);
+            oArguments.iSlot = oFile.iSlot;
+            oLayout.addFile(oArguments);
+            oLayout.setContentSize(i, oFile.oEntry.iSize);
         }
+        for (const std::string& sProblem : oLayout.listProblems())
+            problem(sProblem);
     }
 
     // Offsets only where the default placement would put the file elsewhere, and room
@@ -132,7 +91,7 @@ class cPlanner {
         for (size_t i = 0; i < lFiles.size(); ++i) {
             cExtractedFile& oFile = lFiles[i];
             const cFatSlot& oEntry = oFile.oEntry;
-            cImageFile& oArguments = oFile.oFile;
+            cImageFile& oArguments = oFile.oArguments;
             oArguments.sName = oEntry.sName;
             if (oEntry.iOffset != iNext)
                 oArguments.iOffset = oEntry.iOffset;
@@ -184,7 +143,7 @@ class cPlanner {
         for (const cExtractedFile& oFile : oPlan.lFiles) {
             if (oFile.bMac)
                 continue;
-            cImageFile oArguments = oFile.oFile;
+            cImageFile oArguments = oFile.oArguments;
             oArguments.lContents.resize(oFile.iInside);
             readContents(fRead, oFile, [&](uint32_t iDone, const uint8_t* pBytes, uint32_t iLength) {
                 std::copy(pBytes, pBytes + iLength, oArguments.lContents.begin() + iDone);
@@ -212,16 +171,16 @@ class cPlanner {
                 throw "*** BUG in the extraction: slot " + std::to_string(oPlan.lFiles[i].iSlot) +
                     " would be rebuilt differently";
         }
-        std::vector<uint8_t> lPiece(EXTRACT_PIECE);
-        for (uint32_t iDone = 0; iDone < DEVICE_SIZE; iDone += EXTRACT_PIECE) {
-            fRead(iDone, lPiece.data(), EXTRACT_PIECE);
+        std::vector<uint8_t> lPiece(PIECE_SIZE);
+        for (uint32_t iDone = 0; iDone < DEVICE_SIZE; iDone += PIECE_SIZE) {
+            fRead(iDone, lPiece.data(), PIECE_SIZE);
             if (!std::equal(lPiece.begin(), lPiece.end(), lImage.begin() + iDone)) {
-                for (uint32_t i = 0; i < EXTRACT_PIECE; ++i)
+                for (uint32_t i = 0; i < PIECE_SIZE; ++i)
                     oPlan.iNotCarried += lPiece[i] != lImage[iDone + i];
             }
         }
         std::string sOriginal, sRebuilt;
-        const bool bOriginal = decodeDeviceId(lPiece.data() + EXTRACT_PIECE - DEVICE_ID_AREA_SIZE, sOriginal);
+        const bool bOriginal = decodeDeviceId(lPiece.data() + PIECE_SIZE - DEVICE_ID_AREA_SIZE, sOriginal);
         const bool bRebuilt = decodeDeviceId(lImage.data() + DEVICE_ID_AREA, sRebuilt);
         if (bOriginal != bRebuilt || sOriginal != sRebuilt)
             problem("the device-identifier record " + quoteForMessage(sOriginal) +
@@ -231,10 +190,10 @@ class cPlanner {
   private:
     void problem(const std::string& sProblem) { oPlan.lProblems.push_back(sProblem); }
 
-    void add(uint32_t iSlot, const uint8_t* pFat, bool bSalvaged) {
+    void add(const cTableEntry& oRead, bool bSalvaged) {
         cExtractedFile oFile;
-        oFile.iSlot = iSlot;
-        oFile.oEntry = decodeSlot(pFat + iSlot * FAT_SLOT_SIZE);
+        oFile.iSlot = oRead.iSlot;
+        oFile.oEntry = oRead.oEntry;
         oFile.bSalvaged = bSalvaged;
         const uint32_t iOffset = oFile.oEntry.iOffset;
         oFile.iInside = iOffset >= DEVICE_SIZE ? 0 : std::min(oFile.oEntry.iSize, DEVICE_SIZE - iOffset);
@@ -259,13 +218,10 @@ class cPlanner {
     }
 
     uint16_t contentsChecksum(const cExtractedFile& oFile) const {
-        if (oFile.iInside == 0)
-            return crc16(nullptr, 0);
-        uint16_t iCrc = CRC16_START;
-        readContents(fRead, oFile, [&](uint32_t, const uint8_t* pBytes, uint32_t iLength) {
-            iCrc = crc16Update(pBytes, iLength, iCrc);
-        });
-        return iCrc;
+        cCrc16Stream oCrc;
+        readContents(fRead, oFile,
+                     [&](uint32_t, const uint8_t* pBytes, uint32_t iLength) { oCrc.add(pBytes, iLength); });
+        return oCrc.finish();
     }
 
     // mktinyfs --mac appends "mac-address" last, right behind the file before it, with 17
@@ -277,7 +233,7 @@ class cPlanner {
         const cFatSlot& oEntry = oLast.oEntry;
         if (oLast.bSalvaged || oEntry.sName != MAC_FILE_NAME || oEntry.iSize != MAC_TEXT_LENGTH ||
             oLast.iInside != MAC_TEXT_LENGTH || oEntry.iFlags != 0 || oEntry.iLoadAddress != 0 ||
-            oLast.oFile.iOffset || !oLast.bExtracted)
+            oLast.oArguments.iOffset || !oLast.bExtracted)
             return;
         std::string sMac(MAC_TEXT_LENGTH, '\0');
         fRead(oEntry.iOffset, reinterpret_cast<uint8_t*>(sMac.data()), MAC_TEXT_LENGTH);
@@ -289,7 +245,7 @@ class cPlanner {
     }
 
     static std::vector<std::string> fileWords(const cExtractedFile& oFile) {
-        const cImageFile& oArguments = oFile.oFile;
+        const cImageFile& oArguments = oFile.oArguments;
         const std::string& sName = oArguments.sName;
         // "=" splits NAME=PATH, and "--" or "@" in front would make it an option or an @FILE.
         const bool bNameOption =
@@ -358,14 +314,12 @@ cExtraction planExtraction(const tImageReader& fRead, bool bSalvage, const std::
     cPlanner oPlanner(fRead, oPlan);
     oPlanner.readTable(bSalvage);
     oPlanner.readDeviceId();
-    oPlanner.checkNames();
-    oPlanner.checkPlaces();
+    oPlanner.checkLayout();
     std::vector<cPlacement> lTable;
     for (const cExtractedFile& oFile : oPlan.lFiles)
         lTable.push_back({oFile.oEntry.iOffset, oFile.oEntry.iLoadAddress,
                           (oFile.oEntry.iFlags & FLAG_LOAD_ADDRESS) != 0});
     const cCapacities oCapacities = capacities(lTable);
-    oPlanner.checkLoadAddresses(oCapacities);
     oPlanner.chooseArguments(oCapacities);
     if (oPlan.lProblems.empty())
         oPlanner.rebuild();

@@ -24,7 +24,7 @@ struct cExtractedFile {
     bool bExtracted = true; // false when it would pass the budget of extracted bytes
     bool bMac = false;      // said again by --mac
     std::string sPath;      // its contents' file, relative to the manifest; empty: none
-    cImageFile oFile;       // its arguments, contents left out
+    cImageFile oArguments;  // its arguments, contents left out
 };
 
 struct cExtraction {
@@ -39,13 +39,12 @@ struct cExtraction {
 };
 
 // Feeds the contents of oFile that lie inside the device to fTake(done, bytes, length), in
-// pieces of at most EXTRACT_PIECE bytes.
-constexpr uint32_t EXTRACT_PIECE = 64 * PAGE_SIZE;
+// pieces of at most PIECE_SIZE bytes.
 template <typename tTake>
 void readContents(const tImageReader& fRead, const cExtractedFile& oFile, tTake fTake) {
-    std::vector<uint8_t> lPiece(std::min(EXTRACT_PIECE, oFile.iInside));
+    std::vector<uint8_t> lPiece(std::min(PIECE_SIZE, oFile.iInside));
     for (uint32_t iDone = 0; iDone < oFile.iInside;) {
-        const uint32_t iLength = std::min(EXTRACT_PIECE, oFile.iInside - iDone);
+        const uint32_t iLength = std::min(PIECE_SIZE, oFile.iInside - iDone);
         fRead(oFile.oEntry.iOffset + iDone, lPiece.data(), iLength);
         fTake(iDone, lPiece.data(), iLength);
         iDone += iLength;

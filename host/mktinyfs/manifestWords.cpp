@@ -1,7 +1,7 @@
 // Writing and reading the words of a manifest (the rules are in the header).
 #include "host/mktinyfs/manifestWords.h"
 
-#include "host/mktinyfs/cImageBuilder.h"
+#include "host/mktinyfs/messageText.h"
 
 namespace {
 
@@ -18,16 +18,6 @@ constexpr char UTF8_BOM[] = "\xef\xbb\xbf";
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 class cWordReader {
@@ -89,8 +79,8 @@ class cWordReader {
             ++i;
             return cKind;
         }
-        const int iHigh = i + 2 < sText.size() ? hexValue(sText[i + 2]) : -1;
-        const int iLow = i + 3 < sText.size() ? hexValue(sText[i + 3]) : -1;
+        const int iHigh = i + 2 < sText.size() ? hexDigitValue(sText[i + 2]) : -1;
+        const int iLow = i + 3 < sText.size() ? hexDigitValue(sText[i + 3]) : -1;
         if (cKind != HEX_ESCAPE || iHigh < 0 || iLow < 0)
             fail("an invalid escape " + quoteForMessage(sText.substr(i, 4)) + " (use \\\\, \\\" or \\xHH)");
         if (iHigh == 0 && iLow == 0)

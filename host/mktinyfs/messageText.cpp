@@ -1,0 +1,47 @@
+// Names and numbers in messages, and hexadecimal digits read back.
+#include "host/mktinyfs/messageText.h"
+
+#include "tinyfs/hexText.h"
+
+namespace {
+
+constexpr unsigned char FIRST_PRINTABLE = 0x20;
+constexpr unsigned char DELETE_BYTE = 0x7F;
+constexpr int ESCAPE_DIGITS = 2;
+constexpr int FIRST_LETTER_DIGIT = 10; // the value of "a"
+
+} // namespace
+
+std::string quoteForMessage(const std::string& sText) {
+    std::string sOut = "\"";
+    for (const char c : sText) {
+        const unsigned char iByte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            sOut += '\\';
+            sOut += c;
+        } else if (iByte < FIRST_PRINTABLE || iByte == DELETE_BYTE) {
+            sOut += "\\x" + hexDigits(iByte, ESCAPE_DIGITS);
+        } else {
+            sOut += c;
+        }
+    }
+    return sOut + "\"";
+}
+
+std::string describeFile(const std::string& sName, uint64_t iOffset, uint64_t iBytes) {
+    return quoteForMessage(sName) + " (" + hexForMessage(iOffset) + " + " + hexForMessage(iBytes) + ")";
+}
+
+std::string hexForMessage(uint64_t iValue) {
+    return "0x" + hexDigits(iValue);
+}
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + FIRST_LETTER_DIGIT;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + FIRST_LETTER_DIGIT;
+    return -1;
+}
