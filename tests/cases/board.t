@@ -1,6 +1,7 @@
 --set-mac stores the address in "mac-address" and --get-mac reads it back.
 
-  $ printf '00:00:00:00:00:00-tail' >m; mkimg mac-address=m --no-checksum; brellix -d img -sm 0a:1b:2c:3d:4e:5f -gm
+  $ printf '00:00:00:00:00:00-tail' >m; mkimg mac-address=m --no-checksum
+  > brellix -d img -sm 0a:1b:2c:3d:4e:5f -gm
   ** using device img
   ** Using new MAC-Address "0a:1b:2c:3d:4e:5f".
   ** Current MAC-Address: 0a:1b:2c:3d:4e:5f

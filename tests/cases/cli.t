@@ -37,7 +37,8 @@ The help screen shows when no command ran.
 
 Options that are no commands show it too, and so does --help.
 
-  $ for args in -q -v --force -h '-q -h' --help '-q -d x'; do brellix $args | cmp -s - help || echo "not: $args"; done
+  $ for args in -q -v --force -h '-q -h' --help '-q -d x'; do
+  >   brellix $args | cmp -s - help || echo "not: $args"; done
 
 --version prints the banner instead.
 
@@ -73,8 +74,7 @@ Parsing stops at the first token no entry takes.
   ! Fatal: error parsing cmd.-line
   [1]
 
-An option short of its values is named by its short name; an option given twice is a token no
-entry takes; there is no "=" form and no bundling of short options.
+Refused: an option short of its values (named by its short name), one given twice, "=" forms, bundling.
 
   $ refused brellix -d --device '-r a' '-l --list' '-l -l' --list=1 -lq
   ! $ brellix -d

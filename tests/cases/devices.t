@@ -3,17 +3,18 @@ the name of the device's lock file, and NOBODY runs a command as an account of n
 
   $ printf 1 >x; printf 22 >y; mkimg a=x b=y; [ $(id -u) = 0 ] && losetup -f --show img >L &&
   >   mknod alias b $(stat -c '0x%t 0x%T' $(<L)) || skip root and losetup
-  > stat -c brellix-blk-%Hr-%Lr.lock $(<L) >N; echo 'setpriv --reuid=nobody --regid=nogroup --clear-groups' >NOBODY
+  > stat -c brellix-blk-%Hr-%Lr.lock $(<L) >N
+  > echo 'setpriv --reuid=nobody --regid=nogroup --clear-groups' >NOBODY
 
 --read refuses a block device as its local file: a loop device over the image is the flash itself.
 
   $ brellix -q -d img -r a $(<L); unchanged
   ! Fatal: local file is a block device \(/dev/loop\d+\) (re)
 
-A failed --exists on a device node closes the device (each time it opened it) and removes its lock file,
-as every failure does.
+A failed --exists on a device node closes the device and removes its lock file, as every failure does.
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -y -o log -e trace=close,unlink,unlinkat brellix -q -d $(<L) -e none
+  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -y -o log -e trace=close,unlink,unlinkat \
+  >   brellix -q -d $(<L) -e none
   > grep -E '^(close\([0-9]+</dev/loop|unlink)' log | uniq
   close\(\d+</dev/loop\d+>\) += 0 (re)
   unlink.*\.lock.* = 0 (re)
@@ -31,7 +32,8 @@ The image behind a loop device given as the device is the device itself: --read 
 Another account's folder and link under the lock file's old names do not switch the lock off: two nodes
 of one device (the loop device and its copy made by mknod) still exclude each other, and no update is lost.
 
-  $ trap 'rm -rf /run/lock/$(<N) /tmp/$(<N)' EXIT; $(<NOBODY) mkdir /run/lock/$(<N); $(<NOBODY) ln -s x /tmp/$(<N)
+  $ trap 'rm -rf /run/lock/$(<N) /tmp/$(<N)' EXIT
+  > $(<NOBODY) mkdir /run/lock/$(<N); $(<NOBODY) ln -s x /tmp/$(<N)
   > onreads $(<L) delay_exit=400000 brellix -q -d $(<L) -w a y & sleep 0.3; brellix -q -d alias -w b x; wait
   > brellix -q -d alias -rs a
   22 (no-eol)

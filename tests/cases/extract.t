@@ -19,9 +19,10 @@ Its manifest holds the mktinyfs arguments that build the image again.
 
 Any name, raw flags and load fields, a damaged checksum, files below the FAT and at the device end come back.
 
-  $ mkimg =nine --name $'a=b "c\\\x01\xe9' --flags 0x1 --raw-load 0x1234 =nine --name @x --offset 0x10000 --load 0 \
-  >   --ax =nine --name --y z= --offset 0x20 e= --offset 0 w=nine --offset 0x83fff7 && poke img 0x10000 00 &&
-  >   mktinyfs --extract img out2 >/dev/null && mktinyfs re @out2/manifest && cmp img re && tail -n +3 out2/manifest
+  $ mkimg =nine --name $'a=b "c\\\x01\xe9' --flags 0x1 --raw-load 0x1234 \
+  >   =nine --name @x --offset 0x10000 --load 0 --ax =nine --name --y z= --offset 0x20 e= --offset 0 \
+  >   w=nine --offset 0x83fff7 && poke img 0x10000 00 && mktinyfs --extract img out2 >/dev/null &&
+  >   mktinyfs re @out2/manifest && cmp img re && tail -n +3 out2/manifest
   =0001-a_b__c___ --name "a=b \"c\\\x01\xe9" --raw-load 0x1234 --flags 0x1
   =0002-_x --name @x --offset 0x10000 --load 0x0 --ax --checksum 0xa69d
   =0003---y --name --y
@@ -46,8 +47,10 @@ A board's image rebuilds with all that brellix sees; stale bytes it cannot see a
 
 An image that mktinyfs cannot make is extracted as far as it goes, with status 1 and one line per problem.
 
-  $ mkimg a=nine ../x=nine .=nine /etc/x=nine ..=nine $'\n'=nine g=nine --load 0x100 h=nine --load 0x200 i=nine
-  > poke img 0x4010 00 && poke img 0x4120 6100 && slot 3 offset 0x5000 && slot 4 offset 0x3ffc && slot 5 offset 0x900000
+  $ mkimg a=nine ../x=nine .=nine /etc/x=nine ..=nine $'\n'=nine g=nine --load 0x100 h=nine --load 0x200 \
+  >   i=nine
+  > poke img 0x4010 00 && poke img 0x4120 6100 && slot 3 offset 0x5000 && slot 4 offset 0x3ffc &&
+  >   slot 5 offset 0x900000
   > slot 6 offset 0xc004 && slot 8 load 0x104 &&
   >   printf 'DEVICE_ID%040d\0' 0 | dd of=img bs=1 seek=$((0x83ffc0)) conv=notrunc status=none
   > mkdir d && cd d && mktinyfs --extract ../img out >/dev/null
@@ -79,8 +82,7 @@ A table cut short leaves entries after its end: --extract warns of them and, as 
   ! mktinyfs: warning: entry-shaped slots after the end of the table: 1 (a table cut short?); --salvage extracts them too (wide)
   [1]
 
---extract --salvage extracts those entries too, under a comment that says where they came from, so the
-rebuilt image holds them again.
+--extract --salvage extracts them too, under a comment saying where they came from: the rebuild holds them.
 
   $ mktinyfs --extract img s2 --salvage >/dev/null && mktinyfs re @s2/manifest && brellix -q -d re -e c &&
   >   grep -A1 '^# Entries' s2/manifest
@@ -89,7 +91,8 @@ rebuilt image holds them again.
 
 A device identifier that shares its area with a file's contents cannot be rebuilt.
 
-  $ mkimg w=nine --offset 0x83fff7 && printf 'DEVICE_ID1\0' | dd of=img bs=1 seek=$((0x83ffc0)) conv=notrunc status=none
+  $ mkimg w=nine --offset 0x83fff7 &&
+  >   printf 'DEVICE_ID1\0' | dd of=img bs=1 seek=$((0x83ffc0)) conv=notrunc status=none
   > mktinyfs --extract img r >/dev/null
   ! mktinyfs: cannot be rebuilt as it is: the device-identifier record "1" lies partly under a file's contents: mktinyfs cannot write both (wide)
   [1]
@@ -105,8 +108,8 @@ Files that overlap too often are not all extracted, and --extract says which...
   $ du -s --block-size=1M big
   17	big
 
-An @FILE stands for its words wherever it appears; paths in it are relative to its folder; quotes and escapes
-write any byte.
+An @FILE stands for its words anywhere; paths in it are relative to its folder; quotes and escapes write
+any byte.
 
   $ mkdir m && printf '# files\nb=../nine --name "\\x41 \\"B\\"#"\n@more\n' >m/list && cp nine m &&
   >   printf ' c=nine "--n"ame \\\\\n' >m/more
@@ -172,7 +175,7 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
   ! $ mktinyfs --extract img o5 >/dev/full
   ! mktinyfs: cannot write standard output: No space left on device
 
---extract holds the image still: a brellix --write under way keeps it waiting, then it refuses, writing nothing.
+--extract holds the image still: a --write under way keeps it waiting, then it refuses, writing nothing.
 
   $ mkimg c=nine; seq 100000 >long; DELAY=200000 slowly brellix -q -d img -w c long & sleep 0.3
   > mktinyfs --extract img lk; wait; test ! -e lk
@@ -180,8 +183,8 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
 
 A manifest that cannot be written whole (a full disk) fails the run...
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/fu/manifest.partial" -e inject=write:error=ENOSPC \
-  >   mktinyfs --extract img fu >/dev/null
+  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/fu/manifest.partial" \
+  >   -e inject=write:error=ENOSPC mktinyfs --extract img fu >/dev/null
   ! mktinyfs: cannot write "fu/manifest": No space left on device
   [1]
 

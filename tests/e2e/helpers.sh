@@ -29,14 +29,15 @@ signalling() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img
 # privately CMD: runs the shell command CMD in a mount namespace of its own, on an empty /run,
 # so that what it makes there meets no other run.
 privately() { unshare -m bash -c "mount -t tmpfs -o mode=755 tmpfs /run && $1"; }
-# refused CMD ARGS...: runs CMD with each ARGS (as eval reads them), first printing "$ CMD ARGS" on
-# standard error, where the refusal comes, so that each message stands under its command; a
-# status other than 1 prints as "[N]" there too.
+# refused CMD ARGS...: runs the command CMD ARGS (CMD may be empty), as eval reads it, for each ARGS,
+# first printing "$ CMD ARGS" on standard error, where the refusal comes, so that each message
+# stands under its command; a status other than 1 prints as "[N]" there too.
 refused() {
-    local args status
+    local args command status
     for args in "${@:2}"; do
-        echo "\$ $1 $args" >&2
-        eval "$1 $args"
+        command=$1${1:+${args:+ }}$args
+        echo "\$ $command" >&2
+        eval "$command"
         status=$?
         [ $status = 1 ] || echo "[$status]" >&2
     done
