@@ -1,4 +1,4 @@
-# What the examples of README.md and the manual pages take for granted: the board's flash
+# What the examples of README.md, CONTRIBUTING.md and the manual pages take for granted: the board's flash
 # (/dev/mtd0 in them stands for the image mtd0 here), the files they copy in, the values
 # a factory passes. Sourced before the examples run.
 seq 1000 >zImage; mkdir -p build && seq 900 >build/kernel.bin; printf '%025d\n' 0 >cfg.txt
