@@ -5,7 +5,7 @@
 # format: make format; package: make package and make package-arm (with arm);
 # package-check: .ci/check-packages (dpkg-deb, lintian, man); lint: make lint;
 # arm: cross builds for the boards and their emulation; ci: the valgrind stage of .ci/run;
-# vm: the MTD-device stage of .ci/run.
+# vm: the MTD-device stage of .ci/run; coverage: make coverage (gcovr).
 # As root it runs apt-get without questions and shows apt's output only when it fails;
 # otherwise it prints the command to run as root and fails.
 set -eu
@@ -23,6 +23,7 @@ packages() {
         musl-dev:armel ;;
     ci) echo valgrind ;;
     vm) echo qemu-system-x86 qemu-user-static busybox-static cpio ;;
+    coverage) echo gcovr ;;
     *) echo "deps.sh: no such group: $1" >&2 && exit 2 ;;
     esac
 }

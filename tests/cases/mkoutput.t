@@ -41,14 +41,6 @@ Once the image is in place its directory is made durable too; when that fails, t
   $ ! ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=fsync:error=ENOSPC:when=2 mktinyfs img a=
   ! mktinyfs: the new image "img" is in place, but its directory cannot be synced: No space left on device
 
-A signal leaves no temporary file, unnamed or, where the file system cannot make those, named.
-
-  $ mkdir sig; cd sig; export ASAN_OPTIONS=detect_leaks=0; for how in "-e inject=fsync:delay_enter=2000000" \
-  >   "-P $PWD -e inject=openat:error=EOPNOTSUPP:when=1 -e inject=newfstatat:delay_enter=2000000:when=2"; do
-  >   strace -o /dev/null $how sh -c 'echo $$ >pid; exec mktinyfs img a=' & sleep 1; kill -TERM $(cat pid)
-  >   wait; done; ls
-  pid
-
 Names, then the layout from the inputs' sizes, are checked before any contents are read.
 
   $ mkfifo idle; truncate -s 4G huge; refused 'timeout 10 mktinyfs img' 'a=idle a=' a=huge
