@@ -63,14 +63,14 @@ When the image cannot be named or put in place, or no temporary file can be made
 run fails...
 
   $ export ASAN_OPTIONS=detect_leaks=0; mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 &&
-  >   refused 'strace -o /dev/null' '-e inject=linkat:error=ENOSPC mktinyfs img b=' \
-  >   '-e inject=renameat:error=EROFS mktinyfs img b=' \
-  >   '-P "$PWD" -e inject=openat:error=EROFS mktinyfs img b='
-  ! $ strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs img b=
+  >   refused 'strace -o /dev/null' '-e inject=linkat:error=ENOSPC mktinyfs img b=../nine' \
+  >   '-e inject=renameat:error=EROFS mktinyfs img b=../nine' \
+  >   '-P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine'
+  ! $ strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs img b=../nine
   ! mktinyfs: cannot replace "img": No space left on device
-  ! $ strace -o /dev/null -e inject=renameat:error=EROFS mktinyfs img b=
+  ! $ strace -o /dev/null -e inject=renameat:error=EROFS mktinyfs img b=../nine
   ! mktinyfs: cannot replace "img": Read-only file system
-  ! $ strace -o /dev/null -P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=
+  ! $ strace -o /dev/null -P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine
   ! mktinyfs: cannot create a temporary file beside "img": Read-only file system
 
 ...and leaves OUTPUT and the folder as they were (catches a temporary file left behind).
