@@ -5,7 +5,9 @@
 # format: make format; package: make package and make package-arm (with arm);
 # package-check: .ci/check-packages (dpkg-deb, lintian, man); lint: make lint;
 # arm: cross builds for the boards and their emulation; ci: the valgrind stage of .ci/run;
-# vm: the MTD-device stage of .ci/run; coverage: make coverage (gcovr).
+# coverage: make coverage (gcovr); vm: the MTD-device stage of .ci/run; armvm: its ARM stages (with arm), whose kernels and
+# busybox are fetched with apt-get download, which needs dpkg to know arm64 and armhf:
+# a word @ARCH names an architecture a group needs without installing a package of it.
 # As root it runs apt-get without questions and shows apt's output only when it fails;
 # otherwise it prints the command to run as root and fails.
 set -eu
@@ -22,27 +24,31 @@ packages() {
     arm) echo g++-arm-linux-gnueabi g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static googletest \
         musl-dev:armel ;;
     ci) echo valgrind ;;
-    vm) echo qemu-system-x86 qemu-user-static busybox-static cpio ;;
+    vm) echo qemu-system-x86 busybox-static cpio ;;
     coverage) echo gcovr ;;
+    armvm) echo qemu-system-arm cpio make xz-utils @arm64 @armhf ;;
     *) echo "deps.sh: no such group: $1" >&2 && exit 2 ;;
     esac
 }
 [ $# -gt 0 ] || set -- build
-missing=
+missing=''
+arches=''
 for group in "$@"; do
     list=$(packages "$group") || exit 2
     for package in $list; do
+        case $package in @*) arches="$arches ${package#@}" && continue ;; esac
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
             missing="$missing $package"
     done
 done
-[ -z "$missing" ] && exit 0
 # Packages of another architecture (NAME:ARCH) need that architecture known to dpkg.
-foreign=$(echo "$missing" | tr ' ' '\n' | sed -n 's/.*://p' | sort -u)
+foreign=$( (echo "$missing" | tr ' ' '\n' | sed -n 's/.*://p'; echo "$arches" | tr ' ' '\n') | sed '/^$/d' | sort -u)
 add=
 for arch in $foreign; do
-    dpkg --print-foreign-architectures | grep -qx "$arch" || add="$add $arch"
+    [ "$arch" = "$(dpkg --print-architecture)" ] || dpkg --print-foreign-architectures | grep -qx "$arch" ||
+        add="$add $arch"
 done
+[ -z "$missing$add" ] && exit 0
 if [ "$(id -u)" != 0 ]; then
     self="$(cd "$(dirname "$0")" && pwd)/deps.sh $*"
     echo "deps.sh: missing Debian packages:$missing" >&2
@@ -55,14 +61,15 @@ fi
 log=$(mktemp "${TMPDIR:-/tmp}/deps.XXXXXX")
 trap 'rm -f "$log"' EXIT
 for arch in $add; do
-    echo "== deps.sh: dpkg --add-architecture $arch (for$(echo "$missing" | tr ' ' '\n' | grep ":$arch$" | sed 's/^/ /' | tr -d '\n'))"
+    for=$(echo "$missing" | tr ' ' '\n' | grep ":$arch$" | sed 's/^/ /' | tr -d '\n')
+    echo "== deps.sh: dpkg --add-architecture $arch (for${for:- apt-get download of $arch packages})"
     dpkg --add-architecture "$arch"
 done
-echo "== deps.sh: installing$missing"
+[ -z "$missing" ] || echo "== deps.sh: installing$missing"
 # No questions, no debconf notes: apt's output is shown only when it fails.
 export DEBIAN_FRONTEND=noninteractive
 # shellcheck disable=SC2086 # one package per word
-if ! { apt-get update -q && apt-get install -y -q $missing; } >"$log" 2>&1; then
+if ! { apt-get update -q && { [ -z "$missing" ] || apt-get install -y -q $missing; }; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "deps.sh: apt-get failed (its output is above)" >&2
     exit 1

@@ -1,25 +1,42 @@
 #!/bin/sh
-# The end-to-end scenario for one flash device, run in the VM on the real MTD node and on
-# the host on an image file, so that the two records can be compared.
+# The end-to-end scenario for one flash device, run in the VMs on the real MTD node and on
+# the host on an image file, so that the records can be compared.
 #
-#   sh scenario.sh IMAGE DEVICE OUT BRELLIX      (absolute paths)
+#   sh scenario.sh IMAGE DEVICE OUT BRELLIX MKTINYFS ONWRITE      (absolute paths)
 #
 # Writes IMAGE to DEVICE and runs the program BRELLIX through the main commands and the
-# usual mistakes. Each case leaves NAME.out, NAME.err (the device path, which differs
-# between the runs, replaced by DEVICE) and NAME.rc in OUT, each snapshot NAME.sha256 of
-# the device bytes. POSIX sh, for busybox sh in the guest.
+# usual mistakes, then what needs a kernel: a second name of the device, a signal at a
+# chosen write (ONWRITE, built from onwrite.c), a FIFO, MKTINYFS's unnamed temporary file.
+# Each case leaves NAME.out, NAME.err (the device paths, which differ between the runs,
+# replaced by DEVICE and DEVICE2) and NAME.rc in OUT, each snapshot NAME.sha256 of the
+# device bytes. POSIX sh, for busybox sh in the guest.
 set -eu
-IMAGE=$1 DEV=$2 OUT=$3 BRELLIX=$4
+IMAGE=$1 DEV=$2 OUT=$3 BRELLIX=$4 MKTINYFS=$5 ONWRITE=$6
+# The device's second name: a node with its numbers, or a hard link of the image file.
+DEV2=$(dirname "$DEV")/second-name
 mkdir -p "$OUT"
 cd "$OUT"
+# For the commands onwrite runs while brellix is stopped (ONWRITE_STOPPED).
+export IMAGE DEV2 BRELLIX ONWRITE_STOPPED
 
+# Device paths as the records show them: the second name first, as it may extend the first.
+normalise() {
+    for FILE in "$@"; do
+        sed -e "s|$DEV2|DEVICE2|g" -e "s|$DEV|DEVICE|g" "$FILE" >"$FILE.tmp" && mv "$FILE.tmp" "$FILE"
+    done
+}
+# keep NAME COMMAND...: runs COMMAND, keeping its output and exit status under NAME.
+keep() {
+    NAME=$1
+    shift
+    "$@" >"$NAME.out" 2>"$NAME.err" && RC=0 || RC=$?
+    echo "$RC" >"$NAME.rc"
+    normalise "$NAME.out" "$NAME.err"
+}
 run() {
     NAME=$1
     shift
-    "$BRELLIX" -d "$DEV" "$@" >"$NAME.out" 2>"$NAME.err" && RC=0 || RC=$?
-    echo "$RC" >"$NAME.rc"
-    sed "s|$DEV|DEVICE|g" "$NAME.out" >"$NAME.tmp" && mv "$NAME.tmp" "$NAME.out"
-    sed "s|$DEV|DEVICE|g" "$NAME.err" >"$NAME.tmp" && mv "$NAME.tmp" "$NAME.err"
+    keep "$NAME" "$BRELLIX" -d "$DEV" "$@"
 }
 snap() { sha256sum <"$DEV" >"$1.sha256"; }
 cat "$IMAGE" >"$DEV"
@@ -60,3 +77,60 @@ dd if=/dev/zero bs=1024 count=32 2>/dev/null | tr '\000' '\377' |
 run 26-list-erased -l
 run 27-get-device-id-erased -gdid
 snap 28-final
+
+# What only a kernel shows. A fresh image first.
+cat "$IMAGE" >"$DEV"
+rm -f "$DEV2"
+if [ -c "$DEV" ]; then
+    # shellcheck disable=SC2046 # major and minor, two words
+    mknod "$DEV2" c $(stat -c '%t %T' "$DEV" | while read -r MAJ MIN; do echo $((0x$MAJ)) $((0x$MIN)); done)
+else
+    ln "$DEV" "$DEV2"
+fi
+# Two writers on two names of the device: the first is stopped right after its first write
+# to the device, holding the lock; the second waits its 3 s and refuses; the first then ends
+# its write.
+# shellcheck disable=SC2016 # for the shell onwrite starts
+ONWRITE_STOPPED='"$BRELLIX" -d "$DEV2" -w config in-room.txt >29-second-writer.out 2>29-second-writer.err
+    echo $? >29-second-writer.rc'
+keep 29-first-writer "$ONWRITE" "$DEV" STOP "$BRELLIX" -d "$DEV" -w splash in-room.txt
+normalise 29-second-writer.out 29-second-writer.err
+run 30-check-two-writers -c
+snap 31-two-writers
+# SIGTERM, SIGINT and SIGHUP right after the first write to the device (the contents, before
+# the table): the write is finished, and one Fatal: line says so.
+for SIGNAL in TERM INT HUP; do
+    cat "$IMAGE" >"$DEV"
+    keep "32-$SIGNAL-during-write" "$ONWRITE" "$DEV" "$SIGNAL" "$BRELLIX" -d "$DEV" -w kernel in-room.txt
+    run "33-check-after-$SIGNAL" -c
+    snap "34-after-$SIGNAL"
+done
+# A write the flash does not keep. mtdram keeps every write, so the device is given its old
+# bytes back through its second name while brellix is stopped after its first write, before
+# it reads the pages back: as a driver that drops writes would leave them.
+cat "$IMAGE" >"$DEV"
+# shellcheck disable=SC2016 # for the shell onwrite starts
+ONWRITE_STOPPED='cat "$IMAGE" >"$DEV2"'
+keep 35-write-not-taken "$ONWRITE" "$DEV" STOP "$BRELLIX" -d "$DEV" -w kernel in-room.txt
+run 36-check-after-not-taken -c
+snap 37-after-not-taken
+rm -f "$DEV2"
+# --read onto a FIFO, with a reader. Opening the FIFO here too ends the reader's wait
+# should brellix refuse before opening it.
+cat "$IMAGE" >"$DEV"
+rm -f fifo && mkfifo fifo
+cat fifo >fifo.read &
+run 38-read-to-fifo -r kernel "$OUT/fifo"
+exec 3<>fifo
+exec 3>&-
+wait
+sha256sum <fifo.read >38-fifo-read.sha256
+rm -f fifo fifo.read
+# mktinyfs builds an image through its unnamed temporary file: nothing else is left in the
+# folder.
+rm -rf made && mkdir made
+keep 39-mktinyfs "$MKTINYFS" --device-id BX-VM-0002 --mac 00:11:22:33:44:56 "$OUT/made/board.img" \
+    kernel="$OUT/in-room.txt" --room 0x2000 config= --room 1024
+ls -a made >39-mktinyfs.files
+sha256sum <made/board.img >39-mktinyfs.sha256
+rm -rf made
