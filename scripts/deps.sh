@@ -22,7 +22,7 @@ packages() {
     package-check) echo dpkg-dev binutils lintian groff-base man-db ;;
     lint) echo clang-format shellcheck pyflakes3 git ;;
     arm) echo g++-arm-linux-gnueabi g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static googletest \
-        musl-dev:armel ;;
+        musl-dev:armel musl-dev:armhf musl-dev:arm64 ;;
     ci) echo valgrind ;;
     vm) echo qemu-system-x86 busybox-static cpio ;;
     coverage) echo gcovr ;;

@@ -1,16 +1,18 @@
-# The C library of the smallest boards: musl (Debian's musl-dev for the target, in the
-# multiarch folder BRELLIX_MUSL_TRIPLET), with the cross compiler's own C++ library. An
-# empty program linked with static glibc is 485600 bytes stripped on armel; with musl the
-# whole tool takes less than half of that.
+# The C library of every board: musl (Debian's musl-dev for the target, in the multiarch
+# folder BRELLIX_MUSL_TRIPLET), with the cross compiler's own C++ library. An empty
+# program linked with static glibc is 485600 bytes stripped on armel; with musl each whole
+# program takes less than half of that, on every board.
 #
 # The C++ library was built for glibc. The C headers are musl's, so that every structure
 # the program shares with the C library has musl's layout, and the compiler's C++ headers
 # are named by hand after -nostdinc, in the order their #include_next needs. What the
 # C++ library calls in the C library (allocation, stdio, errno, pthread_once, and
-# clock_gettime, whose plain name musl keeps for the 32-bit time_t that the C++ library
-# was built with) musl provides under the same names and calling rules. The C++ streams
-# and locales read glibc's locale internals and cannot be linked: the programs print
-# through stdio. musl-glibcxx.h fills the two gaps left in the C++ headers.
+# clock_gettime) musl provides under the same names and calling rules. On 32-bit ARM the
+# C++ library was built with glibc's 32-bit time_t, and musl keeps the plain name
+# clock_gettime for that time_t (its own is 64 bits, under another name); on 64-bit ARM
+# time_t has 64 bits in both. The C++ streams and locales read glibc's locale internals
+# and cannot be linked: the programs print through stdio. musl-glibcxx.h fills the gaps
+# left in the C++ headers and the compiler's unwinder.
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpversion OUTPUT_VARIABLE BRELLIX_GCC_VERSION
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=include OUTPUT_VARIABLE BRELLIX_GCC_INCLUDE
@@ -38,4 +40,6 @@ string(APPEND CMAKE_CXX_FLAGS_INIT
        " -include ${CMAKE_CURRENT_LIST_DIR}/musl-glibcxx.h")
 # -B puts musl's folder first for the start files (crt1.o, crti.o, crtn.o) and libraries,
 # so the linker takes musl's libc.a before glibc's; crtbegin and crtend stay the compiler's.
-string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -B${BRELLIX_MUSL_LIB}/")
+# -z norelro: musl never write-protects a static program's relocated data after start-up,
+# and the page alignment that the protection needs pads the file by up to 64 KiB.
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -B${BRELLIX_MUSL_LIB}/ -Wl,-z,norelro")

@@ -14,7 +14,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +25,15 @@ constexpr mode_t NEW_DIR_MODE = 0777; // before the umask, as mkdir(1)
 constexpr char MANIFEST_NAME[] = "manifest";
 // Contents files start with their slot's digits, so no contents file has this name.
 constexpr char PARTIAL_SUFFIX[] = ".partial";
+
+// Renames sFrom to sTo in the folder iDir, never over a file someone else put there
+// meanwhile; a file system or kernel without that choice gets the plain rename. Through
+// the system call itself: the C library of the boards has no wrapper for it.
+bool renameNoReplace(int iDir, const char* sFrom, const char* sTo) {
+    if (::syscall(SYS_renameat2, iDir, sFrom, iDir, sTo, RENAME_NOREPLACE) == 0)
+        return true;
+    return (errno == EINVAL || errno == ENOSYS) && ::renameat(iDir, sFrom, iDir, sTo) == 0;
+}
 
 // The folder the extraction writes into: created, or found empty; held open, so every
 // file lands in it whatever happens to its path meanwhile.
@@ -59,10 +70,7 @@ class cOutputDir {
                     fWrite(reinterpret_cast<const uint8_t*>(sText.data()), sText.size());
                 },
                 sShown, true);
-            // Never over a file someone else put there meanwhile; a file system without
-            // that choice gets the plain rename.
-            if (::renameat2(oDir.iFd, sPartial.c_str(), oDir.iFd, sName.c_str(), RENAME_NOREPLACE) != 0 &&
-                (errno != EINVAL || ::renameat(oDir.iFd, sPartial.c_str(), oDir.iFd, sName.c_str()) != 0))
+            if (!renameNoReplace(oDir.iFd, sPartial.c_str(), sName.c_str()))
                 fail("cannot write ", sShown);
         } catch (...) {
             ::unlinkat(oDir.iFd, sPartial.c_str(), 0);
