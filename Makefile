@@ -12,12 +12,14 @@
 #   make test-arm     those builds and their tests under qemu-user (one target: make test-armel)
 #   make package      this machine's Debian package, in build/packages
 #   make package-arm  the three boards' Debian packages, in build/packages
+#   make uninstall    remove what cmake --install build/release installed, never a package's file
+#   make figures      write the figures a build measures into README.md and CONTRIBUTING.md
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 ARM_TARGETS := armel armhf arm64
 
-.PHONY: all deps deps-arm release debug demo test coverage bench fuzz format lint clean arm test-arm package package-arm \
-	$(ARM_TARGETS) $(ARM_TARGETS:%=test-%) $(ARM_TARGETS:%=package-%)
+.PHONY: all deps deps-arm release debug demo test coverage bench fuzz format lint clean arm test-arm package \
+	package-arm uninstall figures $(ARM_TARGETS) $(ARM_TARGETS:%=test-%) $(ARM_TARGETS:%=package-%)
 
 all: release
 
@@ -89,6 +91,15 @@ package-arm: $(ARM_TARGETS:%=package-%)
 $(ARM_TARGETS:%=package-%): package-%: %
 	@sh scripts/deps.sh package
 	@sh scripts/package.sh build/$*
+
+# As root, like the install; removes only files that install_manifest.txt lists.
+uninstall:
+	@sh scripts/uninstall.sh build/release
+
+# The release build and the boards' builds measure them (scripts/figures.py; CI checks them).
+figures: release $(ARM_TARGETS)
+	@sh scripts/deps.sh bench
+	python3 scripts/figures.py build/release
 
 format:
 	@sh scripts/deps.sh format

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""The benchmark of a built tree: python3 bench/run.py BUILD_DIR  (make bench builds first)
+"""The benchmark of a built tree: python3 bench/run.py [--figures] BUILD_DIR  (make bench
+builds first). With --figures only what a build determines (1, 3 and 4, without timings):
+the tables that README.md and CONTRIBUTING.md show, which scripts/figures.py writes there.
 
 1. Pages: each scenario runs the tool once under strace, which shows every page it reads
    and programs on the device; it must program exactly the pages whose bytes differ, and
@@ -8,8 +10,8 @@
    the two run in turn, the ratio taken pair by pair; the median must meet its target.
 3. Instructions (callgrind, deterministic) of -q -l and -q -c by table size: at 1023
    entries at most 3 times those at 1.
-4. Sizes of the stripped static builds for the boards, when they are built (armel at most
-   400 KB); then the CRC-16 microbenchmark.
+4. Sizes of the stripped static programs of the boards' builds, when they are built (armel's
+   brellix at most 400 KB), with the C library each links; then the CRC-16 microbenchmark.
 Exits 1 when a target is missed. BENCH_PAIRS sets the pairs per ratio (default 41).
 """
 import os
@@ -22,7 +24,9 @@ import tempfile
 import time
 
 PAGE, MIB = 1056, 1 << 20
-BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/release")
+FIGURES = sys.argv[1:2] == ["--figures"]
+ARGUMENTS = sys.argv[1 + FIGURES:]
+BUILD = os.path.abspath(ARGUMENTS[0] if ARGUMENTS else "build/release")
 BRELLIX, MKTINYFS = f"{BUILD}/tool/brellix", f"{BUILD}/host/mktinyfs/mktinyfs"
 WORK = tempfile.mkdtemp(prefix="brellix-bench-", dir="/dev/shm" if os.access("/dev/shm", os.W_OK) else None)
 missed = []
@@ -62,6 +66,20 @@ def pages(args, name):
     reads, writes = (sum(n for c, n in calls if c == kind) // PAGE for kind in ("read", "write"))
     back = sum(n for (c, n), (p, _) in zip(calls[1:], calls) if (p, c) == ("write", "read")) // PAGE
     return reads, back, writes, sum(c == "write" for c, _ in calls), fewest
+
+
+def write_calls():
+    """A sentence: every call that a --write of 8 MiB makes on the device, by kind."""
+    shutil.copy(path("big.img"), path("dev"))
+    shell(f"strace -qqq -o log -P {path('dev')} {BRELLIX} -q -d dev -w big new8m")
+    with open(path("log")) as log:
+        calls = [line.split("(")[0] for line in log if " = " in line]
+    named = {"read": "reads", "write": "writes", "lseek": "seeks", "flock": "the lock", "newfstatat": "a stat",
+             "fstat": "a stat", "close": "the close"}
+    kinds = sorted(set(calls), key=lambda kind: (list(named).index(kind) if kind in named else len(named), kind))
+    parts = [f"{calls.count(kind)} {named[kind]}" if kind in ("read", "write", "lseek") else
+             named.get(kind, kind) if calls.count(kind) == 1 else f"{calls.count(kind)} {kind}" for kind in kinds]
+    return (f"A `--write` of 8 MiB makes {len(calls)} calls on the device ({', '.join(parts[:-1])} and {parts[-1]})")
 
 
 def timed(command, prepare):
@@ -104,7 +122,8 @@ try:
     image("big.img", f"big=big --offset {64 * PAGE}")
     shell("head -c 100 new1m >small2")
 
-    print(f"Measured {time.strftime('%Y-%m-%d')} on {os.cpu_count()} cores.\n")
+    if not FIGURES:
+        print(f"Measured {time.strftime('%Y-%m-%d')} on {os.cpu_count()} cores.\n")
     print("| scenario | pages read | of them read back | pages programmed | minimum | write calls |\n"
           "|---|---:|---:|---:|---:|---:|")
     for label, args, name in [
@@ -127,17 +146,19 @@ try:
         if back != writes:
             missed.append(f"{label}: {back} pages read back, {writes} programmed")
         print(f"| {label} | {reads} | {back} | {writes} | {fewest} | {calls} |")
+    print("\n" + write_calls())
 
-    offset = 64 * PAGE
-    print("\n| command, 8 MiB | against | median ratio of paired runs |\n|---|---|---:|")
-    for label, command, plain, prepare, target in [
-            ("--read", f"{BRELLIX} -q -d big.img -r big out", "cat big >out", "", 1.5),
-            ("--read-stdout", f"{BRELLIX} -q -d big.img -rs big >out", "cat big >out", "", 1.5),
-            ("--write, new contents", f"{BRELLIX} -q -d dev -w big new8m",
-             f"dd if=new8m of=dev bs=1M seek={offset} oflag=seek_bytes conv=notrunc status=none",
-             "cp big.img dev", 1.5),
-            ("--check", f"{BRELLIX} -q -d big.img -c", "cat big.img >/dev/null", "", 1.2)]:
-        print(f"| {label} | `{plain.split(' ')[0]}` | {check(label, ratio(command, plain, prepare), target)} |")
+    if not FIGURES:  # timings vary from run to run
+        offset = 64 * PAGE
+        print("\n| command, 8 MiB | against | median ratio of paired runs |\n|---|---|---:|")
+        for label, command, plain, prepare, target in [
+                ("--read", f"{BRELLIX} -q -d big.img -r big out", "cat big >out", "", 1.5),
+                ("--read-stdout", f"{BRELLIX} -q -d big.img -rs big >out", "cat big >out", "", 1.5),
+                ("--write, new contents", f"{BRELLIX} -q -d dev -w big new8m",
+                 f"dd if=new8m of=dev bs=1M seek={offset} oflag=seek_bytes conv=notrunc status=none",
+                 "cp big.img dev", 1.5),
+                ("--check", f"{BRELLIX} -q -d big.img -c", "cat big.img >/dev/null", "", 1.2)]:
+            print(f"| {label} | `{plain.split(' ')[0]}` | {check(label, ratio(command, plain, prepare), target)} |")
 
     print("\n| instructions | 1 entry | 10 | 100 | 1023 | 1023 / 1 |\n|---|---:|---:|---:|---:|---:|")
     for args in ("-l", "-c"):
@@ -146,21 +167,31 @@ try:
         print(f"| `brellix -q {args}` | " + " | ".join(f"{n:,}" for n in counts) + f" | {growth} |")
 
     # The oldest boards share a small root file system: there brellix may take 400 KB.
-    print("\n| board build | stripped static brellix |\n|---|---:|")
-    for target, strip, limit in (("armel", "arm-linux-gnueabi-strip", 400 * 1024),
-                                 ("armhf", "arm-linux-gnueabihf-strip", None),
-                                 ("arm64", "aarch64-linux-gnu-strip", None)):
-        built = os.path.join(os.path.dirname(BUILD), target, "tool", "brellix")
-        if os.path.exists(built) and shutil.which(strip):
-            subprocess.run([strip, "-o", path("stripped"), built], check=True)
-            size = os.path.getsize(path("stripped"))
-            if limit and size > limit:
-                missed.append(f"{target} brellix: {size:,} bytes, target at most {limit:,}")
-            print(f"| {target} | {size:,} bytes" + (f" (target at most {limit:,})" if limit else "") + " |")
-        else:
-            print(f"| {target} | not built (make arm) |")
+    print("\n| target | C library | `brellix` (bytes) | `mktinyfs` (bytes) |\n|---|---|---:|---:|")
+    for target, limit in (("armel", 400 * 1024), ("armhf", None), ("arm64", None)):
+        stripped = os.path.join(os.path.dirname(BUILD), target, "stripped")
+        sizes = [os.path.getsize(os.path.join(stripped, program)) if os.path.exists(os.path.join(stripped, program))
+                 else None for program in ("brellix", "mktinyfs")]
+        if None in sizes:
+            print(f"| {target} | not built (make {target}) | | |")
+            if FIGURES:
+                missed.append(f"{target}: not built (make {target})")
+            continue
+        if limit and sizes[0] > limit:
+            missed.append(f"{target} brellix: {sizes[0]:,} bytes, target at most {limit:,}")
+        # Every board build links the board's musl (Debian's musl-dev of that architecture).
+        version = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", f"musl-dev:{target}"], capture_output=True,
+                                 text=True)
+        print(f"| {target} | musl {version.stdout.split('-')[0] or '?'} | {sizes[0]} | {sizes[1]} |")
 
-    if os.path.exists(f"{BUILD}/bench/crc16_bench"):
+    # What musl saves on armel: an empty program linked with static glibc, as the board builds link.
+    if shutil.which("arm-linux-gnueabi-gcc"):
+        with open(path("empty.c"), "w") as empty:
+            empty.write("int main(void) { return 0; }\n")
+        shell("arm-linux-gnueabi-gcc -march=armv5te -mfloat-abi=soft -static -Wl,--gc-sections -s empty.c -o empty")
+        print(f"\nan empty C program linked with static glibc takes {os.path.getsize(path('empty'))} bytes on armel")
+
+    if os.path.exists(f"{BUILD}/bench/crc16_bench") and not FIGURES:
         print()
         subprocess.run([f"{BUILD}/bench/crc16_bench", "--benchmark_min_time=0.05"], check=True)
 finally:

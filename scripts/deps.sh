@@ -1,8 +1,9 @@
 #!/bin/sh
 # The one installer of the Debian packages a task needs; installs only what is missing:
 #   sh scripts/deps.sh GROUP...
-# build: build, demo, tests, install; bench: make bench; fuzz: make fuzz (clang);
-# format: make format; package: make package and make package-arm (with arm);
+# build: build, demo, tests, install, and man to read the manual pages built (man -l);
+# bench: make bench; fuzz: make fuzz (clang); format: make format;
+# package: make package and make package-arm (with arm);
 # package-check: .ci/check-packages (dpkg-deb, lintian, man); lint: make lint;
 # arm: cross builds for the boards and their emulation; ci: the valgrind stage of .ci/run;
 # coverage: make coverage (gcovr); vm: the MTD-device stage of .ci/run; armvm: its ARM stages (with arm), whose kernels and
@@ -14,7 +15,7 @@ set -eu
 packages() {
     case $1 in
     build) echo cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 strace bsdutils \
-        dpkg-dev file ;;
+        dpkg-dev file man-db ;;
     bench) echo valgrind strace binutils python3 ;;
     fuzz) echo clang libclang-rt-14-dev ;;
     format) echo clang-format git ;;

@@ -12,7 +12,16 @@ fi
 BUILD=$1
 OUT=build/packages
 rm -f "$BUILD"/*.deb
-if ! (cd "$BUILD" && cpack -G DEB >cpack.log 2>&1); then
+# cpack runs the install step into its staging folder, which writes the package's own paths
+# (/usr/bin/brellix, ...) into the build's install_manifest.txt: the list that cmake --install
+# left there is what make uninstall removes, so it is put back.
+MANIFEST=$BUILD/install_manifest.txt
+rm -f "$MANIFEST.kept"
+[ ! -f "$MANIFEST" ] || mv "$MANIFEST" "$MANIFEST.kept"
+(cd "$BUILD" && cpack -G DEB >cpack.log 2>&1) && packed=0 || packed=$?
+rm -f "$MANIFEST"
+[ ! -f "$MANIFEST.kept" ] || mv "$MANIFEST.kept" "$MANIFEST"
+if [ "$packed" != 0 ]; then
     cat "$BUILD/cpack.log" >&2
     echo "package.sh: cpack failed in $BUILD (its output is above)" >&2
     exit 1

@@ -15,7 +15,8 @@ import shutil
 import subprocess
 import sys
 
-from run import scratch
+sys.dont_write_bytecode = True  # importing run.py leaves no __pycache__ in the source tree
+from run import scratch  # noqa: E402
 
 PAGE = 1056
 DROPPED = "flash did not take the write at byte 0x{:x} (page {})"
