@@ -10,7 +10,11 @@
 #      commit that brought this check in;
 #   5. no tracked file names the place this checkout lives in;
 #   6. each layer includes only the layers below it (CONTRIBUTING.md's Code conventions);
-#   7. the tests stay at most 0.40 of the product code (scripts/test-ratio.sh).
+#   7. the tests stay at most 0.40 of the product code (scripts/test-ratio.sh);
+#   8. no product unit (a header with its source) includes itself through others;
+#   9. no line of a transcript (tests/cases/*.t) passes 110 columns, but for expected lines
+#      that end in " (wide)": a program's own long line, which tests/e2e/run.py then
+#      compares without the marker.
 # Runs them all, then exits 1 when any failed.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
@@ -136,6 +140,16 @@ sys.exit(1 if found else 0)
 '
 }
 
+# Lines of transcripts longer than 110 columns, unless marked as a program's wide line.
+widths() {
+    local files found
+    mapfile -t files < <(git ls-files 'tests/cases/*.t')
+    [ ${#files[@]} = 0 ] && return 0
+    found=$(awk 'length($0) > 110 && !(/ \(wide\)$/ && /^  / && !/^  [$>] /) {
+        print FILENAME ":" FNR ": " length($0) " columns" }' "${files[@]}")
+    [ -z "$found" ] || { printf 'transcript lines over 110 columns (mark output lines " (wide)"):\n%s\n' "$found"; return 1; }
+}
+
 check "clang-format" format
 check "shellcheck" shell
 check "pyflakes" python
@@ -144,6 +158,7 @@ check "no path of this checkout" paths
 check "layers" layers
 check "include circles" include_cycles
 check "test size" sh scripts/test-ratio.sh
+check "transcript widths" widths
 if [ -n "$failed" ]; then
     echo "lint: failed: $failed" >&2
     exit 1

@@ -1,6 +1,7 @@
 --set-mac stores the address in "mac-address" and --get-mac reads it back.
 
-  $ printf '00:00:00:00:00:00-tail' >m; mkimg mac-address=m --no-checksum; brellix -d img -sm 0a:1b:2c:3d:4e:5f -gm
+  $ printf '00:00:00:00:00:00-tail' >m; mkimg mac-address=m --no-checksum
+  > brellix -d img -sm 0a:1b:2c:3d:4e:5f -gm
   ** using device img
   ** Using new MAC-Address "0a:1b:2c:3d:4e:5f".
   ** Current MAC-Address: 0a:1b:2c:3d:4e:5f
@@ -16,10 +17,11 @@ The address is text of any 17 bytes.
 
 An address of another length is refused before the device is opened.
 
-  $ brellix -q -d /no/img -sm 0a:1b:2c:3d:4e; brellix -q -d /no/img -sm 0a:1b:2c:3d:4e:5f:0
+  $ refused 'brellix -q -d /no/img -sm' 0a:1b:2c:3d:4e 0a:1b:2c:3d:4e:5f:0
+  ! $ brellix -q -d /no/img -sm 0a:1b:2c:3d:4e
   ! Fatal: Invalid MAC-Address ("0a:1b:2c:3d:4e"
+  ! $ brellix -q -d /no/img -sm 0a:1b:2c:3d:4e:5f:0
   ! Fatal: Invalid MAC-Address ("0a:1b:2c:3d:4e:5f:0"
-  [1]
 
 The checksum stays as it was: a checksummed "mac-address" fails the check after --set-mac.
 
@@ -53,23 +55,29 @@ An image without "mac-address" has no address.
 The device identifier is stored as "DEVICE_ID", it, a zero byte, "DEVICE_ID" in the last 64 bytes.
 
   $ mkimg; brellix -q -d img -sdid BX-0042; peek img 0x83ffc0 64
-  4445564943455f494442582d30303432004445564943455f4944ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
+  4445564943455f494442582d30303432004445564943455f4944ffffffffffff
+  ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
 
 --get-device-id prints it, even under --quiet.
 
   $ brellix -q -d img -gdid
   BX-0042
 
-An empty identifier is stored too; the bytes after the record are not written.
+An empty identifier is stored too, and read back empty...
 
-  $ brellix -q -d img -sdid '' -gdid; peek img 0x83ffc0 24
+  $ brellix -q -d img -sdid '' -gdid
   
+
+...and the bytes after the shorter record are not written.
+
+  $ peek img 0x83ffc0 24
   4445564943455f4944004445564943455f4944564943455f
 
 An identifier holds at most 32 bytes...
 
   $ brellix -q -d img -sdid 0123456789abcdef0123456789abcdef; peek img 0x83ffc0 52
-  4445564943455f49443031323334353637383961626364656630313233343536373839616263646566004445564943455f4944ff
+  4445564943455f49443031323334353637383961626364656630313233343536
+  373839616263646566004445564943455f4944ff
 
 ...a longer one is refused before the device is opened.
 

@@ -42,7 +42,8 @@ The boot-time phase also bounds a file by the next higher load address.
 
 The first content error ends the run.
 
-  $ mkimg a=nine b=cfg c=nine d=nine; slot 1 flags 0x00120000; slot 3 offset 0x83fffc; slot 4 offset 0x90000000
+  $ mkimg a=nine b=cfg c=nine d=nine; slot 1 flags 0x00120000
+  > slot 3 offset 0x83fffc; slot 4 offset 0x90000000
   > brellix -d img -c -mv b x
   ** using device img
   ** Checking media integrity...

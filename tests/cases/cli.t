@@ -37,7 +37,8 @@ The help screen shows when no command ran.
 
 Options that are no commands show it too, and so does --help.
 
-  $ for args in -q -v --force -h '-q -h' --help '-q -d x'; do brellix $args | cmp - help; done
+  $ for args in -q -v --force -h '-q -h' --help '-q -d x'; do
+  >   brellix $args | cmp -s - help || echo "not: $args"; done
 
 --version prints the banner instead.
 
@@ -73,21 +74,27 @@ Parsing stops at the first token no entry takes.
   ! Fatal: error parsing cmd.-line
   [1]
 
-An option short of its values is named by its short name.
+Refused: an option short of its values (named by its short name), one given twice, "=" forms, bundling.
 
-  $ for args in -d --device '-r a'; do brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
-  Error in command line: to many arguments for parameter -d
-  Error in command line: to many arguments for parameter -d
-  Error in command line: to many arguments for parameter -r
-
-An option given twice is a token no entry takes.
-
-  $ for args in '-l --list' '-l -l'; do brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
-  Error in command line: unknown parameter "--list"
-  Error in command line: unknown parameter "-l"
-
-There is no "=" form and no bundling of short options.
-
-  $ for args in --list=1 -lq; do brellix $args 2>&1 | grep -v '^Fatal: error parsing cmd.-line$'; done
-  Error in command line: unknown parameter "--list=1"
-  Error in command line: unknown parameter "-lq"
+  $ refused brellix -d --device '-r a' '-l --list' '-l -l' --list=1 -lq
+  ! $ brellix -d
+  ! Error in command line: to many arguments for parameter -d
+  ! Fatal: error parsing cmd.-line
+  ! $ brellix --device
+  ! Error in command line: to many arguments for parameter -d
+  ! Fatal: error parsing cmd.-line
+  ! $ brellix -r a
+  ! Error in command line: to many arguments for parameter -r
+  ! Fatal: error parsing cmd.-line
+  ! $ brellix -l --list
+  ! Error in command line: unknown parameter "--list"
+  ! Fatal: error parsing cmd.-line
+  ! $ brellix -l -l
+  ! Error in command line: unknown parameter "-l"
+  ! Fatal: error parsing cmd.-line
+  ! $ brellix --list=1
+  ! Error in command line: unknown parameter "--list=1"
+  ! Fatal: error parsing cmd.-line
+  ! $ brellix -lq
+  ! Error in command line: unknown parameter "-lq"
+  ! Fatal: error parsing cmd.-line

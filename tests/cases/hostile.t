@@ -1,10 +1,12 @@
 A path that is no device fails in one line: one that does not open, or has no pages.
 
-  $ mkdir dir; for dev in /no/img dir /dev/null; do brellix -q -d $dev -l; done
+  $ mkdir dir; refused 'brellix -q -l -d' /no/img dir /dev/null
+  ! $ brellix -q -l -d /no/img
   ! Fatal: unable to open device
+  ! $ brellix -q -l -d dir
   ! Fatal: unable to open device
+  ! $ brellix -q -l -d /dev/null
   ! Fatal: invalid seek
-  [1]
 
 A device shorter than the FAT cannot be mounted.
 
@@ -18,17 +20,17 @@ Contents past the end of a short device cannot be read.
   ! Fatal: incomplete read
   [1]
 
-Nor can the identifier record be written there: the device does not grow.
+Nor can the identifier record be written there: the device does not grow, nor change.
 
-  $ brellix -q -d half -sdid X; wc -c <half
-  4325376
+  $ cp half half.0; brellix -q -d half -sdid X; cmp half.0 half
   ! Fatal: incomplete read
 
 An erased slot reads as an entry: it is listed, and its size exceeds its room.
 
-  $ mkimg a=nine; poke img 0x4040 ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff; brellix -d img -l
+  $ mkimg a=nine; poke img 0x4040 ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
+  > brellix -d img -l
   ** using device img
   a                    | 9 bytes          | 100% growable (4294918134 bytes left)
-  \xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff      | 4294967295 bytes | 4294966900% growable (8650754 bytes left) (esc)
+  \xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff      | 4294967295 bytes | 4294966900% growable (8650754 bytes left) (esc) (wide)
   ! Fatal: File system corrupt! (\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff) (esc)
   [1]

@@ -16,7 +16,7 @@ The listing shows name, size, the share of the room still free and the bytes lef
   kernel               | 123 bytes        | Sum: 0x1d0   | L(0x800)X       | 39% growable  (77 bytes left)
   logo                 | 0 bytes          | Sum: 0xffff  | BAx             | 100% growable (512 bytes left)
   cfg                  | 14 bytes         | Sum: 0x0     |                 | 95% growable  (266 bytes left)
-  a-name-15-bytes      | 14 bytes         | Sum: 0x6e62  |                 | 100% growable (8584210 bytes left)
+  a-name-15-bytes      | 14 bytes         | Sum: 0x6e62  |                 | 100% growable (8584210 bytes left) (wide)
 
 Under --quiet the listing prints nothing, and it never writes.
 

@@ -1,8 +1,10 @@
 Output to a closed standard output fails the run, and nothing lands on the device.
 
   $ printf 123456789 >nine; printf 0123456789 >ten; mkimg a=nine b=ten
-  > brellix -d img -l >&-; brellix -q -d img -rs a >&-; unchanged
+  > refused brellix '-d img -l >&-' '-q -d img -rs a >&-'; unchanged
+  ! $ brellix -d img -l >&-
   ! Fatal: unable to write data
+  ! $ brellix -q -d img -rs a >&-
   ! Fatal: unable to write data
 
 With standard input, output and error closed the run fails all the same, silently.
@@ -10,10 +12,14 @@ With standard input, output and error closed the run fails all the same, silentl
   $ brellix -d img -l 0<&- 1>&- 2>&-; echo $?; unchanged
   1
 
-A quiet command needs no standard output: the rename is made, the device keeps its size.
+A quiet command needs no standard output: the device keeps its size...
 
-  $ brellix -q -d img -mv a c 1>&-; wc -c <img; brellix -d img -l | sed -n 2p
+  $ brellix -q -d img -mv a c 1>&-; wc -c <img
   8650752
+
+...and the rename is made.
+
+  $ brellix -d img -l | sed -n 2p
   c                    | 9 bytes          | 99% growable  (471 bytes left)
 
 A closed pipe ends the run at once: the rename after the listing is not made.

@@ -1,23 +1,39 @@
-mktinyfs refuses in one line, leaving OUTPUT as it was: a FIFO, a device (here through a link) or a file whose owner
-it cannot keep as OUTPUT, an input that changes size while read, inputs of unknown length larger than the device.
+mktinyfs refuses in one line, leaving OUTPUT as it was: a FIFO, a device (here through a link) or a file
+whose owner it cannot keep as OUTPUT, an input that changes size while read, inputs of unknown length larger
+than the device.
 
-  $ mkfifo fifo; ln -s /dev/null null; : >keep; printf 123456789 >nine; export ASAN_OPTIONS=detect_leaks=0; mktinyfs fifo a=
-  > mktinyfs null a=; strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=; mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)
-  > strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine; stat -c %F fifo null keep
+  $ mkfifo fifo; ln -s /dev/null null; : >keep; printf 123456789 >nine; export ASAN_OPTIONS=detect_leaks=0
+  > refused '' 'mktinyfs fifo a=' 'mktinyfs null a=' \
+  >   'strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=' \
+  >   'mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)' \
+  >   'strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine'
+  ! $ mktinyfs fifo a=
+  ! mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
+  ! $ mktinyfs null a=
+  ! mktinyfs: OUTPUT "null" is a character device, not a regular file
+  ! $ strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=
+  ! mktinyfs: cannot keep the owner of "keep": Operation not permitted
+  ! $ mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)
+  ! mktinyfs: "/dev/fd/\d+" and the inputs of unknown length before it hold more than the device \(0x840000 bytes\) (re) (wide)
+  ! $ strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine
+  ! mktinyfs: "nine" changed size while it was read (0x9 bytes when opened)
+
+Each OUTPUT stays what it was.
+
+  $ stat -c %F fifo null keep
   fifo
   symbolic link
   regular empty file
-  ! mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
-  ! mktinyfs: OUTPUT "null" is a character device, not a regular file
-  ! mktinyfs: cannot keep the owner of "keep": Operation not permitted
-  ! mktinyfs: "/dev/fd/\d+" and the inputs of unknown length before it hold more than the device \(0x840000 bytes\) (re)
-  ! mktinyfs: "nine" changed size while it was read (0x9 bytes when opened)
 
-A link stays a link and the file it ends at gets the image; a file keeps its mode and (checked as root only) owner.
+A link stays a link and the file it ends at gets the image.
 
-  $ mkdir sub; ln -s sub/real.img link; chmod 604 keep; chown -f 1:2 keep; mktinyfs link a=; mktinyfs keep a=
-  > stat -c '%F %s' link sub/real.img | paste -sd' '; echo $(stat -c %a keep) $([ $UID = 0 ] && stat -c %u:%g keep || echo 1:2)
+  $ mkdir sub; ln -s sub/real.img link; mktinyfs link a= && stat -c '%F %s' link sub/real.img | paste -sd' '
   symbolic link 12 regular file 8650752
+
+A file keeps its mode and (checked as root only) owner.
+
+  $ chmod 604 keep; chown -f 1:2 keep; mktinyfs keep a= &&
+  >   echo $(stat -c %a keep) $([ $UID = 0 ] && stat -c %u:%g keep || echo 1:2)
   604 1:2
 
 Once the image is in place its directory is made durable too; when that fails, the run fails.
@@ -27,14 +43,22 @@ Once the image is in place its directory is made durable too; when that fails, t
 
 Names, then the layout from the inputs' sizes, are checked before any contents are read.
 
-  $ mkfifo idle; truncate -s 4G huge; timeout 10 mktinyfs img a=idle a=; ! mktinyfs img a=huge
+  $ mkfifo idle; truncate -s 4G huge; refused 'timeout 10 mktinyfs img' 'a=idle a=' a=huge
+  ! $ timeout 10 mktinyfs img a=idle a=
   ! mktinyfs: duplicate file name "a"
+  ! $ timeout 10 mktinyfs img a=huge
   ! mktinyfs: file "a" (0xc000 + 0x100000000) passes the device end at 0x840000
 
-A run that names no file leaves an image with files as it is (hidden ones of a table cut short count too); an
-empty image still replaces one without files, or a file that is no image.
+A run that names no file leaves an image with files as it is...
 
-  $ mktinyfs two a=nine b=nine && cp two two.0 && mktinyfs two; poke two 0x4020 00 && cp two two.0 && mktinyfs two
-  > cmp two two.0 && mktinyfs --device-id X e && mktinyfs e && mktinyfs nine
-  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image)
-  ! mktinyfs: OUTPUT "two" holds an image with 1 file, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image)
+  $ mktinyfs two a=nine b=nine && cp two two.0 && mktinyfs two; cmp two two.0
+  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image) (wide)
+
+...hidden files of a table cut short count too...
+
+  $ poke two 0x4020 00 && cp two two.0 && mktinyfs two; cmp two two.0
+  ! mktinyfs: OUTPUT "two" holds an image with 1 file, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image) (wide)
+
+...but an empty image still replaces one without files, or a file that is no image.
+
+  $ mktinyfs --device-id X e && mktinyfs e && mktinyfs nine

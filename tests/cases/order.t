@@ -1,6 +1,7 @@
 Commands run in one fixed order, whatever their order on the command line.
 
-  $ printf 123456789 >nine; printf 0123456789 >ten; mkimg --device-id OLD --mac 00:00:00:00:00:00 a=nine b=nine
+  $ printf 123456789 >nine; printf 0123456789 >ten
+  > mkimg --device-id OLD --mac 00:00:00:00:00:00 a=nine b=nine
   > brellix -d img -w b ten -mv a c -c -e a -r a out -l -gdid -sdid NEW -gm -sm 0a:1b:2c:3d:4e:5f
   ** using device img
   ** Using new MAC-Address "0a:1b:2c:3d:4e:5f".

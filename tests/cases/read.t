@@ -34,36 +34,49 @@ Reading never writes the device.
 
   $ unchanged
 
-Contents whose checksum does not match are refused before the local file is opened.
+Contents whose checksum does not match are refused...
 
-  $ echo old >old; brellix -d img -r bad new; brellix -q -d img -r bad old; brellix -q -d img -rs bad; test -e new || cat old
+  $ echo old >old; refused brellix '-d img -r bad new' '-q -d img -r bad old' '-q -d img -rs bad'
   ** using device img
+  ! $ brellix -d img -r bad new
+  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
+  ! $ brellix -q -d img -r bad old
+  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
+  ! $ brellix -q -d img -rs bad
+  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
+
+...before the local file is opened: no new file, an old one as it was.
+
+  $ test ! -e new && cat old
   old
-  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
-  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
-  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
 
 --force delivers them with a notice.
 
-  $ brellix --force -d img -r bad new && cmp txt new; brellix --force -d img -rs bad
+  $ brellix --force -d img -r bad new && cmp txt new
   ** using device img
   ** Checksum error (invalid output produced!)
+
+--read-stdout --force delivers them quietly.
+
+  $ brellix --force -d img -rs bad
   line one
   no end (no-eol)
 
 The name is looked up before the local file is opened.
 
-  $ brellix -q -d img -r nothere /no/dir/x; brellix -q -d img -r %1 /no/dir/x
+  $ refused 'brellix -q -d img -r' 'nothere /no/dir/x' '%1 /no/dir/x'
+  ! $ brellix -q -d img -r nothere /no/dir/x
   ! Fatal: file entry not found ("nothere")
+  ! $ brellix -q -d img -r %1 /no/dir/x
   ! Fatal: unable to open file (/no/dir/x)
-  [1]
 
 Output that cannot be written fails the run.
 
-  $ brellix -q -d img -r big /dev/full; brellix -q -d img -rs big >/dev/full
+  $ refused 'brellix -q -d img' '-r big /dev/full' '-rs big >/dev/full'
+  ! $ brellix -q -d img -r big /dev/full
   ! Fatal: unable to write data
+  ! $ brellix -q -d img -rs big >/dev/full
   ! Fatal: unable to write data
-  [1]
 
 Zero bytes check as 0.
 
@@ -79,7 +92,8 @@ Contents past the device end are refused, forced or not.
 
 The last page of the device is read like any other.
 
-  $ slot 1 offset 0x83fbe0; slot 1 size 0x420; brellix -q --force -d img -r big x && tail -c 1056 img | cmp - x
+  $ slot 1 offset 0x83fbe0; slot 1 size 0x420; brellix -q --force -d img -r big x &&
+  >   tail -c 1056 img | cmp - x
 
 An offset and size that wrap around 4 GiB pass the device end too.
 

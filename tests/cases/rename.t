@@ -8,7 +8,8 @@ The FAT is written back from what was loaded: ignored bytes become zeros, slots 
 
   $ poke img 0x4000 55; poke img 0x4022 41; brellix -q -d img -mv c c
   > mktinyfs exp a=nine kernel.old=nine --load 0x100 c= && cmp exp img && peek img 0x4080 64
-  0000000000000000000000000000000000000000000000000000000000000000ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
+  0000000000000000000000000000000000000000000000000000000000000000
+  ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
 
 A new name is cut to 15 bytes.
 
@@ -23,7 +24,8 @@ An empty name would end the table there: it is refused.
 
 A name another file bears is not; the name then finds the first of them.
 
-  $ brellix -q -d img -mv kernel.old a && brellix -q -d img -w a /dev/null && brellix -d img -l | awk 'NR > 1 { print $1, $3 }'
+  $ brellix -q -d img -mv kernel.old a && brellix -q -d img -w a /dev/null &&
+  >   brellix -d img -l | awk 'NR > 1 { print $1, $3 }'
   a 0
   a 9
   0123456789abcde 0

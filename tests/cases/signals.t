@@ -1,6 +1,8 @@
-SIGTERM while --write programs (strace sends it at the first write call) is held until the table is written: the run then fails saying so, and the file is whole.
+SIGTERM while --write programs (sent at the first write call) is held until the table is written: the run
+then fails saying so, and the file is whole.
 
-  $ seq 3000 >k; seq 2 3001 >k2; mkimg k=k; signalling SIGTERM 1 brellix -q -d img -w k k2; echo status $?; brellix -q -d img -c -r k x && cmp x k2
+  $ seq 3000 >k; seq 2 3001 >k2; mkimg k=k; signalling SIGTERM 1 brellix -q -d img -w k k2; echo status $?
+  > brellix -q -d img -c -r k x && cmp x k2
   status 1
   ! Fatal: interrupted by SIGTERM: --write was finished first, the image is consistent
 
@@ -10,15 +12,20 @@ SIGINT during --rename: the rename completes, and the commands after it do not r
   status 1
   ! Fatal: interrupted by SIGINT: --rename was finished first, the image is consistent
 
-SIGHUP during --set-device-id: the identifier is written whole.
+SIGHUP during --set-device-id ends the run with status 1...
 
-  $ signalling SIGHUP 1 brellix -q -d img -sdid new; echo status $?; brellix -q -d img -gdid
+  $ signalling SIGHUP 1 brellix -q -d img -sdid new; echo status $?
   status 1
-  new
   ! Fatal: interrupted by SIGHUP: --set-device-id was finished first, the image is consistent
 
-A failure of the command itself (the table write) is reported instead, naming the file damaged once contents were programmed.
+...when the identifier is written whole.
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=read:signal=SIGTERM:when=5 -e inject=write:error=EIO:when=2 brellix -q -d img -w j k
+  $ brellix -q -d img -gdid
+  new
+
+A failure of the command itself (the table write) is reported instead, naming the file damaged by it.
+
+  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=read:signal=SIGTERM:when=5 \
+  >   -e inject=write:error=EIO:when=2 brellix -q -d img -w j k
   ! Fatal: unable to write; "j" in the image is now damaged, write it again
   [1]

@@ -1,6 +1,7 @@
 Standard output on the device fails the run before anything is printed there.
 
-  $ printf 123456789 >nine; printf 0123456789 >ten; mkimg a=nine --room 0x20000 b=ten; brellix -q -d img -rs a 1<>img; unchanged
+  $ printf 123456789 >nine; printf 0123456789 >ten; mkimg a=nine --room 0x20000 b=ten
+  > brellix -q -d img -rs a 1<>img; unchanged
   ! Fatal: standard output is the device itself (img)
 
 With standard error on the device, the failure (a command-line error's too) shows on standard output.
@@ -31,10 +32,11 @@ With both on the device it shows nowhere, and the status tells.
 
 A regular file that reports no length (a cgroup file here) is read whole, whatever its file system.
 
-  $ f=$(ls /sys/fs/cgroup/{,*/}cgroup.{controllers,clone_children} /proc/version 2>/dev/null | head -1); brellix -q -d img -w a $f && brellix -q -d img -rs a | cmp - $f
+  $ f=$(ls /sys/fs/cgroup/{,*/}cgroup.{controllers,clone_children} /proc/version 2>/dev/null | head -1)
+  > brellix -q -d img -w a $f && brellix -q -d img -rs a | cmp - $f
 
-A source that changes while it is copied (here it shrinks) fails, and says that the file in the image is damaged.
+A source that changes while copied (here it shrinks) fails, saying that the file in the image is damaged.
 
   $ seq 20000 >big; onreads big retval=0:when=2 brellix -q -d img -w a big
-  ! Fatal: local file has fewer than its measured 108894 bytes (big); "a" in the image is now damaged, write it again
+  ! Fatal: local file has fewer than its measured 108894 bytes (big); "a" in the image is now damaged, write it again (wide)
   [1]

@@ -1,16 +1,25 @@
---write replaces the contents in place, then size and checksum in the FAT; nothing else moves.
+--write replaces a file's contents, printing only the device's name.
 
   $ printf 123456789 >nine; seq 1 60000 >big; head -c 1000 big >k
   > mkimg a=k --offset 0x10007 b=nine --offset 0x72007 c=k --load 0x9000 d=k --load 0x9400
-  > brellix -d img -w a big && brellix -q -d img -w %1 nine
-  > mktinyfs exp a=big --offset 0x10007 b=nine --offset 0x72007 c=k --load 0x9000 d=k --load 0x9400 && cmp exp img && brellix -d img -l -v | grep '^a '
+  > brellix -d img -w a big
   ** using device img
+
+In place, then size and checksum in the FAT; nothing else moves: mktinyfs builds the same image.
+
+  $ brellix -q -d img -w %1 nine && mktinyfs exp a=big --offset 0x10007 \
+  >   b=nine --offset 0x72007 c=k --load 0x9000 \
+  >   d=k --load 0x9400 && cmp exp img && brellix -d img -l -v | grep '^a '
   a                    | 348894 bytes     | Sum: 0x9e8c  |                 | 14% growable  (52514 bytes left)
 
-Empty contents record checksum 0 and read back empty.
+Empty contents record checksum 0...
 
-  $ : >empty; brellix -q -d img -w b empty && brellix -d img -l -v | grep '^b ' && brellix -q -d img -r b x && wc -c <x
+  $ : >empty; brellix -q -d img -w b empty && brellix -d img -l -v | grep '^b '
   b                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (857 bytes left)
+
+...and read back empty.
+
+  $ brellix -q -d img -r b x && wc -c <x
   0
 
 The room ends at the next file's data: one byte more is refused.
@@ -33,17 +42,24 @@ The local file's full 64-bit length is compared.
 
 Contents that fill the room exactly are written.
 
-  $ head -c 401408 s >max; brellix -q -d img -w a max && brellix -q -d img -w d k2 && brellix -q -d img -r a x -rs d | cmp - k2 && cmp max x
+  $ head -c 401408 s >max; brellix -q -d img -w a max && brellix -q -d img -w d k2 &&
+  >   brellix -q -d img -r a x -rs d | cmp - k2 && cmp max x
 
---write runs after --rename and sees the new name.
+--write runs after --rename: the old name is gone...
 
-  $ brellix -q -d img -mv b z -w b nine; brellix -q -d img -mv z y -w y nine && brellix -d img -rs y
-  123456789 (no-eol)
+  $ brellix -q -d img -mv b z -w b nine
   ! Fatal: file entry not found ("b")
+  [1]
+
+...and the new name is found.
+
+  $ brellix -q -d img -mv z y -w y nine && brellix -d img -rs y
+  123456789 (no-eol)
 
 Room past the device end (an inconsistent table) is refused before anything is written.
 
-  $ mkimg a=nine b=nine; slot 1 offset 0x83fff0; slot 2 offset 0x9000c000; snap; brellix -q -d img -w a big; unchanged
+  $ mkimg a=nine b=nine; slot 1 offset 0x83fff0; slot 2 offset 0x9000c000; snap
+  > brellix -q -d img -w a big; unchanged
   ! Fatal: file to big (filesystem unchanged)
 
 Contents up to the device end are written.

@@ -5,9 +5,9 @@
 mkimg() { [ $# != 0 ] || rm -f img; mktinyfs img "$@" && snap; }
 snap() { cp img img.0; }
 unchanged() { cmp img.0 img; }
-# poke FILE OFFSET HEX: writes bytes; peek FILE OFFSET LENGTH: prints them, in hexadecimal.
+# poke FILE OFFSET HEX: writes bytes; peek FILE OFFSET LENGTH: prints them, in hexadecimal, 32 a line.
 poke() { printf "$(sed 's/../\\x&/g' <<<"$3")" | dd of="$1" bs=1 seek=$(($2)) conv=notrunc status=none; }
-peek() { od -An -tx1 -v -j $(($2)) -N $(($3)) "$1" | tr -d ' \n' && echo; }
+peek() { od -An -tx1 -v -w32 -j $(($2)) -N $(($3)) "$1" | tr -d ' '; }
 # slot N FIELD VALUE: stores the 32-bit number VALUE in a field of FAT slot N of img.
 declare -A FIELD=([flags]=16 [offset]=20 [size]=24 [load]=28)
 slot() { poke img $((0x4000 + 32 * $1 + FIELD[$2])) "$(printf '%08x' $(($3)) | sed 's/\(..\)\(..\)\(..\)\(..\)/\4\3\2\1/')"; }
@@ -29,3 +29,16 @@ signalling() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img
 # privately CMD: runs the shell command CMD in a mount namespace of its own, on an empty /run,
 # so that what it makes there meets no other run.
 privately() { unshare -m bash -c "mount -t tmpfs -o mode=755 tmpfs /run && $1"; }
+# refused CMD ARGS...: runs the command CMD ARGS (CMD may be empty), as eval reads it, for each ARGS,
+# first printing "$ CMD ARGS" on standard error, where the refusal comes, so that each message
+# stands under its command; a status other than 1 prints as "[N]" there too.
+refused() {
+    local args command status
+    for args in "${@:2}"; do
+        command=$1${1:+${args:+ }}$args
+        echo "\$ $command" >&2
+        eval "$command"
+        status=$?
+        [ $status = 1 ] || echo "[$status]" >&2
+    done
+}

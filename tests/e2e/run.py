@@ -6,11 +6,15 @@ a command, "  > " continues it; the indented lines after it are what it prints: 
 output, then standard error with "! " before each line, then "[N]" for an exit status N
 other than 0 (77 unexpected: skip the rest). An expected line ending in " (re)" is a
 regular expression; " (no-eol)" marks output without a final line end, " (esc)" a line
-in Python escapes. Commands run in bash, in a scratch directory, with the functions of helpers.sh, and brellix and mktinyfs
+in Python escapes; " (wide)", after all those, lets an expected line pass the 110 columns
+that make lint allows (scripts/lint.sh) and is not part of the line. Commands run in bash,
+in a scratch directory, with the functions of helpers.sh, and brellix and mktinyfs
 ($BRELLIX and $MKTINYFS, else those of build/debug) first on the PATH, under
-$BRELLIX_WRAPPER when set (valgrind, qemu). Each step is one command under a line of prose
-that says what it shows. With --update, what each step that differs prints is written back
-into the file, to be reviewed with git diff.
+$BRELLIX_WRAPPER when set (valgrind, qemu). Each step makes one claim, under a line of prose
+that says what it shows: its expected lines come from one program run (commands that print
+nothing may set it up), or name the command before each run's lines (refused in helpers.sh).
+With --update, what each step that differs prints is written back into the file, to be
+reviewed with git diff.
 """
 import difflib
 import os
@@ -77,6 +81,7 @@ def run_step(command, work, env):
 
 
 def matches(expected, actual):
+    expected = expected[:-len(" (wide)")] if expected.endswith(" (wide)") else expected
     return expected == actual or expected.endswith(" (re)") and re.fullmatch(expected[:-5], actual) is not None
 
 
