@@ -122,7 +122,8 @@ Images that hold the same bytes show nothing, with status 0; a byte no field sho
 
 A wrong command line with --info or --diff ends with status 2, as any trouble of theirs; --json alone with 1.
 
-  $ for args in '--info img --diff img img' '--info img out' '--info' '--json'; do mktinyfs $args; echo $?; done
+  $ for args in '--info img --diff img img' '--info img out' '--info' '--json'; do
+  >   mktinyfs $args; echo $?; done
   2
   2
   2
