@@ -26,6 +26,9 @@ A name with bytes outside 0x20..0x7e is escaped as in a manifest, and given exac
 
   $ brellix -q -d img -mv splash $'a "b\x01\xe9\xc3\xa9'; mktinyfs --info img | grep -o ' "a .*'
    "a \"b\x01\xe9\xc3\xa9"
+
+In JSON the name is text, with each byte that is no UTF-8 replaced, and its exact bytes in hexadecimal.
+
   $ mktinyfs --info img --json | python3 -c 'import json,sys; f=json.load(sys.stdin)["files"][2]
   > print(ascii(f["name"]), f["name_hex"])'
   'a "b\x01\ufffd\xe9' 6120226201e9c3a9
@@ -33,16 +36,16 @@ A name with bytes outside 0x20..0x7e is escaped as in a manifest, and given exac
 The verdict is the message brellix --check ends with, and problems end with status 1.
 
   $ for fault in 'poke img 0xc000 00' 'slot 1 size 0x2000' 'slot 2 offset 0x900000' 'poke img 0x4010 00'; do
-  >   mkimg a=zImage b=cfg; eval "$fault"; mktinyfs --info img >out; echo "$? $(tail -1 out)"
-  >   brellix -q -d img -c; done
-  1 check: Fatal: CheckSum error: 0x531e != 0x2005!
-  1 check: Fatal: Filesystem corrupt: File "a" too big!
-  1 check: Fatal: file exceeds device ("b")
-  1 check: Fatal: invalid image
-  ! Fatal: CheckSum error: 0x531e != 0x2005!
-  ! Fatal: Filesystem corrupt: File "a" too big!
-  ! Fatal: file exceeds device ("b")
-  ! Fatal: invalid image
+  >   mkimg a=zImage b=cfg; eval "$fault"; mktinyfs --info img >out; echo "$fault: $? $(tail -1 out)"
+  >   brellix -q -d img -c 2>&1; done
+  poke img 0xc000 00: 1 check: Fatal: CheckSum error: 0x531e != 0x2005!
+  Fatal: CheckSum error: 0x531e != 0x2005!
+  slot 1 size 0x2000: 1 check: Fatal: Filesystem corrupt: File "a" too big!
+  Fatal: Filesystem corrupt: File "a" too big!
+  slot 2 offset 0x900000: 1 check: Fatal: file exceeds device ("b")
+  Fatal: file exceeds device ("b")
+  poke img 0x4010 00: 1 check: Fatal: invalid image
+  Fatal: invalid image
   [1]
 
 Entry-shaped slots after the end of a table cut short are listed after it, as brellix --check finds them.
@@ -58,19 +61,26 @@ Entry-shaped slots after the end of a table cut short are listed after it, as br
   device id: none
   check: Fatal: Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"
 
-An image that cannot be read ends with one line and status 2; a device node is read like an image.
+An image that cannot be read ends with one line and status 2.
 
-  $ mkfifo fifo; head -c 9 cfg >short; for image in fifo short missing /dev/null; do
-  >   mktinyfs --info $image; echo $?; done; mktinyfs --info /dev/zero | tail -1
-  2
-  2
-  2
-  2
-  check: Fatal: invalid seek
+  $ mkfifo fifo; head -c 9 cfg >short; refused 'mktinyfs --info' fifo short missing /dev/null
+  ! $ mktinyfs --info fifo
   ! mktinyfs: "fifo" is not an image of 0x840000 bytes: it is not a regular file
+  ! [2]
+  ! $ mktinyfs --info short
   ! mktinyfs: "short" is not an image of 0x840000 bytes: it has 9 bytes
+  ! [2]
+  ! $ mktinyfs --info missing
   ! mktinyfs: cannot read "missing": No such file or directory
+  ! [2]
+  ! $ mktinyfs --info /dev/null
   ! mktinyfs: cannot read "/dev/null": incomplete read
+  ! [2]
+
+A device node is read as brellix reads it, and gets the verdict brellix --check would give.
+
+  $ mktinyfs --info /dev/zero | tail -1
+  check: Fatal: invalid seek
 
 --info takes brellix's shared lock: a writer's lock keeps it out.
 
@@ -113,22 +123,27 @@ An image that cannot be read ends with one line and status 2; a device node is r
   False ['changed', 'changed', 'changed', 'only_old', 'changed'] 0 14
   ['name', 'offset'] logo X [{'area': 'outside', 'from': 0, 'to': 0, 'differ': 1}]
 
-Images that hold the same bytes show nothing, with status 0; a byte no field shows still counts.
+Images that hold the same bytes show nothing, with status 0.
 
-  $ cp img same; mktinyfs --diff img same; echo $?; poke same 0x402f 01; mktinyfs --diff img same
-  0
+  $ cp img same; mktinyfs --diff img same
+
+A differing byte that no field shows is still named, with status 1.
+
+  $ poke same 0x402f 01; mktinyfs --diff img same
   table 0x402f..0x402f: 1 of 1 bytes differ
   [1]
 
 A wrong command line with --info or --diff ends with status 2, as any trouble of theirs; --json alone with 1.
 
-  $ for args in '--info img --diff img img' '--info img out' '--info' '--json'; do
-  >   mktinyfs $args; echo $?; done
-  2
-  2
-  2
-  1
+  $ refused mktinyfs '--info img --diff img img' '--info img out' '--info' '--json'
+  ! $ mktinyfs --info img --diff img img
   ! mktinyfs: --info or --diff given twice
+  ! [2]
+  ! $ mktinyfs --info img out
   ! mktinyfs: --info IMAGE and --diff OLD NEW take no other arguments but --json
+  ! [2]
+  ! $ mktinyfs --info
   ! mktinyfs: --info needs a value
+  ! [2]
+  ! $ mktinyfs --json
   ! mktinyfs: --json goes with --info IMAGE or --diff OLD NEW
