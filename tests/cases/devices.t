@@ -72,4 +72,15 @@ An unusable lock file is refused too: a FIFO...
   > brellix -q -d alias -w a y'; unchanged
   ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a regular file, mode 0644, owner uid 65534\) (re) (wide)
 
+mktinyfs --info reads a device node as it reads the image behind it.
+
+  $ diff <(mktinyfs --info $(<L) --json) <(mktinyfs --info img --json) && echo same
+  same
+
+--info takes the device's shared lock through its lock file: a writer holding it keeps --info out.
+
+  $ privately 'mkdir -m 700 /run/brellix; flock -x /run/brellix/$(<N) mktinyfs --info $(<L)'
+  ! mktinyfs: device is locked by another process \(/dev/loop\d+\) (re)
+  [2]
+
   $ losetup -d $(<L)
