@@ -175,10 +175,10 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
   ! $ mktinyfs --extract img o5 >/dev/full
   ! mktinyfs: cannot write standard output: No space left on device
 
---extract holds the image still: a --write under way keeps it waiting, then it refuses, writing nothing.
+--extract holds the image still: a writer's lock on it (as brellix -w takes it) keeps it waiting, then it
+refuses, writing nothing.
 
-  $ mkimg c=nine; seq 100000 >long; DELAY=200000 slowly brellix -q -d img -w c long & sleep 0.3
-  > mktinyfs --extract img lk; wait; test ! -e lk
+  $ mkimg c=nine; flock -x img mktinyfs --extract img lk; test ! -e lk
   ! mktinyfs: device is locked by another process (img)
 
 A manifest that cannot be written whole (a full disk) fails the run...
