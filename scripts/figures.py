@@ -7,10 +7,10 @@ What bench/run.py --figures prints, with BUILD_DIR (default build/release) and t
 builds beside it: tables, each of which replaces the table with the same header line, and
 sentences, each of which replaces the sentence that has the same words and other numbers
 (line ends in the documents count as blanks). Instruction counts depend a little on the
-processor (the C library picks its string functions by its features), so --check lets each
-number of the instructions table differ by 1 %; every other figure must be exact. --check
-changes nothing and exits 1 naming each stale line; a table or sentence the documents do not
-hold fails either way.
+processor (the C library picks its string functions by its features) and on the environment
+of the run (1 % between two clones here), so --check lets each number of the instructions
+table differ by 3 %; every other figure must be exact. --check changes nothing and exits 1
+naming each stale line; a table or sentence the documents do not hold fails either way.
 """
 import os
 import re
@@ -20,7 +20,7 @@ import sys
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DOCUMENTS = ("README.md", "CONTRIBUTING.md")
 NUMBER = r"\d[\d,.]*"
-TOLERANT, TOLERANCE = "| instructions |", 0.01
+TOLERANT, TOLERANCE = "| instructions |", 0.03
 
 
 def measured(build):
