@@ -1,5 +1,5 @@
 // fuzz_image: an arbitrary FAT (the input, over the FAT area and again at the data offset)
-// mounted, searched, measured, checked, written back, extracted, inspected and compared with
+// mounted, searched, measured, checked, written back, extracted, reported and compared with
 // the previous input's image. Besides the sanitizers it checks that "invalid image" means a
 // wrong magic word, that the FAT written back mounts to the same entries, that the manifest
 // of the extraction reads back word for word, and that the reports' JSON is well formed.
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize) {
     const cExtraction oPlan = planExtraction(fRead, iSize % 2 == 1, "fuzz");
     require(splitWords(oPlan.sManifest, "manifest") == oPlan.lWords);
     static std::optional<cImageReport> oPrevious;
-    cImageReport oReport = inspectImage(oDevice);
+    cImageReport oReport = reportImage(oDevice);
     require(isWellFormed(infoJson(oReport)) && !infoText(oReport).empty());
     require(oReport.bClean == (oReport.sVerdict == "Filesystem is ready and clean."));
     if (oPrevious) {

@@ -44,7 +44,7 @@ class cArguments {
             return oOptions;
         const bool bBuild =
             oOptions.sOutput || !oOptions.lFiles.empty() || oOptions.sDeviceId || oOptions.sMac;
-        if (!oOptions.lInspected.empty()) {
+        if (!oOptions.lImages.empty()) {
             if (bBuild || oOptions.sExtractImage || oOptions.bSalvage)
                 throw std::string("--info IMAGE and --diff OLD NEW take no other arguments but --json");
         } else if (oOptions.bJson) {

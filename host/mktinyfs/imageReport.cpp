@@ -1,4 +1,4 @@
-// Inspecting an image: the table through the one reader of it, rooms through the capacity
+// What an image holds: the table through the one reader of it, rooms through the capacity
 // rule, the verdict through the file system's own checks, in the order of brellix --check.
 #include "host/mktinyfs/imageReport.h"
 
@@ -113,7 +113,7 @@ std::string bytesText(const std::optional<std::string>& sBytes) {
     return sBytes ? quoteWord(*sBytes) : "none";
 }
 
-cImageReport inspectImage(cMtdDevice& oDevice) {
+cImageReport reportImage(cMtdDevice& oDevice) {
     cImageReport oReport;
     oReport.lImage.resize(DEVICE_SIZE);
     for (uint32_t iDone = 0; iDone < DEVICE_SIZE; iDone += PIECE_SIZE)

@@ -40,7 +40,7 @@ struct cImageReport {
 
 // Reads the whole device under the lock its owner holds, then looks at it as brellix does.
 // Throws only what reading the device throws.
-cImageReport inspectImage(cMtdDevice& oDevice);
+cImageReport reportImage(cMtdDevice& oDevice);
 
 std::string infoText(const cImageReport& oReport);
 std::string infoJson(const cImageReport& oReport);

@@ -15,7 +15,7 @@
 #include "host/mktinyfs/cInputFile.h"
 #include "host/mktinyfs/commandLine.h"
 #include "host/mktinyfs/extractCommand.h"
-#include "host/mktinyfs/inspectCommand.h"
+#include "host/mktinyfs/infoDiffCommand.h"
 
 namespace {
 
@@ -38,9 +38,9 @@ int run(int iArgc, char** pArgv) {
         return EXIT_SUCCESS;
     }
     if (oOptions.bDiff)
-        return diffCommand(oOptions.lInspected[0], oOptions.lInspected[1], oOptions.bJson);
-    if (!oOptions.lInspected.empty())
-        return infoCommand(oOptions.lInspected[0], oOptions.bJson);
+        return diffCommand(oOptions.lImages[0], oOptions.lImages[1], oOptions.bJson);
+    if (!oOptions.lImages.empty())
+        return infoCommand(oOptions.lImages[0], oOptions.bJson);
     if (oOptions.sExtractImage)
         return extractImage(*oOptions.sExtractImage, oOptions.sExtractDir, oOptions.bSalvage);
     // Checks first, reading last: the names, then OUTPUT, then the inputs' sizes and the
@@ -79,7 +79,7 @@ int run(int iArgc, char** pArgv) {
 int troubleStatus(int iArgc, char** pArgv) {
     for (int i = 1; i < iArgc; ++i) {
         if (std::strcmp(pArgv[i], "--info") == 0 || std::strcmp(pArgv[i], "--diff") == 0)
-            return INSPECT_TROUBLE;
+            return INFO_DIFF_TROUBLE;
     }
     return EXIT_FAILURE;
 }

@@ -68,16 +68,16 @@ const cOptionRow OPTION_ROWS[] = {
      ""},
     {"--salvage", SCOPE_EXTRACT, "", nullptr, [](const cSetting& o) { o.oOptions.bSalvage = true; }, ""},
     // One report per run, whichever option asks for it.
-    {"--info", SCOPE_INSPECT, "IMAGE", "--info or --diff",
-     [](const cSetting& o) { o.oOptions.lInspected = {o.fValue()}; }, ""},
-    {"--diff", SCOPE_INSPECT, "OLD NEW", "--info or --diff",
+    {"--info", SCOPE_INFO_DIFF, "IMAGE", "--info or --diff",
+     [](const cSetting& o) { o.oOptions.lImages = {o.fValue()}; }, ""},
+    {"--diff", SCOPE_INFO_DIFF, "OLD NEW", "--info or --diff",
      [](const cSetting& o) {
          o.oOptions.bDiff = true;
-         o.oOptions.lInspected = {o.fValue()};
-         o.oOptions.lInspected.push_back(o.fValue());
+         o.oOptions.lImages = {o.fValue()};
+         o.oOptions.lImages.push_back(o.fValue());
      },
      ""},
-    {"--json", SCOPE_INSPECT, "", nullptr, [](const cSetting& o) { o.oOptions.bJson = true; }, ""},
+    {"--json", SCOPE_INFO_DIFF, "", nullptr, [](const cSetting& o) { o.oOptions.bJson = true; }, ""},
     {"--offset", SCOPE_FILE, "N", "--offset", [](const cSetting& o) { file(o).iOffset = numberValue(o); },
      "data offset (not inside the FAT, 0x4000..0xbfff)"},
     {"--room", SCOPE_FILE, "N", "--room", [](const cSetting& o) { file(o).iExtraRoom = numberValue(o); },

@@ -28,17 +28,17 @@ struct cOptions {
     std::optional<std::string> sExtractImage;
     std::string sExtractDir;
     bool bSalvage = false;
-    std::vector<std::string> lInspected; // --info IMAGE, or --diff OLD NEW
+    std::vector<std::string> lImages; // --info IMAGE, or --diff OLD NEW
     bool bDiff = false;
     bool bJson = false;
     std::set<std::string> lGiven; // the options of the line given that may be given once
 };
 
 enum tOptionScope {
-    SCOPE_IMAGE,   // anywhere on the line
-    SCOPE_FILE,    // applies to the FILE before it
-    SCOPE_EXTRACT, // anywhere on the line, for --extract; the usage text tells of it apart
-    SCOPE_INSPECT, // anywhere on the line, for --info and --diff; told of apart too
+    SCOPE_IMAGE,     // anywhere on the line
+    SCOPE_FILE,      // applies to the FILE before it
+    SCOPE_EXTRACT,   // anywhere on the line, for --extract; the usage text tells of it apart
+    SCOPE_INFO_DIFF, // anywhere on the line, for --info and --diff; told of apart too
 };
 
 // What an option's row sets: the options read so far, the file a file option applies

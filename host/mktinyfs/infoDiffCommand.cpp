@@ -1,7 +1,7 @@
 // Opening the images that --info and --diff read: an image file or the device node
 // itself, opened read-only, checked by what was opened, then held under the shared lock
 // brellix takes for reading, for as long as they are read.
-#include "host/mktinyfs/inspectCommand.h"
+#include "host/mktinyfs/infoDiffCommand.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -19,7 +19,7 @@
 namespace {
 
 // Without blocking: a FIFO without a writer must not hang before it is refused.
-cImageReport inspect(const std::string& sPath) {
+cImageReport reportOf(const std::string& sPath) {
     cDescriptor oFile(::open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat oStat;
     if (oFile.iFd < 0 || ::fstat(oFile.iFd, &oStat) != 0)
@@ -28,7 +28,7 @@ cImageReport inspect(const std::string& sPath) {
         cImageSource::checkImageFile(sPath, oStat);
     cMtdDevice oDevice(oFile.release(), sPath, LOCK_SHARED);
     try {
-        return inspectImage(oDevice);
+        return reportImage(oDevice);
     } catch (const std::string& sProblem) {
         throw "cannot read " + quoteForMessage(sPath) + ": " + sProblem;
     }
@@ -44,13 +44,13 @@ int print(const std::string& sText, int iStatus) {
 } // namespace
 
 int infoCommand(const std::string& sImage, bool bJson) {
-    const cImageReport oReport = inspect(sImage);
+    const cImageReport oReport = reportOf(sImage);
     return print(bJson ? infoJson(oReport) : infoText(oReport), oReport.bClean ? 0 : 1);
 }
 
 int diffCommand(const std::string& sOld, const std::string& sNew, bool bJson) {
-    const cImageReport oOld = inspect(sOld);
-    const cImageReport oNew = inspect(sNew);
+    const cImageReport oOld = reportOf(sOld);
+    const cImageReport oNew = reportOf(sNew);
     const cImageDiff oDiff = diffImages(oOld, oNew);
     return print(bJson ? diffJson(oOld, oNew, oDiff) : diffText(oOld, oNew, oDiff), oDiff.isSame() ? 0 : 1);
 }

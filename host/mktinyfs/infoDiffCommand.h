@@ -1,11 +1,11 @@
 // mktinyfs --info IMAGE and --diff OLD NEW: what an image holds and what differs between
 // two, for people or as JSON. They return their exit status (0 clean or the same, 1
-// problems or differences); trouble is thrown, and main ends it with INSPECT_TROUBLE.
+// problems or differences); trouble is thrown, and main ends it with INFO_DIFF_TROUBLE.
 #pragma once
 
 #include <string>
 
-constexpr int INSPECT_TROUBLE = 2;
+constexpr int INFO_DIFF_TROUBLE = 2;
 
 int infoCommand(const std::string& sImage, bool bJson);
 int diffCommand(const std::string& sOld, const std::string& sNew, bool bJson);
