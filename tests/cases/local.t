@@ -58,10 +58,10 @@ A run waits for another that holds the device, then does its work.
 
 It waits a few seconds at most.
 
-  $ flock -x img sleep 6 >/dev/null & sleep 0.3; brellix -q -d img -l; wait
+  $ holding -x; brellix -q -d img -l; wait
   ! Fatal: device is locked by another process (img)
 
 Readers share the device; a writer waits for them, then gives up.
 
-  $ flock -s img sleep 6 >/dev/null & sleep 0.3; brellix -q -d img -c && brellix -q -d img -w a ten; wait
+  $ holding -s; brellix -q -d img -c && brellix -q -d img -w a ten; wait
   ! Fatal: device is locked by another process (img)

@@ -27,7 +27,7 @@ With both on the device it shows nowhere, and the status tells.
 
 --write from a FIFO fails at once: it waits neither for a writer nor for the device.
 
-  $ flock -o -x img sleep 5 &>/dev/null & sleep 0.3; timeout 4 brellix -q -d img -w a fifo; kill $!
+  $ holding -o -x; timeout 4 brellix -q -d img -w a fifo; kill $!
   ! Fatal: seek error
 
 A regular file that reports no length (a cgroup file here) is read whole, whatever its file system.

@@ -26,6 +26,9 @@ onreads() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$(realpath 
 skip() { echo "needs $*"; exit 77; }
 # signalling SIGNAL N CMD...: CMD gets SIGNAL at its Nth write call on img.
 signalling() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=write:signal="$1":when="$2" "${@:3}"; }
+# holding OPTIONS: holds a flock of img (flock's OPTIONS: -x, -s, -o) for 6 s in the background;
+# returns once it is held, however slow the machine.
+holding() { rm -f held; flock "$@" img sh -c ': >held; exec sleep 6' &>/dev/null & until [ -e held ]; do sleep 0.05; done; }
 # privately CMD: runs the shell command CMD in a mount namespace of its own, on an empty /run,
 # so that what it makes there meets no other run.
 privately() { unshare -m bash -c "mount -t tmpfs -o mode=755 tmpfs /run && $1"; }
