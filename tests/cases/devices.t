@@ -31,6 +31,21 @@ The image behind a loop device given as the device is the device itself: --read 
   $ brellix -q -d $(<L) -l 1<>img; unchanged
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
 
+Nor does standard output on another node of the device, or on any block device, which may be the flash too.
+
+  $ refused brellix '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
+  ! $ brellix -q -d alias -l 1<>$(<L)
+  ! Fatal: standard output is the device itself (alias)
+  ! $ brellix -q -d img -l 1<>$(<L)
+  ! Fatal: standard output is a block device
+
+A loop device that will not say which file it shows may show any regular file: none is standard output.
+
+  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P $(<L) -e inject=ioctl:error=EIO \
+  >   brellix -q -d $(<L) -l >out
+  ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
+  [1]
+
 Another account's folder and link under the lock file's old names do not switch the lock off: two nodes
 of one device (the loop device and its copy made by mknod) still exclude each other, and no update is lost.
 
@@ -61,6 +76,11 @@ An untrusted lock directory is refused, naming it and its owner, and nothing is 
   $ privately 'mkdir -m 1777 /run/brellix; brellix -q -d alias -w a y'; unchanged
   ! Fatal: untrusted lock directory /run/brellix (a directory, mode 1777, owner uid 0)
 
+...or a link, even to a directory of root's alone: the link, not the directory, would stand for it.
+
+  $ privately 'mkdir -m 700 /run/d; ln -s d /run/brellix; brellix -q -d alias -w a y'; unchanged
+  ! Fatal: untrusted lock directory /run/brellix (a symbolic link, mode 0777, owner uid 0)
+
 An unusable lock file is refused too: a FIFO...
 
   $ privately 'mkdir -m 700 /run/brellix; mkfifo /run/brellix/$(<N); brellix -q -d alias -w a y'; unchanged
@@ -71,6 +91,53 @@ An unusable lock file is refused too: a FIFO...
   $ privately 'mkdir -m 700 /run/brellix; install -o nobody -m 644 /dev/null /run/brellix/$(<N)
   > brellix -q -d alias -w a y'; unchanged
   ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a regular file, mode 0644, owner uid 65534\) (re) (wide)
+
+...or a link (to a good lock file too), a device node or a socket, each named for what it is.
+
+  $ for make in 'ln -s f' 'cp -a /dev/null' 'cp -a alias' "python3 -c 'import socket,sys; socket.socket(
+  > socket.AF_UNIX).bind(sys.argv[1])'"; do privately "mkdir -m 700 /run/brellix; : >/run/brellix/f
+  >   $make /run/brellix/$(<N); brellix -q -d alias -w a y"; done; unchanged
+  ! Fatal: unusable lock file /run/brellix/.* \(a symbolic link, mode 0777, owner uid 0\) (re)
+  ! Fatal: unusable lock file /run/brellix/.* \(a character device, mode 0666, owner uid 0\) (re)
+  ! Fatal: unusable lock file /run/brellix/.* \(a block device, mode 0644, owner uid 0\) (re)
+  ! Fatal: unusable lock file /run/brellix/.* \(a socket, mode 0755, owner uid 0\) (re)
+
+A /run without the lock directory gets one that only root may use, and the lock file goes with the run.
+
+  $ privately 'brellix -q -d alias -w a y; stat -c "%a %U" /run/brellix; ls -A /run/brellix'
+  700 root
+
+A read-only /run holds no lock files: the run locks the node alone.
+
+  $ privately 'mount -o remount,ro /run; brellix -q -d alias -w a x'; brellix -q -d alias -rs a
+  1 (no-eol)
+
+A /run too full for the lock directory, or for the lock file, refuses the run, which writes nothing.
+
+  $ snap; for n in 1 2; do privately "mount -t tmpfs -o nr_inodes=$n tmpfs /run
+  >   brellix -q -d alias -w a y"; done; unchanged
+  ! Fatal: unable to lock device (alias)
+  ! Fatal: unable to lock device (alias)
+
+A run of another account locks the node alone: it is not refused the lock directory, and makes no lock file.
+
+  $ chmod o+x .; chmod 666 alias
+  > privately 'mkdir -m 700 /run/brellix; $(<NOBODY) brellix -q -d alias -rs b; ls -A /run/brellix'
+  1 (no-eol)
+
+A lock file that another run holds stays when a run ends: a later run would make another beside it.
+
+  $ privately 'mkdir -m 700 /run/brellix; flock -s /run/brellix/$(<N) brellix -q -d alias -e a
+  >   ls /run/brellix'
+  brellix-blk-7-\d+\.lock (re)
+
+A lock file another run makes between this run's look and its own making is used, not refused (strace
+hides it from the look); a lock attempt that a signal interrupts is tried again.
+
+  $ privately 'mkdir -m 700 /run/brellix; : >/run/brellix/$(<N); ASAN_OPTIONS=detect_leaks=0 strace -qqq \
+  >   -o /dev/null -P $(<N) -P /run/brellix/$(<N) -e inject=openat:error=ENOENT:when=1 \
+  >   -e inject=flock:error=EINTR:when=1 brellix -q -d alias -rs b'
+  1 (no-eol)
 
 mktinyfs --info reads a device node as it reads the image behind it.
 
