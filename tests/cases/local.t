@@ -51,6 +51,17 @@ Files under /proc and /sys, which measure 0, are read whole first and copy in.
   $ mkimg a= --room 2000 b=; for f in /proc/version /sys/class/net/lo/address; do
   >   brellix -q -d img -w a $f && brellix -q -d img -rs a | cmp - $f; done
 
+One whose read fails (strace fails it) fails the run, and the file in the image keeps its contents.
+
+  $ snap; onreads /proc/version error=EIO brellix -q -d img -w a /proc/version; unchanged
+  ! Fatal: unable to read data
+
+A read or write of the local file that a signal interrupts before it moves a byte is made again (strace
+interrupts the first of each).
+
+  $ seq 100 >s; for c in '-w a s' '-r a x'; do ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/s" \
+  >   -P "$PWD/x" -e inject=read,write:error=EINTR:when=1 brellix -q -d img $c; done; cmp s x
+
 A run waits for another that holds the device, then does its work.
 
   $ slowly brellix -q -d img -w a nine & sleep 0.2; brellix -q -d img -w b ten; wait

@@ -30,6 +30,16 @@ A position is read as a number: blanks and zeros before it and characters after 
 
   $ brellix -q -d img -r '% 01' x && cmp txt x && brellix -q -d img -r %2x x && cmp bin x
 
+A sign may come first, and a minus wraps around as in an unsigned 32-bit number: both name position 1.
+
+  $ brellix -q -d img -r %+1 x && cmp txt x && brellix -q -d img -r %-4294967295 x && cmp txt x
+
+A position past 32 bits names no file: it does not wrap around onto one.
+
+  $ brellix -q -d img -r %4294967297 x
+  ! Fatal: file entry not found ("%4294967297")
+  [1]
+
 Reading never writes the device.
 
   $ unchanged
@@ -72,10 +82,12 @@ The name is looked up before the local file is opened.
 
 Output that cannot be written fails the run.
 
-  $ refused 'brellix -q -d img' '-r big /dev/full' '-rs big >/dev/full'
+  $ refused 'brellix -q -d img' '-r big /dev/full' '-rs big >/dev/full' '--help >/dev/full'
   ! $ brellix -q -d img -r big /dev/full
   ! Fatal: unable to write data
   ! $ brellix -q -d img -rs big >/dev/full
+  ! Fatal: unable to write data
+  ! $ brellix -q -d img --help >/dev/full
   ! Fatal: unable to write data
 
 Zero bytes check as 0.

@@ -29,3 +29,7 @@ A failure of the command itself (the table write) is reported instead, naming th
   >   -e inject=write:error=EIO:when=2 brellix -q -d img -w j k
   ! Fatal: unable to write; "j" in the image is now damaged, write it again
   [1]
+
+A signal the run ignores (nohup) is no request to stop: --write goes on and succeeds.
+
+  $ (trap '' HUP; signalling SIGHUP 1 brellix -q -d img -w j k)
