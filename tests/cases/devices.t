@@ -39,10 +39,12 @@ Nor does standard output on another node of the device, or on any block device, 
   ! $ brellix -q -d img -l 1<>$(<L)
   ! Fatal: standard output is a block device
 
-A loop device that will not say which file it shows may show any regular file: none is standard output.
+A loop device that cannot be asked, or will not say, which file it shows may show any regular file: none
+is standard output (strace fails the opening for the question, then the question).
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P $(<L) -e inject=ioctl:error=EIO \
-  >   brellix -q -d $(<L) -l >out
+  $ for call in openat ioctl; do ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P $(<L) \
+  >   -e inject=$call:error=EIO:when=1 brellix -q -d $(<L) -l >out; done
+  ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
   [1]
 
@@ -107,17 +109,31 @@ A /run without the lock directory gets one that only root may use, and the lock 
   $ privately 'brellix -q -d alias -w a y; stat -c "%a %U" /run/brellix; ls -A /run/brellix'
   700 root
 
-A read-only /run holds no lock files: the run locks the node alone.
+A read-only /run holds no lock files: the run locks the node alone...
 
   $ privately 'mount -o remount,ro /run; brellix -q -d alias -w a x'; brellix -q -d alias -rs a
   1 (no-eol)
 
+...as on a system without /run (an initramfs; strace fails the making of the directory so).
+
+  $ privately 'ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -e inject=mkdir:error=ENOENT \
+  >   brellix -q -d alias -w a y'; brellix -q -d alias -rs a
+  22 (no-eol)
+
 A /run too full for the lock directory, or for the lock file, refuses the run, which writes nothing.
 
   $ snap; for n in 1 2; do privately "mount -t tmpfs -o nr_inodes=$n tmpfs /run
-  >   brellix -q -d alias -w a y"; done; unchanged
+  >   brellix -q -d alias -w a x"; done; unchanged
   ! Fatal: unable to lock device (alias)
   ! Fatal: unable to lock device (alias)
+
+So does a lock directory that cannot be opened, or a lock file that cannot be locked (strace fails each).
+
+  $ for fail in '-P /run/brellix -e inject=openat' '-P /run/brellix/$(<N) -e inject=flock'; do privately \
+  >   "mkdir -m 700 /run/brellix; : >/run/brellix/$(<N); ASAN_OPTIONS=detect_leaks=0 strace -qqq \
+  >   -o /dev/null $fail:error=ENOLCK brellix -q -d alias -w a x"; done; unchanged
+  ! Fatal: unable to lock device (alias)
+  ! Fatal: unusable lock file /run/brellix/.* \(a regular file, mode 0644, owner uid 0\) (re)
 
 A run of another account locks the node alone: it is not refused the lock directory, and makes no lock file.
 
@@ -137,6 +153,13 @@ hides it from the look); a lock attempt that a signal interrupts is tried again.
   $ privately 'mkdir -m 700 /run/brellix; : >/run/brellix/$(<N); ASAN_OPTIONS=detect_leaks=0 strace -qqq \
   >   -o /dev/null -P $(<N) -P /run/brellix/$(<N) -e inject=openat:error=ENOENT:when=1 \
   >   -e inject=flock:error=EINTR:when=1 brellix -q -d alias -rs b'
+  1 (no-eol)
+
+A lock file that is gone by the time the run looks at what it could not open is made anew, not refused
+(strace fails the opening).
+
+  $ privately 'mkdir -m 700 /run/brellix; ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P $(<N) \
+  >   -e inject=openat:error=ELOOP:when=1 brellix -q -d alias -rs b; ls -A /run/brellix'
   1 (no-eol)
 
 mktinyfs --info reads a device node as it reads the image behind it.

@@ -59,8 +59,8 @@ One whose read fails (strace fails it) fails the run, and the file in the image 
 A read or write of the local file that a signal interrupts before it moves a byte is made again (strace
 interrupts the first of each).
 
-  $ seq 100 >s; for c in '-w a s' '-r a x'; do ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/s" \
-  >   -P "$PWD/x" -e inject=read,write:error=EINTR:when=1 brellix -q -d img $c; done; cmp s x
+  $ seq 100 >s; for c in '-w a s' '-r a x'; do ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null \
+  >   -P "$PWD/s" -P "$PWD/x" -e inject=read,write:error=EINTR:when=1 brellix -q -d img $c; done; cmp s x
 
 A run waits for another that holds the device, then does its work.
 
