@@ -31,6 +31,11 @@ The image behind a loop device given as the device is the device itself: --read 
   $ brellix -q -d $(<L) -l 1<>img; unchanged
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
 
+Another file beside the image is not the image: standard output there is taken.
+
+  $ brellix -d $(<L) -l >out && wc -l <out
+  3
+
 Nor does standard output on another node of the device, or on any block device, which may be the flash too.
 
   $ refused brellix '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
@@ -147,11 +152,11 @@ A lock file that another run holds stays when a run ends: a later run would make
   >   ls /run/brellix'
   brellix-blk-7-\d+\.lock (re)
 
-A lock file another run makes between this run's look and its own making is used, not refused (strace
-hides it from the look); a lock attempt that a signal interrupts is tried again.
+A lock directory or lock file another run makes between this run's look and its own making is used, not
+refused (strace hides each from the look); a lock attempt that a signal interrupts is tried again.
 
   $ privately 'mkdir -m 700 /run/brellix; : >/run/brellix/$(<N); ASAN_OPTIONS=detect_leaks=0 strace -qqq \
-  >   -o /dev/null -P $(<N) -P /run/brellix/$(<N) -e inject=openat:error=ENOENT:when=1 \
+  >   -o /dev/null -P /run/brellix -P $(<N) -P /run/brellix/$(<N) -e inject=openat:error=ENOENT:when=1..3+2 \
   >   -e inject=flock:error=EINTR:when=1 brellix -q -d alias -rs b'
   1 (no-eol)
 

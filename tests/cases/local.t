@@ -7,6 +7,18 @@ Output to a closed standard output fails the run, and nothing lands on the devic
   ! $ brellix -q -d img -rs a >&-
   ! Fatal: unable to write data
 
+So it does without /dev/null (a bare chroot; strace fails its opening): the stand-in is then "/".
+
+  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P /dev/null -e inject=openat:error=ENOENT \
+  >   brellix -d img -l >&-
+  ! Fatal: unable to write data
+  [1]
+
+A terminal as the local file of --write is refused, as it cannot be measured, instead of read until it ends.
+
+  $ onterminal 'brellix -q -d img -w a /dev/tty'
+  Fatal: seek error
+
 With standard input, output and error closed the run fails all the same, silently.
 
   $ brellix -d img -l 0<&- 1>&- 2>&-; echo $?; unchanged

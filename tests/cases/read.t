@@ -34,10 +34,24 @@ A sign may come first, and a minus wraps around as in an unsigned 32-bit number:
 
   $ brellix -q -d img -r %+1 x && cmp txt x && brellix -q -d img -r %-4294967295 x && cmp txt x
 
-A position past 32 bits names no file: it does not wrap around onto one.
+A position past 32 bits (it does not wrap around onto a file) or past the table, or no number at all,
+names no file.
 
-  $ brellix -q -d img -r %4294967297 x
+  $ refused 'brellix -q -d img -r' '%4294967297 x' '%6 x' "'% ' x" '%x x'
+  ! $ brellix -q -d img -r %4294967297 x
   ! Fatal: file entry not found ("%4294967297")
+  ! $ brellix -q -d img -r %6 x
+  ! Fatal: file entry not found ("%6")
+  ! $ brellix -q -d img -r '% ' x
+  ! Fatal: file entry not found ("% ")
+  ! $ brellix -q -d img -r %x x
+  ! Fatal: file entry not found ("%x")
+
+A local file that cannot be emptied first fails the run, instead of keeping its old end (strace fails it).
+
+  $ seq 9 >x; ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -e inject=ftruncate:error=EIO \
+  >   brellix -q -d img -r txt x
+  ! Fatal: unable to write data
   [1]
 
 Reading never writes the device.
