@@ -61,6 +61,21 @@ Entry-shaped slots after the end of a table cut short are listed after it, as br
   device id: none
   check: Fatal: Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"
 
+A report that cannot be written ends in trouble, with status 2.
+
+  $ mktinyfs --info img >/dev/full
+  ! mktinyfs: cannot write standard output: No space left on device
+  [2]
+
+So does --info from an @FILE; a build with a file named --info ends in trouble with status 1, as any.
+
+  $ echo '--info img' >args; refused mktinyfs '@args >/dev/full' 'new a=missing --name --info'
+  ! $ mktinyfs @args >/dev/full
+  ! mktinyfs: cannot write standard output: No space left on device
+  ! [2]
+  ! $ mktinyfs new a=missing --name --info
+  ! mktinyfs: cannot read "missing": No such file or directory
+
 An image that cannot be read ends with one line and status 2.
 
   $ mkfifo fifo; head -c 9 cfg >short; refused 'mktinyfs --info' fifo short missing /dev/null
