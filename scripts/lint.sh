@@ -14,7 +14,7 @@
 #   8. no product unit (a header with its source) includes itself through others;
 #   9. no line of a transcript (tests/cases/*.t) passes 110 columns, but for expected lines
 #      that end in " (wide)": a program's own long line, which tests/e2e/run.py then
-#      compares without the marker.
+#      compares without the marker (most are split instead, ending in " \").
 # Runs them all, then exits 1 when any failed.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
@@ -147,7 +147,7 @@ widths() {
     [ ${#files[@]} = 0 ] && return 0
     found=$(awk 'length($0) > 110 && !(/ \(wide\)$/ && /^  / && !/^  [$>] /) {
         print FILENAME ":" FNR ": " length($0) " columns" }' "${files[@]}")
-    [ -z "$found" ] || { printf 'transcript lines over 110 columns (mark output lines " (wide)"):\n%s\n' "$found"; return 1; }
+    [ -z "$found" ] || { printf 'transcript lines over 110 columns (split output lines with " \\" or mark them " (wide)"):\n%s\n' "$found"; return 1; }
 }
 
 check "clang-format" format

@@ -6,15 +6,16 @@ a command, "  > " continues it; the indented lines after it are what it prints: 
 output, then standard error with "! " before each line, then "[N]" for an exit status N
 other than 0 (77 unexpected: skip the rest). An expected line ending in " (re)" is a
 regular expression; " (no-eol)" marks output without a final line end, " (esc)" a line
-in Python escapes; " (wide)", after all those, lets an expected line pass the 110 columns
-that make lint allows (scripts/lint.sh) and is not part of the line. Commands run in bash,
-in a scratch directory, with the functions of helpers.sh, and brellix and mktinyfs
-($BRELLIX and $MKTINYFS, else those of build/debug) first on the PATH, under
-$BRELLIX_WRAPPER when set (valgrind, qemu). Each step makes one claim, under a line of prose
-that says what it shows: its expected lines come from one program run (commands that print
-nothing may set it up), or name the command before each run's lines (refused in helpers.sh).
-With --update, what each step that differs prints is written back into the file, to be
-reviewed with git diff.
+in Python escapes. An expected line ending in " \\" goes on in the next line, whose
+indentation (and "! ") is dropped: long lines are split at a space. " (wide)", after all
+those, lets an expected line pass the 110 columns that make lint allows (scripts/lint.sh)
+and is not part of the line. Commands run in bash, in a scratch directory, with the
+functions of helpers.sh, and brellix and mktinyfs ($BRELLIX and $MKTINYFS, else those of
+build/debug) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu). Each step
+makes one claim, under a line of prose that says what it shows: its expected lines come
+from one program run (commands that print nothing may set it up), or name the command
+before each run's lines (refused in helpers.sh). With --update, what each step that differs
+prints is written back into the file, to be reviewed with git diff.
 """
 import difflib
 import os
@@ -47,20 +48,26 @@ def environment(work, cases):
 
 
 def parse(lines):
-    """[(line number, command, expected lines)] of a transcript."""
+    """[(line number, command, expected lines, the number of lines they take)] of a transcript."""
     steps, expecting = [], False
     for number, line in enumerate(lines, 1):
         if line.startswith("  $ "):
-            steps.append((number, [line[4:]], []))
+            steps.append([number, [line[4:]], [], 0])
         elif line.startswith("  > ") and expecting and not steps[-1][2]:
             steps[-1][1].append(line[4:])
         elif not (line.startswith("  ") and expecting):
             expecting = False
             continue
+        elif steps[-1][2] and steps[-1][2][-1].endswith(" \\"):  # a long line goes on
+            part = line[2:]
+            part = part[2:] if steps[-1][2][-1].startswith("! ") and part.startswith("! ") else part
+            steps[-1][2][-1] = steps[-1][2][-1][:-1] + part.lstrip(" ")
+            steps[-1][3] += 1
         else:
             steps[-1][2].append(line[2:])
+            steps[-1][3] += 1
         expecting = True
-    return [(number, "\n".join(command), expected) for number, command, expected in steps]
+    return [(number, "\n".join(command), expected, span) for number, command, expected, span in steps]
 
 
 def shown(data, prefix):
@@ -98,16 +105,16 @@ def run_transcript(path, work, update=False):
     with open(path, encoding="latin-1") as source:
         lines = source.read().split("\n")
     env, steps = environment(work, os.path.dirname(os.path.abspath(path))), []
-    for number, command, expected in parse(lines):
+    for number, command, expected, span in parse(lines):
         actual = run_step(command, work, env)
         if actual[-1:] == ["[77]"] != expected[-1:]:  # the machine lacks what the rest needs
             print(f"{path}:{number}: skipped: {' '.join(actual[:-1])}")
             break
-        steps.append((number, command, expected, actual))
-    failed = [step for step in steps if differs(path, *step)]
-    for number, command, expected, actual in reversed(failed if update else []):
+        steps.append((number, command, expected, actual, span))
+    failed = [step for step in steps if differs(path, *step[:4])]
+    for number, command, expected, actual, span in reversed(failed if update else []):
         start = number + command.count("\n")  # the index of the first line after the command
-        lines[start:start + len(expected)] = ["  " + line for line in actual]
+        lines[start:start + span] = ["  " + line for line in actual]
     if update and failed:
         with open(path, "w", encoding="latin-1") as target:
             target.write("\n".join(lines))
