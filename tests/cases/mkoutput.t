@@ -69,7 +69,8 @@ A run that names no file leaves an image with files as it is...
 ...and so do entries behind a damaged table header...
 
   $ mktinyfs two a=nine b=nine && poke two 0x4010 00 && cp two two.0 && mktinyfs two; cmp two two.0
-  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image) (wide)
+  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is \
+  ! (--extract "two" DIR takes it apart; remove it first for an empty image)
 
 ...and an image that cannot be read is not replaced either (catches an unread image taken for one without
 files).
