@@ -31,8 +31,10 @@ void allowOpenInputs() {
     }
 }
 
-int run(int iArgc, char** pArgv) {
+// iTrouble: the status trouble ends the run with, once the line is read.
+int run(int iArgc, char** pArgv, int& iTrouble) {
     const cOptions oOptions = readCommandLine(iArgc, pArgv);
+    iTrouble = oOptions.lImages.empty() ? EXIT_FAILURE : INFO_DIFF_TROUBLE;
     if (oOptions.bHelp) {
         std::fputs(usageText().c_str(), stdout);
         return EXIT_SUCCESS;
@@ -75,7 +77,9 @@ int run(int iArgc, char** pArgv) {
 }
 
 // --info and --diff end in trouble with a status of their own, as cmp and diff do, so that
-// a script tells it from problems found; so do their command-line errors.
+// a script tells it from problems found; so do their command-line errors. A line that
+// cannot be read is judged by its words; one that was read by what it asks for (an @FILE
+// may hold --info, a file may be named "--info").
 int troubleStatus(int iArgc, char** pArgv) {
     for (int i = 1; i < iArgc; ++i) {
         if (std::strcmp(pArgv[i], "--info") == 0 || std::strcmp(pArgv[i], "--diff") == 0)
@@ -87,8 +91,9 @@ int troubleStatus(int iArgc, char** pArgv) {
 } // namespace
 
 int main(int iArgc, char** pArgv) {
+    int iTrouble = troubleStatus(iArgc, pArgv);
     try {
-        return run(iArgc, pArgv);
+        return run(iArgc, pArgv, iTrouble);
     } catch (const std::string& sMessage) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, sMessage.c_str());
     } catch (const std::bad_alloc&) {
@@ -96,5 +101,5 @@ int main(int iArgc, char** pArgv) {
     } catch (const std::exception& oError) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, oError.what());
     }
-    return troubleStatus(iArgc, pArgv);
+    return iTrouble;
 }

@@ -61,6 +61,39 @@ Entry-shaped slots after the end of a table cut short are listed after it, as br
   device id: none
   check: Fatal: Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"
 
+In JSON what the text shows as "-" is null, and the verdict comes without "Fatal: ".
+
+  $ slot 1 offset 0x83ffff; mktinyfs --info img --json | python3 -c 'import json,sys; d=json.load(sys.stdin)
+  > f=d["files"][0]; print(f["checksum_computed"], f["checksum"], d["after_end"][0]["room"])
+  > print(d["check"]["clean"], d["check"]["message"])'
+  None outside None
+  False Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"
+
+A table of 1023 files is full: it has no end slot.
+
+  $ mkimg $(printf 'f%d= ' $(seq 1023)); mktinyfs --info img | sed -n 2p
+  table: 1023 files, full
+
+The MAC address ends at a zero byte, as brellix --get-mac reads it.
+
+  $ printf '00:11\0:22:33:44:55' >mac; mkimg mac-address=mac; mktinyfs --info img | grep '^mac'
+  mac address: 00:11
+
+A report that cannot be written ends in trouble, with status 2.
+
+  $ mktinyfs --info img >/dev/full
+  ! mktinyfs: cannot write standard output: No space left on device
+  [2]
+
+So does --info from an @FILE; a build with a file named --info ends in trouble with status 1, as any.
+
+  $ echo '--info img' >args; refused mktinyfs '@args >/dev/full' 'new a=missing --name --info'
+  ! $ mktinyfs @args >/dev/full
+  ! mktinyfs: cannot write standard output: No space left on device
+  ! [2]
+  ! $ mktinyfs new a=missing --name --info
+  ! mktinyfs: cannot read "missing": No such file or directory
+
 An image that cannot be read ends with one line and status 2.
 
   $ mkfifo fifo; head -c 9 cfg >short; refused 'mktinyfs --info' fifo short missing /dev/null
@@ -133,17 +166,87 @@ A differing byte that no field shows is still named, with status 1.
   table 0x402f..0x402f: 1 of 1 bytes differ
   [1]
 
+--diff names a header that changed and a file only in the new image.
+
+  $ mkimg a=cfg; mktinyfs new a=cfg b=; poke new 0x4010 00; mktinyfs --diff img new
+  header: valid (magic word 0x12345678) -> invalid (magic word 0x12345600)
+  a: room: 8601600 -> 480
+  b: only in the new image (slot 2, 0 bytes at 0xc1e0)
+  [1]
+
+--diff --json then holds both headers, and null for the board settings that are the same.
+
+  $ mktinyfs --diff img new --json | python3 -c 'import json,sys; d=json.load(sys.stdin)
+  > print(d["header"]); f=d["files"]
+  > print([x["change"] for x in f], f[1]["old"], d["mac_address"], d["device_id"])'
+  {'old': {'valid': True, 'magic': 305419896}, 'new': {'valid': False, 'magic': 305419776}}
+  ['changed', 'only_new'] None None None
+
+A rename pairs one file of the same contents, not one of the same size and checksum with other bytes.
+
+  $ printf '\0\0\0' >z3; printf '\1\20\41' >c3; printf abc >w3; mkimg a=cfg b=cfg c=z3
+  > mktinyfs new x=cfg y=c3 w=w3; mktinyfs --diff img new
+  a: renamed to x, same contents
+  b: only in the old image (slot 2, 14 bytes at 0xc1e0)
+  c: only in the old image (slot 3, 3 bytes at 0xc600)
+  y: only in the new image (slot 2, 3 bytes at 0xc1e0)
+  w: only in the new image (slot 3, 3 bytes at 0xc600)
+  [1]
+
+A file that grew differs in its contents at its old end, though all the bytes both hold agree.
+
+  $ (cat cfg; echo more) >cfg2; mkimg a=cfg; mktinyfs new a=cfg2; mktinyfs --diff img new
+  a: contents: 14 -> 19 bytes, checksum 0x6e62 -> 0x9b3f, first difference at byte 14
+  a: recorded checksum: 0x6e62 -> 0x9b3f
+  [1]
+
+So does one made longer past the device end, where the bytes inside it are the same.
+
+  $ slot 1 offset 0x83ff00; slot 1 size 0x200; cp img old; slot 1 size 0x300; mktinyfs --diff old img
+  a: contents: 512 -> 768 bytes, checksum - -> -, first difference at byte 256
+  [1]
+
+Images that differ only in the device identifier differ, with status 1.
+
+  $ mkimg a=cfg; mktinyfs new a=cfg --device-id X; mktinyfs --diff img new
+  device id: none -> X
+  [1]
+
+Differing bytes more than a page apart are separate ranges.
+
+  $ cp img new; poke new 0 ab; poke new 0x500 abab; poke new 0x900 ab; mktinyfs --diff img new
+  outside 0x0..0x0: 1 of 1 bytes differ
+  outside 0x500..0x900: 3 of 1025 bytes differ
+  [1]
+
 A wrong command line with --info or --diff ends with status 2, as any trouble of theirs; --json alone with 1.
 
-  $ refused mktinyfs '--info img --diff img img' '--info img out' '--info' '--json'
+  $ refused mktinyfs '--info img --diff img img' '--info img out' '--info img --device-id X' \
+  >   '--info img --mac 00:11:22:33:44:55' '--diff img img --extract img d' '--diff img img --salvage' \
+  >   '--info' '--diff img' '--json'
   ! $ mktinyfs --info img --diff img img
   ! mktinyfs: --info or --diff given twice
   ! [2]
   ! $ mktinyfs --info img out
   ! mktinyfs: --info IMAGE and --diff OLD NEW take no other arguments but --json
   ! [2]
+  ! $ mktinyfs --info img --device-id X
+  ! mktinyfs: --info IMAGE and --diff OLD NEW take no other arguments but --json
+  ! [2]
+  ! $ mktinyfs --info img --mac 00:11:22:33:44:55
+  ! mktinyfs: --info IMAGE and --diff OLD NEW take no other arguments but --json
+  ! [2]
+  ! $ mktinyfs --diff img img --extract img d
+  ! mktinyfs: --info IMAGE and --diff OLD NEW take no other arguments but --json
+  ! [2]
+  ! $ mktinyfs --diff img img --salvage
+  ! mktinyfs: --info IMAGE and --diff OLD NEW take no other arguments but --json
+  ! [2]
   ! $ mktinyfs --info
   ! mktinyfs: --info needs a value
+  ! [2]
+  ! $ mktinyfs --diff img
+  ! mktinyfs: --diff needs a value
   ! [2]
   ! $ mktinyfs --json
   ! mktinyfs: --json goes with --info IMAGE or --diff OLD NEW

@@ -29,14 +29,26 @@ The image gets the permissions of a new file.
   $ mktinyfs --help >usage && sed -n 1p usage
   Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
 
+--mac adds a file: with no other file it still replaces an image with files.
+
+  $ mktinyfs img a=nine && mktinyfs img --mac 00:11:22:33:44:55 && brellix -d img -l
+  ** using device img
+  mac-address          | 17 bytes         | 100% growable (8601583 bytes left)
+
+All inputs stay open from their measuring to their reading, beyond a low soft limit of descriptors.
+
+  $ (ulimit -Sn 40; mktinyfs img $(printf 'f%d=nine ' $(seq 50)))
+
 A malformed command line is refused in one line, with status 1.
 
-  $ cp img keep; mkdir dir; ls >before; refused mktinyfs '' a=nine 'img a' 'img --offset 1' \
-  >   'img a= --offset' 'img a= --offset 12k' 'img a= --room -1' 'img a= --load 0x' \
+  $ cp img keep; mkdir dir; ls >before; refused mktinyfs '' "''" a=nine 'img a' 'img --offset 1' \
+  >   'img a= --offset' 'img a= --offset 12k' 'img a= --room -1' 'img a= --room 0b1' 'img a= --load 0x' \
   >   'img a= --offset 4294967296' 'img a= --offset 1 --offset 2' 'img a= --flags 0x10000' 'img --mac 00:11' \
   >   'img --frob'
   ! $ mktinyfs
   ! mktinyfs: missing OUTPUT (try --help)
+  ! $ mktinyfs ''
+  ! mktinyfs: empty OUTPUT path
   ! $ mktinyfs a=nine
   ! mktinyfs: missing OUTPUT: "a=nine" is a file, the image path comes first
   ! $ mktinyfs img a
@@ -49,6 +61,8 @@ A malformed command line is refused in one line, with status 1.
   ! mktinyfs: invalid number "12k" for --offset
   ! $ mktinyfs img a= --room -1
   ! mktinyfs: invalid number "-1" for --room
+  ! $ mktinyfs img a= --room 0b1
+  ! mktinyfs: invalid number "0b1" for --room
   ! $ mktinyfs img a= --load 0x
   ! mktinyfs: invalid number "0x" for --load
   ! $ mktinyfs img a= --offset 4294967296

@@ -28,6 +28,14 @@ uint32_t reference(const std::vector<cPlacement>& lTable, size_t iEntry, bool bB
                                                                            : iCap;
 }
 
+void expectRule(const std::vector<cPlacement>& lTable, int iTable) {
+    const cCapacities oCapacities = capacities(lTable);
+    for (size_t i = 0; i < lTable.size(); ++i) {
+        ASSERT_EQ(oCapacities.lMedia[i], reference(lTable, i, false)) << iTable << " " << i;
+        ASSERT_EQ(oCapacities.lBootTime[i], reference(lTable, i, true)) << iTable << " " << i;
+    }
+}
+
 TEST(Capacity, SortedPassAgreesWithTheRuleFileByFile) {
     std::mt19937 oRng(3);
     const uint32_t BASES[] = {0, DATA_OFFSET, DEVICE_SIZE, 0x7FFF0000, 0x80000000, 0xFFFF0000};
@@ -38,12 +46,18 @@ TEST(Capacity, SortedPassAgreesWithTheRuleFileByFile) {
         std::vector<cPlacement> lTable(1 + oRng() % 12);
         for (cPlacement& oFile : lTable)
             oFile = {pick(), pick(), oRng() % 2 == 0};
-        const cCapacities oCapacities = capacities(lTable);
-        for (size_t i = 0; i < lTable.size(); ++i) {
-            ASSERT_EQ(oCapacities.lMedia[i], reference(lTable, i, false)) << iTable << " " << i;
-            ASSERT_EQ(oCapacities.lBootTime[i], reference(lTable, i, true)) << iTable << " " << i;
-        }
+        expectRule(lTable, iTable);
     }
+}
+
+// A follower exactly 2^31 away, where the signed minimum turns, beside a nearer one: random
+// tables seldom hold both.
+TEST(Capacity, FollowerExactlyTwoToTheThirtyOneAway) {
+    const uint32_t HALF = uint32_t(1) << 31;
+    for (const uint32_t iBase : {uint32_t(DATA_OFFSET), HALF - 0x10})
+        expectRule(
+            {{iBase, iBase, true}, {iBase + 0x10, iBase + 0x10, true}, {iBase + HALF, iBase + HALF, true}},
+            0);
 }
 
 } // namespace
