@@ -19,16 +19,36 @@ Its manifest holds the mktinyfs arguments that build the image again.
 
 Any name, raw flags and load fields, a damaged checksum, files below the FAT and at the device end come back.
 
-  $ mkimg =nine --name $'a=b "c\\\x01\xe9' --flags 0x1 --raw-load 0x1234 \
+  $ mkimg =nine --name $'a=b "c\\\x01\xe9:Z[`{' --flags 0x1 --raw-load 0x1234 '#h'= 'q"'= 'b\'= \
   >   =nine --name @x --offset 0x10000 --load 0 --ax =nine --name --y z= --offset 0x20 e= --offset 0 \
   >   w=nine --offset 0x83fff7 && poke img 0x10000 00 && mktinyfs --extract img out2 >/dev/null &&
   >   mktinyfs re @out2/manifest && cmp img re && tail -n +3 out2/manifest
-  =0001-a_b__c___ --name "a=b \"c\\\x01\xe9" --raw-load 0x1234 --flags 0x1
-  =0002-_x --name @x --offset 0x10000 --load 0x0 --ax --checksum 0xa69d
-  =0003---y --name --y
+  =0001-a_b__c____Z___ --name "a=b \"c\\\x01\xe9:Z[`{" --raw-load 0x1234 --flags 0x1
+  "#h="
+  "q\"="
+  "b\\="
+  =0005-_x --name @x --offset 0x10000 --load 0x0 --ax --checksum 0xa69d
+  =0006---y --name --y
   z= --offset 0x20
   e= --offset 0x0
-  w=0006-w --offset 0x83fff7
+  w=0009-w --offset 0x83fff7
+
+An image without files comes back, its empty device identifier too (catches the manifest's last file sought
+in an empty table).
+
+  $ mktinyfs --device-id '' e && mktinyfs --extract e oe && mktinyfs e2 @oe/manifest && cmp e e2 &&
+  >   tail -n 1 oe/manifest
+  --device-id ""
+
+A "mac-address" file that --mac would not write, with flags, a load address or a zero byte, stays an
+ordinary file (catches its flags, load address or bytes lost to --mac).
+
+  $ printf '00:11:22:33:44:5\0' >m17; for o in --x '--raw-load 0x1' ''; do
+  >   mkimg mac-address=m17 --no-checksum $o && mktinyfs --extract img "mac$o" >/dev/null &&
+  >   tail -n 1 "mac$o/manifest"; done
+  mac-address=0001-mac-address --x --no-checksum
+  mac-address=0001-mac-address --raw-load 0x1 --no-checksum
+  mac-address=0001-mac-address --no-checksum
 
 A full table of 1023 files comes back, with one line for each.
 
@@ -76,17 +96,18 @@ The manifest names each problem in a comment, where the rebuild parts from the i
 
 A table cut short leaves entries after its end: --extract warns of them and, as it leaves them out, fails.
 
-  $ mkimg a=nine b=nine c=nine && poke img 0x4040 00 &&
+  $ mkimg a=nine b=nine c=nine && poke img 0x4020 00 &&
   >   mktinyfs --extract img s1 | tail -1; exit ${PIPESTATUS[0]}
-  The manifest builds again all that brellix sees; 87 other bytes (stale data outside the files, the table and the device-identifier record) are not carried. (wide)
-  ! mktinyfs: warning: entry-shaped slots after the end of the table: 1 (a table cut short?); --salvage extracts them too (wide)
+  The manifest builds again all that brellix sees; 127 other bytes (stale data outside the files, the table and the device-identifier record) are not carried. (wide)
+  ! mktinyfs: warning: entry-shaped slots after the end of the table: 2 (a table cut short?); --salvage extracts them too (wide)
   [1]
 
 --extract --salvage extracts them too, under a comment saying where they came from: the rebuild holds them.
 
   $ mktinyfs --extract img s2 --salvage >/dev/null && mktinyfs re @s2/manifest && brellix -q -d re -e c &&
-  >   grep -A1 '^# Entries' s2/manifest
+  >   grep -A2 '^# Entries' s2/manifest
   # Entries found after the end of the table (--salvage):
+  b=0002-b --offset 0xc1e0
   c=0003-c
 
 A device identifier that shares its area with a file's contents cannot be rebuilt.
@@ -108,11 +129,11 @@ Files that overlap too often are not all extracted, and --extract says which...
   $ du -s --block-size=1M big
   17	big
 
-An @FILE stands for its words anywhere; paths in it are relative to its folder; quotes and escapes write
-any byte.
+An @FILE stands for its words anywhere; paths in it are relative to its folder; tabs and CR line ends part
+words as spaces do, and a comment may end it without a line end; quotes and escapes write any byte.
 
   $ mkdir m && printf '# files\nb=../nine --name "\\x41 \\"B\\"#"\n@more\n' >m/list && cp nine m &&
-  >   printf ' c=nine "--n"ame \\\\\n' >m/more
+  >   printf '\tc=nine\r\n"--n"ame \\\\ # no line end' >m/more
   $ mktinyfs img --device-id @x @m/list a=nine && brellix -d img -l | tail -n +2
   A "B"#               | 9 bytes          | 99% growable  (471 bytes left)
   \                    | 9 bytes          | 100% growable (1047 bytes left)
@@ -130,10 +151,13 @@ A byte-order mark an editor put before an @FILE's first word is skipped; anywher
 
 Refusals of --extract, of @FILE and of the new file options, and a lost report: one line each, status 1.
 
-  $ mkfifo fifo; head -c 9 /dev/zero >short; mkdir full && touch full/x; printf '"a' >q; printf 'a\\q' >e
-  > printf '"a\nb"' >n; printf 'a\\x00' >z; echo @loop >loop; head -c 1100000 /dev/zero >huge
+  $ mkfifo fifo; head -c 9 /dev/zero >short; mkdir full && touch full/x full/y; printf '"a' >q
+  > printf 'a\\q' >e; printf '"a\nb"' >n; printf 'a\\x00' >z; echo @loop >loop
+  > head -c 1100000 /dev/zero >huge; printf 'a\0' >z0; printf 'a\\' >e0; printf 'a\\xg0' >e1
+  > printf 'a\\x0g' >e2
   > refused mktinyfs '--extract fifo x' '--extract short x' '--extract img full' '--extract img nine' \
-  >   '--extract img nine/x' '--extract img' 'x @q' 'x @n' 'x @e' 'x @z' 'x @loop' 'x @huge' 'x @nofile' \
+  >   '--extract img nine/x' '--extract img' 'x @q' 'x @n' 'x @e' 'x @z' 'x @z0' 'x @e0' 'x @e1' 'x @e2' \
+  >   'x @loop' 'x @huge' 'x @nofile' \
   >   'x a= --checksum 0x10000' '--extract img x --extract img y' '--extract img x out' '--salvage img' \
   >   'x a= --name b --name c' '--extract img o5 >/dev/full'
   ! $ mktinyfs --extract fifo x
@@ -156,6 +180,14 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
   ! mktinyfs: "@e" line 1: an invalid escape "\\q" (use \\, \" or \xHH)
   ! $ mktinyfs x @z
   ! mktinyfs: "@z" line 1: a zero byte, which no argument can hold
+  ! $ mktinyfs x @z0
+  ! mktinyfs: "@z0" line 1: a zero byte, which no argument can hold
+  ! $ mktinyfs x @e0
+  ! mktinyfs: "@e0" line 1: an invalid escape "\\" (use \\, \" or \xHH)
+  ! $ mktinyfs x @e1
+  ! mktinyfs: "@e1" line 1: an invalid escape "\\xg0" (use \\, \" or \xHH)
+  ! $ mktinyfs x @e2
+  ! mktinyfs: "@e2" line 1: an invalid escape "\\x0g" (use \\, \" or \xHH)
   ! $ mktinyfs x @loop
   ! mktinyfs: @FILEs nest more than 16 deep at "loop" (does one name itself?)
   ! $ mktinyfs x @huge

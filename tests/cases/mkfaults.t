@@ -60,19 +60,34 @@ Neither leaves a temporary file.
   $ ls proc
   img
 
-When the image cannot be named or put in place, or no temporary file can be made (a read-only folder), the
-run fails...
+When the image cannot be named or put in place, no temporary file can be made (a read-only folder, every
+name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails...
 
   $ export ASAN_OPTIONS=detect_leaks=0; mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 &&
   >   refused 'strace -o /dev/null' '-e inject=linkat:error=ENOSPC mktinyfs img b=../nine' \
   >   '-e inject=renameat:error=EROFS mktinyfs img b=../nine' \
-  >   '-P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine'
+  >   '-P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine' \
+  >   '-e inject=linkat:error=EEXIST mktinyfs img b=../nine' \
+  >   '-e inject=linkat:error=ENOENT mktinyfs img b=../nine' \
+  >   '-P "$PWD" -e inject=openat:error=EEXIST mktinyfs img b=../nine' \
+  >   '-P new -e inject=newfstatat,statx:error=EACCES mktinyfs new b=../nine' \
+  >   '-e inject=fchmod:error=EPERM mktinyfs img b=../nine'
   ! $ strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs img b=../nine
   ! mktinyfs: cannot replace "img": No space left on device
   ! $ strace -o /dev/null -e inject=renameat:error=EROFS mktinyfs img b=../nine
   ! mktinyfs: cannot replace "img": Read-only file system
   ! $ strace -o /dev/null -P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine
   ! mktinyfs: cannot create a temporary file beside "img": Read-only file system
+  ! $ strace -o /dev/null -e inject=linkat:error=EEXIST mktinyfs img b=../nine
+  ! mktinyfs: cannot replace "img": File exists
+  ! $ strace -o /dev/null -e inject=linkat:error=ENOENT mktinyfs img b=../nine
+  ! mktinyfs: cannot replace "img": No such file or directory
+  ! $ strace -o /dev/null -P "$PWD" -e inject=openat:error=EEXIST mktinyfs img b=../nine
+  ! mktinyfs: cannot create a temporary file beside "img": File exists
+  ! $ strace -o /dev/null -P new -e inject=newfstatat,statx:error=EACCES mktinyfs new b=../nine
+  ! mktinyfs: cannot replace "new": Permission denied
+  ! $ strace -o /dev/null -e inject=fchmod:error=EPERM mktinyfs img b=../nine
+  ! mktinyfs: cannot write "img": Operation not permitted
 
 ...and leaves OUTPUT and the folder as they were (catches a temporary file left behind).
 
@@ -97,17 +112,21 @@ Neither leaves a temporary file.
   fifo
 
 OUTPUT is refused before anything is read when it cannot be an image file: a socket, a link loop, a name
-ending in a slash, a missing folder (catches the socket replaced by a file, or an image made elsewhere than
-named).
+ending in a slash, "." or "..", a missing folder (catches the socket replaced by a file, or an image made
+elsewhere than named).
 
   $ python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("sock")'; ln -s loop loop
-  > refused mktinyfs 'sock a=' 'loop a=' 'new/ a=' 'no/img a='
+  > refused mktinyfs 'sock a=' 'loop a=' 'new/ a=' 'no/. a=' 'no/.. a=' 'no/img a='
   ! $ mktinyfs sock a=
   ! mktinyfs: OUTPUT "sock" is a socket, not a regular file
   ! $ mktinyfs loop a=
-  ! mktinyfs: cannot replace "loop": (Too many levels of symbolic links|Symbolic link loop) (re)
+  ! mktinyfs: cannot replace "loop": Too many levels of symbolic links
   ! $ mktinyfs new/ a=
   ! mktinyfs: cannot replace "new/": Is a directory
+  ! $ mktinyfs no/. a=
+  ! mktinyfs: cannot replace "no/.": Is a directory
+  ! $ mktinyfs no/.. a=
+  ! mktinyfs: cannot replace "no/..": Is a directory
   ! $ mktinyfs no/img a=
   ! mktinyfs: cannot create a temporary file beside "no/img": No such file or directory
 
@@ -123,6 +142,53 @@ An image that cannot be read, or that shrinks or fails while taken apart, fails 
   ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
   ! $ strace -o /dev/null -P "$PWD/img" -e inject=pread64:error=EIO mktinyfs --extract img x2
   ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
+
+A folder --extract cannot list, a file it cannot create or close, a manifest it cannot make durable or that
+another run put there meanwhile fail the extraction, naming the file (catches a failure taken for success, or
+a manifest put over another's)...
+
+  $ export ASAN_OPTIONS=detect_leaks=0; refused 'strace -o /dev/null' \
+  >   '-e inject=dup:error=EMFILE mktinyfs --extract img e1' \
+  >   '-P "$PWD/e0" -e inject=fcntl:error=EBADF mktinyfs --extract img e0' \
+  >   '-P 0001-a -e inject=openat:error=EACCES mktinyfs --extract img e2' \
+  >   '-P "$PWD/e3/0001-a" -e inject=close:error=ENOSPC mktinyfs --extract img e3' \
+  >   '-e inject=fsync:error=ENOSPC:when=1 mktinyfs --extract img e4' \
+  >   '-e inject=syncfs:error=ENOSPC mktinyfs --extract img e8' \
+  >   '-e inject=renameat2:error=EEXIST mktinyfs --extract img e5' >/dev/null
+  ! $ strace -o /dev/null -e inject=dup:error=EMFILE mktinyfs --extract img e1
+  ! mktinyfs: cannot open the folder "e1": (Too many open files|No file descriptors available) (re)
+  ! $ strace -o /dev/null -P "$PWD/e0" -e inject=fcntl:error=EBADF mktinyfs --extract img e0
+  ! mktinyfs: cannot open the folder "e0": Bad file descriptor
+  ! $ strace -o /dev/null -P 0001-a -e inject=openat:error=EACCES mktinyfs --extract img e2
+  ! mktinyfs: cannot write "e2/0001-a": Permission denied
+  ! $ strace -o /dev/null -P "$PWD/e3/0001-a" -e inject=close:error=ENOSPC mktinyfs --extract img e3
+  ! mktinyfs: cannot write "e3/0001-a": No space left on device
+  ! $ strace -o /dev/null -e inject=fsync:error=ENOSPC:when=1 mktinyfs --extract img e4
+  ! mktinyfs: cannot write "e4/manifest": No space left on device
+  ! $ strace -o /dev/null -e inject=syncfs:error=ENOSPC mktinyfs --extract img e8
+  ! mktinyfs: cannot write "e8/manifest": No space left on device
+  ! $ strace -o /dev/null -e inject=renameat2:error=EEXIST mktinyfs --extract img e5
+  ! mktinyfs: cannot write "e5/manifest": File exists
+
+...leaving no manifest, under its name or another.
+
+  $ echo $(find e? -type f | sort)
+  e3/0001-a e4/0001-a e5/0001-a e8/0001-a
+
+Once the manifest is in place, its folder is made durable too; when that fails, the run fails.
+
+  $ ! ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=fsync:error=ENOSPC:when=2 \
+  >   mktinyfs --extract img e6 >/dev/null
+  ! mktinyfs: the manifest "e6/manifest" is in place, but its folder cannot be synced: No space left on device
+
+A kernel or file system without renameat2 puts the manifest in place by a plain rename (catches a run that
+fails there).
+
+  $ export ASAN_OPTIONS=detect_leaks=0; for e in EINVAL ENOSYS; do
+  >   strace -o /dev/null -e inject=renameat2:error=$e:when=1 mktinyfs --extract img $e >/dev/null &&
+  >   echo $(ls $e); done
+  0001-a manifest
+  0001-a manifest
 
 A block device is refused as OUTPUT too (catches the device replaced by a file); only root can make one.
 

@@ -1,18 +1,23 @@
-mktinyfs refuses in one line, leaving OUTPUT as it was: a FIFO, a device (here through a link) or a file
-whose owner it cannot keep as OUTPUT, an input that changes size while read, inputs of unknown length larger
-than the device.
+mktinyfs refuses in one line, leaving OUTPUT as it was: a FIFO, a device (here through a link), a link it
+cannot read (a rename would replace it) or a file whose owner it cannot keep as OUTPUT, an input that changes
+size while read, inputs of unknown length larger than the device, alone or together.
 
-  $ mkfifo fifo; ln -s /dev/null null; : >keep; printf 123456789 >nine; export ASAN_OPTIONS=detect_leaks=0
-  > refused '' 'mktinyfs fifo a=' 'mktinyfs null a=' \
+  $ mkfifo fifo; ln -s /dev/null null; ln -s nowhere dead; : >keep; printf 123456789 >nine
+  > export ASAN_OPTIONS=detect_leaks=0; refused '' 'mktinyfs fifo a=' 'mktinyfs null a=' \
+  >   'strace -o /dev/null -P dead -e inject=readlink:error=EACCES mktinyfs dead a=' \
   >   'strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=' \
-  >   'mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)' \
+  >   'mktinyfs keep a=<(seq 13e5)' 'mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)' \
   >   'strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine'
   ! $ mktinyfs fifo a=
   ! mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
   ! $ mktinyfs null a=
   ! mktinyfs: OUTPUT "null" is a character device, not a regular file
+  ! $ strace -o /dev/null -P dead -e inject=readlink:error=EACCES mktinyfs dead a=
+  ! mktinyfs: OUTPUT "dead" is a symbolic link, not a regular file
   ! $ strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=
   ! mktinyfs: cannot keep the owner of "keep": Operation not permitted
+  ! $ mktinyfs keep a=<(seq 13e5)
+  ! mktinyfs: "/dev/fd/\d+" is larger than the device \(0x840000 bytes\) (re)
   ! $ mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)
   ! mktinyfs: "/dev/fd/\d+" and the inputs of unknown length before it hold more than the device \(0x840000 bytes\) (re) (wide)
   ! $ strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine
@@ -20,15 +25,17 @@ than the device.
 
 Each OUTPUT stays what it was.
 
-  $ stat -c %F fifo null keep
+  $ stat -c %F fifo null keep dead
   fifo
   symbolic link
   regular empty file
+  symbolic link
 
-A link stays a link and the file it ends at gets the image.
+A link stays a link and the file it ends at gets the image, whether the link is relative or absolute.
 
-  $ mkdir sub; ln -s sub/real.img link; mktinyfs link a= && stat -c '%F %s' link sub/real.img | paste -sd' '
-  symbolic link 12 regular file 8650752
+  $ mkdir sub; ln -s sub/real.img link; ln -s "$PWD/sub/abs.img" abs; mktinyfs link a= && mktinyfs abs a= &&
+  >   test -L abs && stat -c '%F %s' link sub/real.img sub/abs.img | paste -sd' '
+  symbolic link 12 regular file 8650752 regular file 8650752
 
 A file keeps its mode and (checked as root only) owner.
 
@@ -58,6 +65,19 @@ A run that names no file leaves an image with files as it is...
 
   $ poke two 0x4020 00 && cp two two.0 && mktinyfs two; cmp two two.0
   ! mktinyfs: OUTPUT "two" holds an image with 1 file, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image) (wide)
+
+...and so do entries behind a damaged table header...
+
+  $ mktinyfs two a=nine b=nine && poke two 0x4010 00 && cp two two.0 && mktinyfs two; cmp two two.0
+  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is \
+  ! (--extract "two" DIR takes it apart; remove it first for an empty image)
+
+...and an image that cannot be read is not replaced either (catches an unread image taken for one without
+files).
+
+  $ ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -P "$PWD/two" -e inject=pread64:error=EIO mktinyfs two
+  > cmp two two.0
+  ! mktinyfs: cannot read "two": (Input/output|I/O) error (re)
 
 ...but an empty image still replaces one without files, or a file that is no image.
 
