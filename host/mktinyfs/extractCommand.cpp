@@ -7,6 +7,7 @@
 #include "host/mktinyfs/cImageSource.h"
 #include "host/mktinyfs/extractionPlan.h"
 #include "host/mktinyfs/messageText.h"
+#include "host/mktinyfs/standardOutput.h"
 #include "tinyfs/fileIo.h"
 
 #include <cerrno>
@@ -173,9 +174,7 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
             "The manifest builds again all that brellix sees; %u other bytes (stale data outside the files, "
             "the table and the device-identifier record) are not carried.\n",
             unsigned(oPlan.iNotCarried));
-    // The lines are the extraction's report: losing them is no success.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        throw std::string("cannot write standard output: ") + std::strerror(errno);
+    finishStandardOutput(); // the lines are the extraction's report
     // Entries left behind are files missing from the rebuild: no success, as for --check.
     return oPlan.lProblems.empty() && oPlan.iCutSlots == 0 ? 0 : 1;
 }

@@ -14,6 +14,7 @@
 #include "host/mktinyfs/imageDiff.h"
 #include "host/mktinyfs/imageReport.h"
 #include "host/mktinyfs/messageText.h"
+#include "host/mktinyfs/standardOutput.h"
 #include "tinyfs/cMtdDevice.h"
 
 namespace {
@@ -35,9 +36,8 @@ cImageReport reportOf(const std::string& sPath) {
 }
 
 int print(const std::string& sText, int iStatus) {
-    // The report is the command's result: losing it is trouble.
-    if (std::fputs(sText.c_str(), stdout) < 0 || std::fflush(stdout) != 0)
-        throw std::string("cannot write standard output: ") + std::strerror(errno);
+    std::fputs(sText.c_str(), stdout);
+    finishStandardOutput();
     return iStatus;
 }
 

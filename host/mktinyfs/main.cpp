@@ -16,6 +16,7 @@
 #include "host/mktinyfs/commandLine.h"
 #include "host/mktinyfs/extractCommand.h"
 #include "host/mktinyfs/infoDiffCommand.h"
+#include "host/mktinyfs/standardOutput.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ int run(int iArgc, char** pArgv, int& iTrouble) {
     iTrouble = oOptions.lImages.empty() ? EXIT_FAILURE : INFO_DIFF_TROUBLE;
     if (oOptions.bHelp) {
         std::fputs(usageText().c_str(), stdout);
+        finishStandardOutput();
         return EXIT_SUCCESS;
     }
     if (oOptions.bDiff)

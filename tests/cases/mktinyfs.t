@@ -29,6 +29,12 @@ The image gets the permissions of a new file.
   $ mktinyfs --help >usage && sed -n 1p usage
   Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
 
+A usage text that cannot be written fails the run, as any lost output does.
+
+  $ mktinyfs --help >/dev/full
+  ! mktinyfs: cannot write standard output: No space left on device
+  [1]
+
 --mac adds a file: with no other file it still replaces an image with files.
 
   $ mktinyfs img a=nine && mktinyfs img --mac 00:11:22:33:44:55 && brellix -d img -l
