@@ -97,7 +97,8 @@ An unusable lock file is refused too: a FIFO...
 
   $ privately 'mkdir -m 700 /run/brellix; install -o nobody -m 644 /dev/null /run/brellix/$(<N)
   > brellix -q -d alias -w a y'; unchanged
-  ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a regular file, mode 0644, owner uid 65534\) (re) (wide)
+  ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a regular file, mode 0644, owner uid \
+  !   65534\) (re)
 
 ...or a link (to a good lock file too), a device node or a socket, each named for what it is.
 

@@ -63,7 +63,8 @@ A board's image rebuilds with all that brellix sees; stale bytes it cannot see a
   >   cmp <(brellix -d img -l -v | tail -n +2) <(brellix -d re -l -v | tail -n +2) && cat lines
   slot 1: "kernel", 9 bytes at 0xc000: 0001-kernel
   slot 2: "cfg", 9 bytes at 0xe2e0: 0002-cfg
-  The manifest builds again all that brellix sees; 3887 other bytes (stale data outside the files, the table and the device-identifier record) are not carried. (wide)
+  The manifest builds again all that brellix sees; 3887 other bytes (stale data outside the files, the table \
+    and the device-identifier record) are not carried.
 
 An image that mktinyfs cannot make is extracted as far as it goes, with status 1 and one line per problem.
 
@@ -74,20 +75,24 @@ An image that mktinyfs cannot make is extracted as far as it goes, with status 1
   > slot 6 offset 0xc004 && slot 8 load 0x104 &&
   >   printf 'DEVICE_ID%040d\0' 0 | dd of=img bs=1 seek=$((0x83ffc0)) conv=notrunc status=none
   > mkdir d && cd d && mktinyfs --extract ../img out >/dev/null
-  ! mktinyfs: cannot be rebuilt as it is: the table has no valid header (brellix says "invalid image"); a rebuild writes one (wide)
-  ! mktinyfs: cannot be rebuilt as it is: device identifier "0000000000000000000000000000000000000000" is too long (40 bytes, at most 32) (wide)
+  ! mktinyfs: cannot be rebuilt as it is: the table has no valid header (brellix says "invalid image"); a \
+  !   rebuild writes one
+  ! mktinyfs: cannot be rebuilt as it is: device identifier "0000000000000000000000000000000000000000" is \
+  !   too long (40 bytes, at most 32)
   ! mktinyfs: cannot be rebuilt as it is: duplicate file name "a" (slots 1 and 9)
   ! mktinyfs: cannot be rebuilt as it is: file "." (0x5000 + 0x9) starts inside the FAT (0x4000..0xbfff)
   ! mktinyfs: cannot be rebuilt as it is: file "/etc/x" (0x3ffc + 0x9) runs into the FAT at 0x4000
   ! mktinyfs: cannot be rebuilt as it is: file ".." (0x900000 + 0x9) passes the device end at 0x840000
   ! mktinyfs: cannot be rebuilt as it is: files "a" (0xc000 + 0x9) and "\x0a" (0xc004 + 0x9) overlap
-  ! mktinyfs: cannot be rebuilt as it is: file "g" (0x9 bytes) does not fit below the next higher load address: room for 0x4 bytes from load address 0x100 (wide)
+  ! mktinyfs: cannot be rebuilt as it is: file "g" (0x9 bytes) does not fit below the next higher load \
+  !   address: room for 0x4 bytes from load address 0x100
   [1]
 
 Nothing of it lands outside DIR, whatever the names.
 
   $ cd d && echo $(find . | sort)
-  . ./out ./out/0001-a ./out/0002-.._x ./out/0003-. ./out/0004-_etc_x ./out/0006-_ ./out/0007-g ./out/0008-h ./out/0009-a ./out/manifest (wide)
+  . ./out ./out/0001-a ./out/0002-.._x ./out/0003-. ./out/0004-_etc_x ./out/0006-_ ./out/0007-g ./out/0008-h \
+    ./out/0009-a ./out/manifest
 
 The manifest names each problem in a comment, where the rebuild parts from the image.
 
@@ -98,8 +103,10 @@ A table cut short leaves entries after its end: --extract warns of them and, as 
 
   $ mkimg a=nine b=nine c=nine && poke img 0x4020 00 &&
   >   mktinyfs --extract img s1 | tail -1; exit ${PIPESTATUS[0]}
-  The manifest builds again all that brellix sees; 127 other bytes (stale data outside the files, the table and the device-identifier record) are not carried. (wide)
-  ! mktinyfs: warning: entry-shaped slots after the end of the table: 2 (a table cut short?); --salvage extracts them too (wide)
+  The manifest builds again all that brellix sees; 127 other bytes (stale data outside the files, the table \
+    and the device-identifier record) are not carried.
+  ! mktinyfs: warning: entry-shaped slots after the end of the table: 2 (a table cut short?); --salvage \
+  !   extracts them too
   [1]
 
 --extract --salvage extracts them too, under a comment saying where they came from: the rebuild holds them.
@@ -115,14 +122,16 @@ A device identifier that shares its area with a file's contents cannot be rebuil
   $ mkimg w=nine --offset 0x83fff7 &&
   >   printf 'DEVICE_ID1\0' | dd of=img bs=1 seek=$((0x83ffc0)) conv=notrunc status=none
   > mktinyfs --extract img r >/dev/null
-  ! mktinyfs: cannot be rebuilt as it is: the device-identifier record "1" lies partly under a file's contents: mktinyfs cannot write both (wide)
+  ! mktinyfs: cannot be rebuilt as it is: the device-identifier record "1" lies partly under a file's \
+  !   contents: mktinyfs cannot write both
   [1]
 
 Files that overlap too often are not all extracted, and --extract says which...
 
   $ mkimg a= b= c= && for n in 1 2 3; do slot $n offset 0xc000; slot $n size 0x833fc0; done
   > mktinyfs --extract img big 2>&1 >/dev/null | grep 'not extracted'
-  mktinyfs: cannot be rebuilt as it is: file "c" (0xc000 + 0x833fc0) is not extracted: the files before it already hold twice the device's bytes (wide)
+  mktinyfs: cannot be rebuilt as it is: file "c" (0xc000 + 0x833fc0) is not extracted: the files before it \
+    already hold twice the device's bytes
 
 ...so that the folder never holds more than twice the device.
 

@@ -19,7 +19,8 @@ size while read, inputs of unknown length larger than the device, alone or toget
   ! $ mktinyfs keep a=<(seq 13e5)
   ! mktinyfs: "/dev/fd/\d+" is larger than the device \(0x840000 bytes\) (re)
   ! $ mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)
-  ! mktinyfs: "/dev/fd/\d+" and the inputs of unknown length before it hold more than the device \(0x840000 bytes\) (re) (wide)
+  ! mktinyfs: "/dev/fd/\d+" and the inputs of unknown length before it hold more than the device \(0x840000 \
+  !   bytes\) (re)
   ! $ strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine
   ! mktinyfs: "nine" changed size while it was read (0x9 bytes when opened)
 
@@ -59,12 +60,14 @@ Names, then the layout from the inputs' sizes, are checked before any contents a
 A run that names no file leaves an image with files as it is...
 
   $ mktinyfs two a=nine b=nine && cp two two.0 && mktinyfs two; cmp two two.0
-  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image) (wide)
+  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is (--extract \
+  !   "two" DIR takes it apart; remove it first for an empty image)
 
 ...hidden files of a table cut short count too...
 
   $ poke two 0x4020 00 && cp two two.0 && mktinyfs two; cmp two two.0
-  ! mktinyfs: OUTPUT "two" holds an image with 1 file, and no FILE is given: it is left as it is (--extract "two" DIR takes it apart; remove it first for an empty image) (wide)
+  ! mktinyfs: OUTPUT "two" holds an image with 1 file, and no FILE is given: it is left as it is (--extract \
+  !   "two" DIR takes it apart; remove it first for an empty image)
 
 ...and so do entries behind a damaged table header...
 

@@ -130,7 +130,8 @@ that overlap are named in the order given.
   ! $ mktinyfs img a= --offset 0xc004 b=nine --offset 0xc000
   ! mktinyfs: files "a" (0xc004 + 0x0) and "b" (0xc000 + 0x9) overlap
   ! $ mktinyfs img a=nine --load 0x100 b=nine --load 0x104
-  ! mktinyfs: file "a" (0x9 bytes) does not fit below the next higher load address: room for 0x4 bytes from load address 0x100 (wide)
+  ! mktinyfs: file "a" (0x9 bytes) does not fit below the next higher load address: room for 0x4 bytes from \
+  !   load address 0x100
   ! $ mktinyfs img $(printf "f%d= " $(seq 1024))
   ! mktinyfs: too many files (1024, at most 1023)
   ! $ mktinyfs img a= --offset 0x840000

@@ -2,7 +2,8 @@ On a terminal a status line shows after half a second of work, erased before the
 
   $ seq 200000 >big; mkimg big=big; onterminal 'slowly brellix -d img -c' | tail -2
     * Checking big...
-  \|big: \d+ of 1288895 bytes \(\d\d?%\)(\|big: \d+ of 1288895 bytes \(\d+%\))*\|Filesystem is ready and clean\. (re) (wide)
+  \|big: \d+ of 1288895 bytes \(\d\d?%\)(\|big: \d+ of 1288895 bytes \(\d+%\))*\|Filesystem is ready and \
+    clean\. (re)
 
 --write shows one too, erased when it ends.
 
@@ -26,11 +27,13 @@ Nor does a standard error that is no terminal.
 A failure that ends the run at once erases the status line before its one line.
 
   $ slot 1 flags 0x12340000; onterminal 'slowly brellix -d img -r big x' | tail -1
-  (\|big: \d+ of 1288902 bytes \(\d+%\))+\|Fatal: Checksum error would produce invalid output \(use --force to write nevertheless\) (re) (wide)
+  (\|big: \d+ of 1288902 bytes \(\d+%\))+\|Fatal: Checksum error would produce invalid output \(use --force \
+    to write nevertheless\) (re)
 
 A signal held while the write is finished shows on the line.
 
   $ seq 2 200001 >new2; onterminal 'ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P img \
   >   -e inject=read:delay_exit=50000 -e inject=write:signal=SIGINT:when=1 \
   >   brellix -d img -w big new2' | tail -1
-  (\|big: \d+ of 1288900 bytes \(\d+%\), interrupted: finishing the write)+\|Fatal: interrupted by SIGINT: --write was finished first, the image is consistent (re) (wide)
+  (\|big: \d+ of 1288900 bytes \(\d+%\), interrupted: finishing the write)+\|Fatal: interrupted by SIGINT: \
+    --write was finished first, the image is consistent (re)

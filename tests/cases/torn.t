@@ -9,7 +9,8 @@ A table cut short (a torn page zeroed the slot of "b") fails the check at the fi
 --write refuses on a cut table, whatever file it names: the last file's room runs over the files the cut hid.
 
   $ snap; echo new >x; brellix -q -d img -w a x; unchanged
-  ! Fatal: Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"; nothing written: dump the device, recover its files with mktinyfs --extract --salvage, then rebuild it (wide)
+  ! Fatal: Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"; nothing written: dump the \
+  !   device, recover its files with mktinyfs --extract --salvage, then rebuild it
 
 --rename goes on, and leaves every byte from the slot after the end slot on as it was.
 
