@@ -33,3 +33,17 @@ A failure of the command itself (the table write) is reported instead, naming th
 A signal the run ignores (nohup) is no request to stop: --write goes on and succeeds.
 
   $ (trap '' HUP; signalling SIGHUP 1 brellix -q -d img -w j k)
+
+SIGTERM during --set-mac is reported too, and --get-mac after it does not run...
+
+  $ mkimg mac-address=k --no-checksum; signalling SIGTERM 1 brellix -d img -sm 0a:1b:2c:3d:4e:5f -gm
+  ** using device img
+  ** Using new MAC-Address "0a:1b:2c:3d:4e:5f".
+  ! Fatal: interrupted by SIGTERM: --set-mac was finished first, the image is consistent
+  [1]
+
+...though the address was written.
+
+  $ brellix -d img -gm
+  ** using device img
+  ** Current MAC-Address: 0a:1b:2c:3d:4e:5f
