@@ -36,7 +36,7 @@ Another file beside the image is not the image: standard output there is taken.
   $ brellix -d $(<L) -l >out && wc -l <out
   3
 
-Nor does standard output on another node of the device, or on any block device, which may be the flash too.
+Standard output on another node of the device, or on any block device (it may be the flash too), is refused.
 
   $ refused brellix '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
   ! $ brellix -q -d alias -l 1<>$(<L)
