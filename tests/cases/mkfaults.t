@@ -120,7 +120,7 @@ elsewhere than named).
   ! $ mktinyfs sock a=
   ! mktinyfs: OUTPUT "sock" is a socket, not a regular file
   ! $ mktinyfs loop a=
-  ! mktinyfs: cannot replace "loop": Too many levels of symbolic links
+  ! mktinyfs: cannot replace "loop": (Too many levels of symbolic links|Symbolic link loop) (re)
   ! $ mktinyfs new/ a=
   ! mktinyfs: cannot replace "new/": Is a directory
   ! $ mktinyfs no/. a=
