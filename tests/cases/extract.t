@@ -66,12 +66,13 @@ A board's image rebuilds with all that brellix sees; stale bytes it cannot see a
   The manifest builds again all that brellix sees; 3887 other bytes (stale data outside the files, the table \
     and the device-identifier record) are not carried.
 
-An image that mktinyfs cannot make is extracted as far as it goes, with status 1 and one line per problem.
+An image that mktinyfs cannot make is extracted as far as it goes, with status 1 and one line per problem
+(two files that start at the device end pass it, and are not also said to overlap).
 
   $ mkimg a=nine ../x=nine .=nine /etc/x=nine ..=nine $'\n'=nine g=nine --load 0x100 h=nine --load 0x200 \
-  >   i=nine
+  >   i=nine j=nine
   > poke img 0x4010 00 && poke img 0x4120 6100 && slot 3 offset 0x5000 && slot 4 offset 0x3ffc &&
-  >   slot 5 offset 0x900000
+  >   slot 5 offset 0x840000 && slot 10 offset 0x840000
   > slot 6 offset 0xc004 && slot 8 load 0x104 &&
   >   printf 'DEVICE_ID%040d\0' 0 | dd of=img bs=1 seek=$((0x83ffc0)) conv=notrunc status=none
   > mkdir d && cd d && mktinyfs --extract ../img out >/dev/null
@@ -82,7 +83,8 @@ An image that mktinyfs cannot make is extracted as far as it goes, with status 1
   ! mktinyfs: cannot be rebuilt as it is: duplicate file name "a" (slots 1 and 9)
   ! mktinyfs: cannot be rebuilt as it is: file "." (0x5000 + 0x9) starts inside the FAT (0x4000..0xbfff)
   ! mktinyfs: cannot be rebuilt as it is: file "/etc/x" (0x3ffc + 0x9) runs into the FAT at 0x4000
-  ! mktinyfs: cannot be rebuilt as it is: file ".." (0x900000 + 0x9) passes the device end at 0x840000
+  ! mktinyfs: cannot be rebuilt as it is: file ".." (0x840000 + 0x9) passes the device end at 0x840000
+  ! mktinyfs: cannot be rebuilt as it is: file "j" (0x840000 + 0x9) passes the device end at 0x840000
   ! mktinyfs: cannot be rebuilt as it is: files "a" (0xc000 + 0x9) and "\x0a" (0xc004 + 0x9) overlap
   ! mktinyfs: cannot be rebuilt as it is: file "g" (0x9 bytes) does not fit below the next higher load \
   !   address: room for 0x4 bytes from load address 0x100

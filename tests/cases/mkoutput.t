@@ -1,11 +1,11 @@
-mktinyfs refuses in one line, leaving OUTPUT as it was: a FIFO (before it opens any input), a device (here
-through a link), a link it cannot read (a rename would replace it) or a file whose owner it cannot keep as
-OUTPUT, an input that changes size while read, inputs of unknown length larger than the device, alone or
+mktinyfs refuses in one line, leaving OUTPUT as it was: a FIFO, a device (here through a link) or a link it
+cannot read (a rename would replace it), each before it opens any input, or a file whose owner it cannot keep
+as OUTPUT, an input that changes size while read, inputs of unknown length larger than the device, alone or
 together.
 
   $ mkfifo fifo; ln -s /dev/null null; ln -s nowhere dead; : >keep; printf 123456789 >nine
   > export ASAN_OPTIONS=detect_leaks=0; refused '' 'mktinyfs fifo a=missing' 'mktinyfs null a=' \
-  >   'strace -o /dev/null -P dead -e inject=readlink:error=EACCES mktinyfs dead a=' \
+  >   'strace -o /dev/null -P dead -e inject=readlink:error=EACCES mktinyfs dead a=missing' \
   >   'strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=' \
   >   'mktinyfs keep a=<(seq 13e5)' 'mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)' \
   >   'strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine'
@@ -13,7 +13,7 @@ together.
   ! mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
   ! $ mktinyfs null a=
   ! mktinyfs: OUTPUT "null" is a character device, not a regular file
-  ! $ strace -o /dev/null -P dead -e inject=readlink:error=EACCES mktinyfs dead a=
+  ! $ strace -o /dev/null -P dead -e inject=readlink:error=EACCES mktinyfs dead a=missing
   ! mktinyfs: OUTPUT "dead" is a symbolic link, not a regular file
   ! $ strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=
   ! mktinyfs: cannot keep the owner of "keep": Operation not permitted
