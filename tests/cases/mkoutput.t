@@ -5,7 +5,7 @@ together.
 
   $ mkfifo fifo; ln -s /dev/null null; ln -s nowhere dead; : >keep; printf 123456789 >nine
   > export ASAN_OPTIONS=detect_leaks=0; refused '' 'mktinyfs fifo a=missing' 'mktinyfs null a=' \
-  >   'strace -o /dev/null -P dead -e inject=readlink:error=EACCES mktinyfs dead a=missing' \
+  >   'strace -o /dev/null -P dead -e inject=readlink,readlinkat:error=EACCES mktinyfs dead a=missing' \
   >   'strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=' \
   >   'mktinyfs keep a=<(seq 13e5)' 'mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)' \
   >   'strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine'
@@ -13,7 +13,7 @@ together.
   ! mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
   ! $ mktinyfs null a=
   ! mktinyfs: OUTPUT "null" is a character device, not a regular file
-  ! $ strace -o /dev/null -P dead -e inject=readlink:error=EACCES mktinyfs dead a=missing
+  ! $ strace -o /dev/null -P dead -e inject=readlink,readlinkat:error=EACCES mktinyfs dead a=missing
   ! mktinyfs: OUTPUT "dead" is a symbolic link, not a regular file
   ! $ strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=
   ! mktinyfs: cannot keep the owner of "keep": Operation not permitted
