@@ -32,6 +32,30 @@ holding() { rm -f held; flock "$@" img sh -c ': >held; exec sleep 6' &>/dev/null
 # privately CMD: runs the shell command CMD in a mount namespace of its own, on an empty /run,
 # so that what it makes there meets no other run.
 privately() { unshare -m bash -c "mount -t tmpfs -o mode=755 tmpfs /run && $1"; }
+# fault [@PATH ...] CLASS:HARM ... -- CMD...: runs CMD with strace doing each HARM (strace's
+# error=E..., retval=N, signal=SIG or delay_exit=US, with :when=N as it reads it) to CMD's calls of that
+# class, only on the PATHs when some are named. A class stands for every name that C libraries and
+# architectures give its calls, which are spelt here and nowhere else; a row of refused, a fault.
+declare -A CALLS=([open]='?open,?openat,?openat2,?creat' [read]='?read,?pread64,?readv,?preadv,?preadv2'
+    [write]='?write,?pwrite64,?writev,?pwritev,?pwritev2' [seek]='?lseek,?_llseek' [sync]='?fsync,?fdatasync'
+    [close]='?close' [lock]='?flock' [ioctl]='?ioctl' [link]='?link,?linkat' [unlink]='?unlink,?unlinkat'
+    [rename]='?rename,?renameat,?renameat2' [mkdir]='?mkdir,?mkdirat' [readlink]='?readlink,?readlinkat'
+    [stat]='?stat,?lstat,?fstat,?newfstatat,?fstatat64,?stat64,?lstat64,?fstat64,?statx'
+    [chmod]='?chmod,?fchmod,?fchmodat' [truncate]='?truncate,?ftruncate,?truncate64,?ftruncate64'
+    [list]='?getdents,?getdents64' [wait]='?nanosleep,?clock_nanosleep,?clock_nanosleep_time64')
+fault() {
+    local options=()
+    while [ $# != 0 ] && [ "$1" != -- ]; do
+        case $1 in
+        @*) options+=(-P "${1#@}") ;;
+        *:*) [ -n "${CALLS[${1%%:*}]}" ] || { echo "fault: no call class ${1%%:*}" >&2 && return 2; }
+            options+=(-e "inject=${CALLS[${1%%:*}]}:${1#*:}") ;;
+        *) echo "fault: not a path or a harm: $1" >&2 && return 2 ;;
+        esac
+        shift
+    done
+    ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null "${options[@]}" "${@:2}"
+}
 # refused CMD ARGS...: runs the command CMD ARGS (CMD may be empty), as eval reads it, for each ARGS,
 # first printing "$ CMD ARGS" on standard error, where the refusal comes, so that each message
 # stands under its command; a status other than 1 prints as "[N]" there too.
