@@ -4,8 +4,8 @@
 
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/cMtdDevice.h"
+#include "tinyfs/cSignalHold.h"
 #include "tinyfs/cTinyFs.h"
-#include "tool/cSignalHold.h"
 #include "tool/commands.h"
 #include "tool/console.h"
 

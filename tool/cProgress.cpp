@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "tool/cSignalHold.h"
+#include "tinyfs/cSignalHold.h"
 #include "tool/console.h"
 
 namespace {

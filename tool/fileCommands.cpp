@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "tinyfs/cMtdDevice.h"
+#include "tinyfs/cSignalHold.h"
 #include "tinyfs/cTinyFs.h"
 #include "tinyfs/hexText.h"
 #include "tool/cContentBuffer.h"
@@ -17,7 +18,6 @@
 #include "tool/cLocalFile.h"
 #include "tool/cLocalSource.h"
 #include "tool/cProgress.h"
-#include "tool/cSignalHold.h"
 #include "tool/commands.h"
 #include "tool/console.h"
 #include "tool/textFormat.h"

@@ -1,5 +1,5 @@
 // Blocking, taking and reporting the signals held while the device is programmed.
-#include "tool/cSignalHold.h"
+#include "tinyfs/cSignalHold.h"
 
 #include <ctime>
 
