@@ -194,6 +194,7 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     oSource.measure(oFile.getCapacity());
     cSignalHold oHold(oDevice, "--write");
     const uint64_t iUntouched = oDevice.getProgrammed();
+    bool bTable = false;
     try {
         {
             cProgress oProgress(oFile.getName(), oSource.length());
@@ -204,13 +205,21 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         // Bytes beyond the measured length never reach the flash, and the table keeps
         // describing the old contents.
         oSource.requireEnd();
+        bTable = true;
         oFs.writeFat();
     } catch (const std::string& sFailure) {
-        // Contents programmed in part lie under the old size and checksum (or a table
-        // page is torn): the file fails its checksum until it is written whole.
         if (oDevice.getProgrammed() == iUntouched)
             throw;
-        throw sFailure + "; \"" + oFile.getName() + "\" in the image is now damaged, write it again";
+        const std::string sName = "\"" + oFile.getName() + "\"";
+        // The contents and the whole table are programmed; only reading the table back failed.
+        if (bTable && oDevice.isUnverified())
+            throw sFailure +
+                "; the table was written but could not be read back to verify it: check the image with "
+                "brellix -c, and write " +
+                sName + " again if it fails";
+        // Contents programmed in part lie under the old size and checksum (or a table
+        // page is torn): the file fails its checksum until it is written whole.
+        throw sFailure + "; " + sName + " in the image is now damaged, write it again";
     }
     oHold.release();
 }
