@@ -47,7 +47,7 @@ std::string flagText(const cTinyFsFile& oFile) {
 }
 
 std::string listingLine(const cTinyFsFile& oFile, bool bVerbose) {
-    std::string sLine = padRight(oFile.getName(), NAME_COLUMN) + " | " +
+    std::string sLine = padRight(shownName(oFile.getName()), NAME_COLUMN) + " | " +
                         padRight(toDec(oFile.getSize(), 0) + " bytes", SIZE_COLUMN) + " | ";
     if (bVerbose)
         sLine += "Sum: 0x" + padRight(hexDigits(oFile.getChecksum()), CHECKSUM_COLUMN) + " | " +
@@ -100,7 +100,7 @@ void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         if (!bQuiet) // a quiet listing only checks the sizes
             printPlain(listingLine(oFile, bVerbose));
         if (oFile.getSize() > oFile.getCapacity())
-            throw "File system corrupt! (" + oFile.getName() + ")";
+            throw "File system corrupt! (" + shownName(oFile.getName()) + ")";
     }
 }
 
@@ -166,7 +166,7 @@ void renameFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     if (sNewName.empty())
         throw "invalid new name (\"" + sNewName + "\")";
     oFile.rename(sNewName);
-    printInfo("Renaming to " + sNewName);
+    printInfo("Renaming to " + shownName(sNewName));
     cSignalHold oHold(oDevice, "--rename");
     oFs.writeFat();
     oHold.release();
@@ -210,7 +210,7 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     } catch (const std::string& sFailure) {
         if (oDevice.getProgrammed() == iUntouched)
             throw;
-        const std::string sName = "\"" + oFile.getName() + "\"";
+        const std::string sName = "\"" + shownName(oFile.getName()) + "\"";
         // The contents and the whole table are programmed; only reading the table back failed.
         if (bTable && oDevice.isUnverified())
             throw sFailure +
