@@ -89,9 +89,12 @@ void cMtdDevice::writePages(int32_t iPage, const uint8_t* pSource, int32_t iCoun
         throw std::string("incomplete write");
 }
 
-void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, const uint8_t* pOld, int32_t iCount) {
+void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, const uint8_t* pOld, int32_t iCount,
+                             bool bLastRun) {
     lReadBack.resize(size_t(iCount) * PAGE_SIZE);
+    bUnverified = bLastRun; // until the pages are read back
     readPages(iPage, lReadBack.data(), iCount);
+    bUnverified = false;
     if (std::memcmp(lReadBack.data(), pMeant, lReadBack.size()) == 0)
         return; // the common case, at memory speed; only a failure looks for the byte
     // A flash that took nothing (write-protected, a driver that drops writes) still holds
@@ -158,6 +161,7 @@ void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLengt
     if (iLength == 0)
         return; // nothing can change
     checkRange(iOffset, iLength, true);
+    bUnverified = false;
 
     // Read every covered page once, patch in the new bytes, and program each run of
     // pages that actually changed with one call. The head and tail pages keep their
@@ -190,7 +194,7 @@ void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLengt
             ++iRun;
         writePages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, iRun);
         verifyPages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, lOld.data() + size_t(i) * PAGE_SIZE,
-                    iRun);
+                    iRun, std::find(lChanged.begin() + i + iRun, lChanged.end(), true) == lChanged.end());
         i += iRun;
     }
 }

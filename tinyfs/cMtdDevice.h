@@ -59,6 +59,9 @@ class cMtdDevice {
     // puts none, nor one whose pages read back as they were): once this grows, what was
     // there before is no longer whole.
     uint64_t getProgrammed() const { return iProgrammed; }
+    // Whether the last write failed only in reading back its last programmed run: every
+    // page it meant to change was programmed, none of them verified wrong.
+    bool isUnverified() const { return bUnverified; }
     // Called before every write call, so that the caller can prepare for the device
     // changing (an empty function: nothing is called).
     void setBeforeProgram(std::function<void()> fHook) { fBeforeProgram = std::move(fHook); }
@@ -69,7 +72,8 @@ class cMtdDevice {
     void seekPage(int32_t iPage);
     // Reads back iCount pages just programmed and throws when they differ from pMeant;
     // pages that read back as pOld, what they held before, count as not programmed.
-    void verifyPages(int32_t iPage, const uint8_t* pMeant, const uint8_t* pOld, int32_t iCount);
+    void verifyPages(int32_t iPage, const uint8_t* pMeant, const uint8_t* pOld, int32_t iCount,
+                     bool bLastRun);
     // Throws, before anything moves, the failure the page sequence of a byte-addressed
     // transfer would meet at the device end.
     void checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const;
@@ -82,5 +86,6 @@ class cMtdDevice {
     std::vector<uint8_t> lOld;      // the pages of the last write, as they were before it
     int64_t iPosition = -1;         // where the descriptor stands, when known
     uint64_t iProgrammed = 0;
+    bool bUnverified = false;
     std::function<void()> fBeforeProgram;
 };

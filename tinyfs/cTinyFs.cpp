@@ -65,7 +65,7 @@ cTinyFsFile& cTinyFs::find(const std::string& sName) {
         if (oFile.getName() == sName)
             return oFile;
     }
-    throw "file entry not found (\"" + sName + "\")";
+    throw "file entry not found (\"" + shownName(sName) + "\")";
 }
 
 void cTinyFs::writeFat() {
@@ -92,12 +92,12 @@ void cTinyFs::verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgre
 void cTinyFs::checkTableEnd() const {
     if (iStraySlot != 0)
         throw "Filesystem corrupt: table ends at slot " + std::to_string(lFiles.size() + 1) + ", but slot " +
-            std::to_string(iStraySlot) + " holds file \"" + sStrayName + "\"";
+            std::to_string(iStraySlot) + " holds file \"" + shownName(sStrayName) + "\"";
 }
 
 void cTinyFs::checkIntegrity(bool bBootTime) const {
     for (const cTinyFsFile& oFile : lFiles) {
         if (oFile.getSize() > oFile.getCapacity(bBootTime))
-            throw "Filesystem corrupt: File \"" + oFile.getName() + "\" too big!";
+            throw "Filesystem corrupt: File \"" + shownName(oFile.getName()) + "\" too big!";
     }
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tinyfs/crc16.h"
+#include "tinyfs/hexText.h"
 
 cTinyFsFile::cTinyFsFile(cMtdDevice& pDevice, const std::string& sName, uint32_t iOffset, uint32_t iFileSize,
                          uint32_t iFlags, uint32_t iLoadAddress)
@@ -23,7 +24,7 @@ bool cTinyFsFile::fitsDevice() const {
 
 void cTinyFsFile::requireInsideDevice() const {
     if (!fitsDevice())
-        throw "file exceeds device (\"" + sName + "\")";
+        throw "file exceeds device (\"" + shownName(sName) + "\")";
 }
 
 uint16_t cTinyFsFile::read(uint8_t* pDest, uint32_t iSize, const tProgress& fProgress) const {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "tinyfs/cSignalHold.h"
+#include "tinyfs/hexText.h"
 #include "tool/console.h"
 
 namespace {
@@ -18,8 +19,9 @@ bool onTerminal() {
 }
 } // namespace
 
+// A name read from an image draws no control bytes into the line.
 cProgress::cProgress(const std::string& sName, uint64_t iTotal)
-    : sName(sName), iTotal(iTotal), bEnabled(!bQuiet && onTerminal()), oStart(tClock::now()) {}
+    : sName(shownName(sName)), iTotal(iTotal), bEnabled(!bQuiet && onTerminal()), oStart(tClock::now()) {}
 
 cProgress::~cProgress() {
     if (bDrawn)

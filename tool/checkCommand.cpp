@@ -1,6 +1,7 @@
 // The integrity check: media capacity, boot-time capacity, then file contents.
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/cTinyFs.h"
+#include "tinyfs/hexText.h"
 #include "tool/cProgress.h"
 #include "tool/commands.h"
 #include "tool/console.h"
@@ -22,7 +23,7 @@ void checkFilesystem(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         // A quiet check makes no lines: a table of a thousand files checks fast.
         const bool bSkip = !oFile.isChecked();
         if (!bQuiet)
-            printPlain((bSkip ? "  * Skip checking " : "  * Checking ") + oFile.getName() +
+            printPlain((bSkip ? "  * Skip checking " : "  * Checking ") + shownName(oFile.getName()) +
                        (bSkip ? " (no checksum)..." : "..."));
         if (bSkip)
             continue;

@@ -47,7 +47,7 @@ std::string flagText(const cTinyFsFile& oFile) {
 }
 
 std::string listingLine(const cTinyFsFile& oFile, bool bVerbose) {
-    std::string sLine = padRight(oFile.getName(), NAME_COLUMN) + " | " +
+    std::string sLine = padRight(shownName(oFile.getName()), NAME_COLUMN) + " | " +
                         padRight(toDec(oFile.getSize(), 0) + " bytes", SIZE_COLUMN) + " | ";
     if (bVerbose)
         sLine += "Sum: 0x" + padRight(hexDigits(oFile.getChecksum()), CHECKSUM_COLUMN) + " | " +
@@ -100,7 +100,7 @@ void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         if (!bQuiet) // a quiet listing only checks the sizes
             printPlain(listingLine(oFile, bVerbose));
         if (oFile.getSize() > oFile.getCapacity())
-            throw "File system corrupt! (" + oFile.getName() + ")";
+            throw "File system corrupt! (" + shownName(oFile.getName()) + ")";
     }
 }
 
@@ -166,7 +166,7 @@ void renameFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     if (sNewName.empty())
         throw "invalid new name (\"" + sNewName + "\")";
     oFile.rename(sNewName);
-    printInfo("Renaming to " + sNewName);
+    printInfo("Renaming to " + shownName(sNewName));
     cSignalHold oHold(oDevice, "--rename");
     oFs.writeFat();
     oHold.release();
@@ -194,6 +194,7 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     oSource.measure(oFile.getCapacity());
     cSignalHold oHold(oDevice, "--write");
     const uint64_t iUntouched = oDevice.getProgrammed();
+    bool bTable = false;
     try {
         {
             cProgress oProgress(oFile.getName(), oSource.length());
@@ -204,13 +205,21 @@ void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         // Bytes beyond the measured length never reach the flash, and the table keeps
         // describing the old contents.
         oSource.requireEnd();
+        bTable = true;
         oFs.writeFat();
     } catch (const std::string& sFailure) {
-        // Contents programmed in part lie under the old size and checksum (or a table
-        // page is torn): the file fails its checksum until it is written whole.
         if (oDevice.getProgrammed() == iUntouched)
             throw;
-        throw sFailure + "; \"" + oFile.getName() + "\" in the image is now damaged, write it again";
+        const std::string sName = "\"" + shownName(oFile.getName()) + "\"";
+        // The contents and the whole table are programmed; only reading the table back failed.
+        if (bTable && oDevice.isUnverified())
+            throw sFailure +
+                "; the table was written but could not be read back to verify it: check the image with "
+                "brellix -c, and write " +
+                sName + " again if it fails";
+        // Contents programmed in part lie under the old size and checksum (or a table
+        // page is torn): the file fails its checksum until it is written whole.
+        throw sFailure + "; " + sName + " in the image is now damaged, write it again";
     }
     oHold.release();
 }

@@ -5,26 +5,14 @@
 
 namespace {
 
-constexpr unsigned char FIRST_PRINTABLE = 0x20;
-constexpr unsigned char DELETE_BYTE = 0x7F;
-constexpr int ESCAPE_DIGITS = 2;
 constexpr int FIRST_LETTER_DIGIT = 10; // the value of "a"
 
 } // namespace
 
 std::string quoteForMessage(const std::string& sText) {
     std::string sOut = "\"";
-    for (const char c : sText) {
-        const unsigned char iByte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            sOut += '\\';
-            sOut += c;
-        } else if (iByte < FIRST_PRINTABLE || iByte == DELETE_BYTE) {
-            sOut += "\\x" + hexDigits(iByte, ESCAPE_DIGITS);
-        } else {
-            sOut += c;
-        }
-    }
+    for (const char c : sText)
+        sOut += c == '"' || c == '\\' ? std::string("\\") + c : shownByte(c);
     return sOut + "\"";
 }
 

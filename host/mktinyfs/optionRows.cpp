@@ -77,7 +77,7 @@ const cOptionRow OPTION_ROWS[] = {
          o.oOptions.lImages.push_back(o.fValue());
      },
      ""},
-    {"--json", SCOPE_INFO_DIFF, "", nullptr, [](const cSetting& o) { o.oOptions.bJson = true; }, ""},
+    {"--json", SCOPE_INFO_DIFF, "", "--json", [](const cSetting& o) { o.oOptions.bJson = true; }, ""},
     {"--offset", SCOPE_FILE, "N", "--offset", [](const cSetting& o) { file(o).iOffset = numberValue(o); },
      "data offset (not inside the FAT, 0x4000..0xbfff)"},
     {"--room", SCOPE_FILE, "N", "--room", [](const cSetting& o) { file(o).iExtraRoom = numberValue(o); },

@@ -34,3 +34,31 @@ An erased slot reads as an entry: it is listed, and its size exceeds its room.
   \xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff      | 4294967295 bytes | 4294966900% growable (8650754 bytes left) (esc) (wide)
   ! Fatal: File system corrupt! (\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff) (esc)
   [1]
+
+A name's bytes below 0x20 and 0x7f print as \xHH, others as they are: in the listing, the check, a rename...
+
+  $ mkimg a=short; poke img 0x4020 610a0d1b7f62; brellix -d img -l -v -c -mv %0 $'a\n\r\e\x7fb' | grep -F '\x'
+  a\x0a\x0d\x1b\x7fb   | 20000 bytes      | Sum: 0xd6d4  |                 | 100% growable (8581600 bytes left) (wide)
+    * Checking a\x0a\x0d\x1b\x7fb...
+  ** Renaming to a\x0a\x0d\x1b\x7fb
+
+...in a failed --write's message, whether only the table's read-back failed (then the check passes) or not...
+
+  $ f='fault @"$PWD/img"'; refused "$f" 'read:error=EIO:when=7 -- brellix -q -d img -w %0 nine'
+  > brellix -q -d img -c && refused "$f" 'read:error=EIO:when=5 -- brellix -q -d img -w %0 short'
+  ! $ fault @"$PWD/img" read:error=EIO:when=7 -- brellix -q -d img -w %0 nine
+  ! Fatal: unable to read; the table was written but could not be read back to verify it: check the image \
+    with brellix -c, and write "a\x0a\x0d\x1b\x7fb" again if it fails
+  ! $ fault @"$PWD/img" read:error=EIO:when=5 -- brellix -q -d img -w %0 short
+  ! Fatal: unable to read; "a\x0a\x0d\x1b\x7fb" in the image is now damaged, write it again
+
+...and in a quiet listing's failure, a name not found, a file past the device end and mktinyfs --info's check.
+
+  $ slot 1 size 2**30; refused 'brellix -q -d img' -l "-r $'a\n' x" '-r %0 x'; mktinyfs --info img | tail -1
+  check: Fatal: Filesystem corrupt: File "a\x0a\x0d\x1b\x7fb" too big!
+  ! $ brellix -q -d img -l
+  ! Fatal: File system corrupt! (a\x0a\x0d\x1b\x7fb)
+  ! $ brellix -q -d img -r $'a\n' x
+  ! Fatal: file entry not found ("a\x0a")
+  ! $ brellix -q -d img -r %0 x
+  ! Fatal: file exceeds device ("a\x0a\x0d\x1b\x7fb")

@@ -223,7 +223,7 @@ A wrong command line with --info or --diff ends with status 2, as any trouble of
 
   $ refused mktinyfs '--info img --diff img img' '--info img out' '--info img --device-id X' \
   >   '--info img --mac 00:11:22:33:44:55' '--diff img img --extract img d' '--diff img img --salvage' \
-  >   '--info' '--diff img' '--json'
+  >   '--info' '--diff img' '--json' '--info img --json --json'
   ! $ mktinyfs --info img --diff img img
   ! mktinyfs: --info or --diff given twice
   ! [2]
@@ -250,3 +250,6 @@ A wrong command line with --info or --diff ends with status 2, as any trouble of
   ! [2]
   ! $ mktinyfs --json
   ! mktinyfs: --json goes with --info IMAGE or --diff OLD NEW
+  ! $ mktinyfs --info img --json --json
+  ! mktinyfs: --json given twice
+  ! [2]

@@ -37,3 +37,8 @@ A signal held while the write is finished shows on the line.
   >   brellix -d img -w big new2' | tail -1
   (\|big: \d+ of 1288900 bytes \(\d+%\), interrupted: finishing the write)+\|Fatal: interrupted by SIGINT: \
     --write was finished first, the image is consistent (re)
+
+A name's bytes below 0x20 and 0x7f show as \xHH on the line too.
+
+  $ poke img 0x4020 620a1b67; onterminal 'slowly brellix -d img -r %0 x' | tail -1
+  (\|b\\x0a\\x1bg: \d+ of 1288900 bytes \(\d+%\))+\| \(no-eol\) (re)

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Sweeps over every command, with strace doing the harm. sweep.py faults: each call on the
 device or the local file fails in turn (an error, a short count, a write dropped); the run ends
-with that call's "Fatal:" line (for a --write that changed the image first, naming its file
-damaged) and status 1, having printed only what a clean run prints first, and changes nothing
-outside the clean run's pages, nor after a dropped write. sweep.py
+with that call's "Fatal:" line (for a --write that changed the image first, naming its file damaged
+or, after its last write, its table unverified) and status 1, having printed only what a clean run
+prints first, and changes nothing outside the clean run's pages, nor after a dropped write. sweep.py
 powercuts: the power is cut before each page a command programs and halfway through it; every
 such image mounts, differs only in the command's pages, and checks clean but for the file a
 --write rewrote; on pages torn erased, zeroed or arbitrary, commands fail with one "Fatal:" line
@@ -21,6 +21,7 @@ from run import scratch  # noqa: E402
 PAGE = 1056
 DROPPED = "flash did not take the write at byte 0x{:x} (page {})"
 DAMAGED = '; "{}" in the image is now damaged, write it again'
+UNVERIFIED = '; the table was written but could not be read back to verify it: check the image with brellix -c, and write "{}" again if it fails'
 # IN and OUT stand for the local files.
 COMMANDS = [c.split() for c in ("-l -v", "-e rootfs", "-r rootfs OUT", "-rs cfg", "--force -c", "-gm", "-gdid",
                                 "-mv f30 x", "-w kernel IN", "-w rootfs IN", "-sm 0a:1b:2c:3d:4e:5f", "-sdid new-id")]
@@ -86,7 +87,7 @@ def faults():
         clean = brellix(args)
         for path, table in [(IMG, DEVICE)] + [(os.path.join(WORK, a), LOCAL[a]) for a in args if a in LOCAL]:
             seen = {}
-            for call, result in calls(args, path):
+            for index, (call, result) in enumerate(log := calls(args, path)):
                 seen[call] = seen.get(call, 0) + 1
                 for harm, message in [(harm, m) for (c, harm), m in table.items() if c == call]:
                     rule = f"inject={call}:{harm.format(result)}:when={seen[call]}"
@@ -101,7 +102,7 @@ def faults():
                         message, kept = DROPPED.format(byte, byte // PAGE), image == before
                     # A short write put a byte that nothing read back.
                     if args[0] == "-w" and message and (pages(ORIG, image) or (call, harm) == ("write", "retval=1")):
-                        message += DAMAGED.format(args[1])
+                        message += (UNVERIFIED if path == IMG and "write" not in [c for c, _ in log[index:]] else DAMAGED).format(args[1])
                     # Only a harm without a message, or one that returns what the call
                     # returned anyway, may leave the run as it was; a forced check reports a
                     # failed read of contents and goes on.
