@@ -104,6 +104,12 @@ Output that cannot be written fails the run.
   ! $ brellix -q -d img --help >/dev/full
   ! Fatal: unable to write data
 
+So does a write past a file-size limit, leaving the file cut as a full disk would (catches death by SIGXFSZ).
+
+  $ (ulimit -f 8; brellix -q -d img -r big cut) || wc -c <cut
+  8192
+  ! Fatal: unable to write data
+
 Zero bytes check as 0.
 
   $ slot 4 flags 0xffff0000; brellix -q -d img -r e x
