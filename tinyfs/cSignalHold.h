@@ -1,6 +1,7 @@
-// Holding the signals that end a run from outside (SIGINT: Ctrl-C; SIGTERM: timeout, a
-// stopped service; SIGHUP: a closed terminal) while a command programs the device, so
-// that none of them stops it between the contents and the table.
+// Holding the signals that end a run from outside (SIGINT: Ctrl-C; SIGQUIT: Ctrl-\;
+// SIGTERM: timeout, a stopped service; SIGHUP: a closed terminal; the rest of
+// stoppingSignals.h) while a command programs the device, so that none of them stops it
+// between the contents and the table.
 //
 // The hold starts just before the device's first write call and lasts until release;
 // a signal that arrived meanwhile is taken then, and the run ends saying so. Signals the

@@ -3,12 +3,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "tinyfs/stoppingSignals.h"
 #include "tool/cFailure.h"
 #include "tool/console.h"
 #include "tool/driver.h"
 
 int main(int argc, char** argv) {
     guardConsole();
+    ignoreFileSizeSignal();
     // The failure is reported after its handler has finished, so the exception object is
     // released before the process ends.
     std::string sFailure;

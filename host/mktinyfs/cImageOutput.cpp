@@ -1,5 +1,6 @@
 // OUTPUT's resolution and checks, the temporary image beside it, the cleanup of a named
-// temporary file on the signals that end a run, and the replacement of OUTPUT.
+// temporary file on the signals that end a run, and the image's naming as OUTPUT, held
+// from those signals.
 #include "host/mktinyfs/cImageOutput.h"
 
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include "tinyfs/fatTable.h"
 #include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
+#include "tinyfs/stoppingSignals.h"
 
 namespace {
 
@@ -22,8 +24,6 @@ constexpr int LINK_HOPS_MAX = 40; // as many as the kernel follows
 constexpr size_t LINK_TEXT_MAX = 4096;
 constexpr int TEMP_NAME_TRIES = 100;
 constexpr size_t TEMP_NAME_BYTES = 512;
-constexpr int CLEANUP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr size_t CLEANUP_SIGNAL_COUNT = sizeof CLEANUP_SIGNALS / sizeof CLEANUP_SIGNALS[0];
 
 std::string directoryOf(const std::string& sPath) {
     const size_t iSlash = sPath.rfind('/');
@@ -62,21 +62,19 @@ const char* kindOf(mode_t iMode) {
     return "of an unknown kind"; // GCOVR_EXCL_LINE: Linux knows no kind of file besides these
 }
 
-// The signals that end a run, blocked for as long as it lives.
+// The signals that end a run, blocked for as long as it lives; take() takes those that
+// arrived meanwhile, which would end the run once let through.
 class cSignalsHeld {
   public:
-    cSignalsHeld() {
-        sigset_t oSet;
-        sigemptyset(&oSet);
-        for (const int iSignal : CLEANUP_SIGNALS)
-            sigaddset(&oSet, iSignal);
-        ::sigprocmask(SIG_BLOCK, &oSet, &oPrevious);
-    }
+    cSignalsHeld() : oSet(stoppingSignals()) { ::sigprocmask(SIG_BLOCK, &oSet, &oPrevious); }
     ~cSignalsHeld() { ::sigprocmask(SIG_SETMASK, &oPrevious, nullptr); }
     cSignalsHeld(const cSignalsHeld&) = delete;
     cSignalsHeld& operator=(const cSignalsHeld&) = delete;
 
+    int take() const { return takePendingSignal(oSet); }
+
   private:
+    sigset_t oSet;
     sigset_t oPrevious;
 };
 
@@ -84,7 +82,8 @@ class cSignalsHeld {
 // signals are held, so the handler never sees half of it.
 volatile sig_atomic_t iCleanupDirFd = -1;
 char aCleanupName[TEMP_NAME_BYTES];
-struct sigaction aPreviousActions[CLEANUP_SIGNAL_COUNT];
+sigset_t oCleanupSignals; // those the run does not ignore: the others stay ignored
+struct sigaction aPreviousActions[NSIG];
 
 // GCOVR_EXCL_START: the run ends by the signal here, so gcov never writes its counts
 extern "C" void removeAndRaise(int iSignal) {
@@ -97,22 +96,23 @@ extern "C" void removeAndRaise(int iSignal) {
 void armCleanup(int iDirFd, const std::string& sName) {
     std::memcpy(aCleanupName, sName.c_str(), sName.size() + 1);
     iCleanupDirFd = iDirFd;
-    for (size_t i = 0; i < CLEANUP_SIGNAL_COUNT; ++i) {
-        struct sigaction oAction {};
-        ::sigaction(CLEANUP_SIGNALS[i], nullptr, &aPreviousActions[i]);
-        if (aPreviousActions[i].sa_handler == SIG_IGN)
-            continue; // a run that ignores the signal goes on ignoring it
-        oAction.sa_handler = removeAndRaise;
-        oAction.sa_flags = SA_RESETHAND;
-        sigemptyset(&oAction.sa_mask);
-        ::sigaction(CLEANUP_SIGNALS[i], &oAction, nullptr);
+    oCleanupSignals = stoppingSignals();
+    struct sigaction oAction {};
+    oAction.sa_handler = removeAndRaise;
+    oAction.sa_flags = SA_RESETHAND;
+    sigemptyset(&oAction.sa_mask);
+    for (int iSignal = 1; iSignal < NSIG; ++iSignal) {
+        if (sigismember(&oCleanupSignals, iSignal) == 1)
+            ::sigaction(iSignal, &oAction, &aPreviousActions[iSignal]);
     }
 }
 
 void disarmCleanup() {
     iCleanupDirFd = -1;
-    for (size_t i = 0; i < CLEANUP_SIGNAL_COUNT; ++i)
-        ::sigaction(CLEANUP_SIGNALS[i], &aPreviousActions[i], nullptr);
+    for (int iSignal = 1; iSignal < NSIG; ++iSignal) {
+        if (sigismember(&oCleanupSignals, iSignal) == 1)
+            ::sigaction(iSignal, &aPreviousActions[iSignal], nullptr);
+    }
 }
 
 // The files that the image file open as iFd holds: those of its table when the header
@@ -196,24 +196,47 @@ void cImageOutput::commit() {
     if (::fchmod(oTemp.iFd, bExisting ? iMode : NEW_FILE_MODE & ~currentUmask()) != 0 ||
         ::fsync(oTemp.iFd) != 0)
         fail("cannot write ");
+    int iSignal = 0;
     {
-        // The image has a name of its own only while no signal can end the run.
+        // No signal ends the run from here until the image is in place and durable: one
+        // that arrives is taken then, and reported.
         const cSignalsHeld oHeld;
         try {
-            if (sTempName.empty())
-                linkTemporary();
             checkTarget();
-            if (::renameat(oDir.iFd, sTempName.c_str(), oDir.iFd, sBase.c_str()) != 0)
-                fail("cannot replace ");
+            if (!nameAsTarget())
+                replaceTarget();
+            forgetTemporaryName();
+            if (::fsync(oDir.iFd) != 0)
+                throw "the new image " + quoteForMessage(sOutput) +
+                    " is in place, but its directory cannot be synced: " + std::strerror(errno);
         } catch (...) {
             removeTemporary();
+            oHeld.take(); // the failure is reported, not the signal
             throw;
         }
-        forgetTemporaryName();
+        iSignal = oHeld.take();
     }
-    if (::fsync(oDir.iFd) != 0)
-        throw "the new image " + quoteForMessage(sOutput) +
-            " is in place, but its directory cannot be synced: " + std::strerror(errno);
+    if (iSignal != 0)
+        throw "interrupted by " + signalName(iSignal) + ": the new image " + quoteForMessage(sOutput) +
+            " was put in place first";
+}
+
+bool cImageOutput::nameAsTarget() {
+    if (!sTempName.empty() || bExisting)
+        return false;
+    if (linkUnnamed(sBase))
+        return true;
+    if (errno != EEXIST)
+        fail("cannot replace ");
+    return false; // OUTPUT was made meanwhile
+}
+
+void cImageOutput::replaceTarget() {
+    if (sTempName.empty())
+        linkTemporary();
+    checkTarget();
+    if (::renameat(oDir.iFd, sTempName.c_str(), oDir.iFd, sBase.c_str()) != 0)
+        fail("cannot replace ");
 }
 
 void cImageOutput::keepFiles(int iProbe) const {
@@ -284,12 +307,16 @@ void cImageOutput::createTemporary() {
         fail("cannot create a temporary file beside ");
 }
 
-void cImageOutput::linkTemporary() {
+bool cImageOutput::linkUnnamed(const std::string& sName) const {
     const std::string sSelf = "/proc/self/fd/" + std::to_string(oTemp.iFd);
+    return ::linkat(AT_FDCWD, sSelf.c_str(), oDir.iFd, sName.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+           (errno == ENOENT && ::linkat(oTemp.iFd, "", oDir.iFd, sName.c_str(), AT_EMPTY_PATH) == 0);
+}
+
+void cImageOutput::linkTemporary() {
     for (int iTry = 0; iTry < TEMP_NAME_TRIES; ++iTry) {
         const std::string sName = temporaryName(iTry);
-        if (::linkat(AT_FDCWD, sSelf.c_str(), oDir.iFd, sName.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-            (errno == ENOENT && ::linkat(oTemp.iFd, "", oDir.iFd, sName.c_str(), AT_EMPTY_PATH) == 0)) {
+        if (linkUnnamed(sName)) {
             sTempName = sName;
             return;
         }

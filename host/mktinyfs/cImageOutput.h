@@ -5,9 +5,11 @@
 // an existing regular file (its mode and owner stay) or a new name. Anything else that
 // exists there, a device, a FIFO, a socket or a directory, is refused and left alone, and
 // so is an image with files when the new one would have none.
-// The temporary file has no name until the image is complete (O_TMPFILE); where the file
-// system cannot do that, it has one, and SIGINT, SIGTERM or SIGHUP remove it before the
-// signal ends the process.
+// The temporary file has no name until the image is complete (O_TMPFILE): a new OUTPUT is
+// then its first name, and an existing one is replaced by a rename from a temporary name.
+// Where the file system cannot make unnamed files, it has a name from the start, which
+// the signals that end a run (tinyfs/stoppingSignals.h) remove before they end the process.
+// From the naming until the image is in place and durable, those signals are held.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +32,8 @@ class cImageOutput {
     void write(uint64_t iAt, const uint8_t* pFrom, size_t iLength);
 
     // Gives the image the mode and owner OUTPUT had (a new one those of any new file),
-    // makes it durable, puts it in place of OUTPUT and makes that durable too.
+    // makes it durable, puts it in place of OUTPUT and makes that durable too; throws
+    // "interrupted by SIGNAL: ..." when a signal that ends a run came meanwhile.
     void commit();
 
   private:
@@ -39,7 +42,11 @@ class cImageOutput {
     void keepFiles(int iProbe) const; // refuses to replace the files of the image at iProbe
     std::string temporaryName(int iTry) const;
     void createTemporary();
+    bool linkUnnamed(const std::string& sName) const; // false, with errno, when it cannot
     void linkTemporary(); // gives the unnamed temporary file a name beside the target
+    // Names the unnamed file as a new OUTPUT; false when OUTPUT exists, to be replaced.
+    bool nameAsTarget();
+    void replaceTarget();
     void removeTemporary();
     void forgetTemporaryName();
 

@@ -17,6 +17,7 @@
 #include "host/mktinyfs/extractCommand.h"
 #include "host/mktinyfs/infoDiffCommand.h"
 #include "host/mktinyfs/standardOutput.h"
+#include "tinyfs/stoppingSignals.h"
 
 namespace {
 
@@ -94,6 +95,7 @@ int troubleStatus(int iArgc, char** pArgv) {
 
 int main(int iArgc, char** pArgv) {
     int iTrouble = troubleStatus(iArgc, pArgv);
+    ignoreFileSizeSignal();
     try {
         return run(iArgc, pArgv, iTrouble);
     } catch (const std::string& sMessage) {

@@ -13,19 +13,22 @@ name no file has yet (catches a failed run)...
   img
   img.\d+-0.tmp (re)
 
-SIGINT, SIGTERM and SIGHUP at that moment end the run by the signal (catches a run that goes on); each run
-gets the default action of its signal whatever the test runner ignores.
+Every signal that ends a run from outside (one of each kind here) ends it while the named file is written
+(catches a run that goes on); each run gets the default action of its signals whatever the runner ignores.
 
-  $ export ASAN_OPTIONS=detect_leaks=0
-  > mkdir sig && cd sig && mktinyfs img a=../nine && cp img img.0 && signalled() { env --default-signal="$2" \
-  >   strace -o /dev/null -P "$PWD" -e inject=openat:error=EOPNOTSUPP:when=1 \
-  >   -e inject=newfstatat,statx:signal="$1":when=2 \
-  >   mktinyfs img b= 2>&3; }; declare -f signalled >../signalled
-  > for signal in INT TERM HUP; do
-  >   (signalled SIG$signal $signal; echo "SIG$signal: $?") 3>&2 2>/dev/null; done
+  $ mkdir sig && cd sig && mktinyfs img a=../nine && cp img img.0 && signalled() { ulimit -c 0; fault \
+  >   @"$PWD" @"${PWD%/*}/nine" open:error=EOPNOTSUPP:when=1 read:signal="$1":when=1 -- env \
+  >   --default-signal${2:+=$2} mktinyfs img b=../nine; }
+  > declare -f signalled >../signalled; for signal in INT TERM HUP QUIT USR1 XCPU PIPE RT_5; do
+  >   (signalled SIG$signal; echo "SIG$signal: $?") 2>/dev/null; done
   SIGINT: 130
   SIGTERM: 143
   SIGHUP: 129
+  SIGQUIT: 131
+  SIGUSR1: 138
+  SIGXCPU: 152
+  SIGPIPE: 141
+  SIGRT_5: 165
 
 They remove the named file and leave OUTPUT as it was (catches a leftover half image).
 
@@ -35,9 +38,9 @@ They remove the named file and leave OUTPUT as it was (catches a leftover half i
 
 Under nohup, SIGHUP stays ignored and the image is made...
 
-  $ export ASAN_OPTIONS=detect_leaks=0; cd sig && . ../signalled &&
-  >   (trap '' HUP; signalled SIGHUP INT) 3>&2 && brellix -d img -l | tail -n 1
-  b                    | 0 bytes          | 100% growable (8601600 bytes left)
+  $ cd sig && . ../signalled &&
+  >   (trap '' HUP; signalled SIGHUP INT) && brellix -d img -l | tail -n 1
+  b                    | 9 bytes          | 100% growable (8601591 bytes left)
 
 ...with no temporary file left.
 
@@ -60,11 +63,41 @@ Neither leaves a temporary file.
   $ ls proc
   img
 
+A new OUTPUT is the unnamed image's first name: a kill leaves nothing, there is no rename (catches a temporary
+name on the way); a kill at the rename over an existing one leaves the temporary name beside it.
+
+  $ mkdir kill && cd kill && mktinyfs old a=../nine && for c in link rename; do (fault $c:signal=SIGKILL -- \
+  >   mktinyfs $c a=../nine; fault $c:signal=SIGKILL -- mktinyfs old b=../nine) 2>/dev/null; done; ls
+  old
+  old.\d+-0.tmp (re)
+  rename
+
+SIGTERM at the naming or the rename is held until the image is in place and durable (catches status 143).
+
+  $ cd kill && rm old.*.tmp && refused fault 'link:signal=SIGTERM -- mktinyfs new c=../nine' \
+  >   'rename:signal=SIGTERM -- mktinyfs old c=../nine'; brellix -q -d new -c && cmp new old && echo $(ls)
+  new old rename
+  ! $ fault link:signal=SIGTERM -- mktinyfs new c=../nine
+  ! mktinyfs: interrupted by SIGTERM: the new image "new" was put in place first
+  ! $ fault rename:signal=SIGTERM -- mktinyfs old c=../nine
+  ! mktinyfs: interrupted by SIGTERM: the new image "old" was put in place first
+
+Past a file-size limit a build and an extraction fail as on a full disk (catches death by SIGXFSZ).
+
+  $ mkdir lim && cd lim && seq 3000 >big && mktinyfs img a=big && cp img img.0 &&
+  >   (ulimit -f 8; refused mktinyfs 'img b=big' '--extract img x'); cmp img img.0 &&
+  >   echo $(ls) / $(ls x) $(wc -c <x/0001-a)
+  big img img.0 x / 0001-a 8192
+  ! $ mktinyfs img b=big
+  ! mktinyfs: cannot write "img": File too large
+  ! $ mktinyfs --extract img x
+  ! mktinyfs: cannot write "x/0001-a": File too large
+
 When the image cannot be named or put in place, no temporary file can be made (a read-only folder, every
 name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails...
 
   $ export ASAN_OPTIONS=detect_leaks=0; mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 &&
-  >   refused 'strace -o /dev/null' '-e inject=linkat:error=ENOSPC mktinyfs img b=../nine' \
+  >   refused 'strace -o /dev/null' '-e inject=linkat:error=ENOSPC mktinyfs new b=../nine' \
   >   '-e inject=renameat:error=EROFS mktinyfs img b=../nine' \
   >   '-P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine' \
   >   '-e inject=linkat:error=EEXIST mktinyfs img b=../nine' \
@@ -72,8 +105,8 @@ name taken), or OUTPUT cannot be looked at or the image's mode set, the run fail
   >   '-P "$PWD" -e inject=openat:error=EEXIST mktinyfs img b=../nine' \
   >   '-P new -e inject=newfstatat,statx:error=EACCES mktinyfs new b=../nine' \
   >   '-e inject=fchmod:error=EPERM mktinyfs img b=../nine'
-  ! $ strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs img b=../nine
-  ! mktinyfs: cannot replace "img": No space left on device
+  ! $ strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs new b=../nine
+  ! mktinyfs: cannot replace "new": No space left on device
   ! $ strace -o /dev/null -e inject=renameat:error=EROFS mktinyfs img b=../nine
   ! mktinyfs: cannot replace "img": Read-only file system
   ! $ strace -o /dev/null -P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine

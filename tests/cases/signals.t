@@ -1,10 +1,29 @@
-SIGTERM while --write programs (sent at the first write call) is held until the table is written: the run
-then fails saying so, and the file is whole.
+Every kind of signal that ends a process from outside, sent while --write programs, is held until the table
+is written, then reported; the file holds its new contents (catches a run killed between contents and table).
+SIGPIPE, which brellix ignores, does not interrupt it. An emulator may shift the real-time signals.
 
-  $ seq 3000 >k; seq 2 3001 >k2; mkimg k=k; signalling SIGTERM 1 brellix -q -d img -w k k2; echo status $?
-  > brellix -q -d img -c -r k x && cmp x k2
-  status 1
-  ! Fatal: interrupted by SIGTERM: --write was finished first, the image is consistent
+  $ seq 3000 >k; seq 2 3001 >k2; mkimg k=k2 QUIT=k USR1=k ALRM=k IO=k XCPU=k PWR=k RT_5=k RT_30=k \
+  >   PIPE=k; held() { fault @"$PWD/img" write:signal="$1":when=2 -- env --default-signal brellix -q -d img \
+  >   -w "${1#SIG}" k2; set "${1#SIG}" $?; brellix -q -d img -c -r "$1" x && cmp x k2 && return "$2"; }
+  > refused held SIGQUIT SIGUSR1 SIGALRM SIGIO SIGXCPU SIGPWR SIGRT_5 SIGRT_30 SIGPIPE
+  ! $ held SIGQUIT
+  ! Fatal: interrupted by SIGQUIT: --write was finished first, the image is consistent
+  ! $ held SIGUSR1
+  ! Fatal: interrupted by SIGUSR1: --write was finished first, the image is consistent
+  ! $ held SIGALRM
+  ! Fatal: interrupted by SIGALRM: --write was finished first, the image is consistent
+  ! $ held SIGIO
+  ! Fatal: interrupted by SIGIO: --write was finished first, the image is consistent
+  ! $ held SIGXCPU
+  ! Fatal: interrupted by SIGXCPU: --write was finished first, the image is consistent
+  ! $ held SIGPWR
+  ! Fatal: interrupted by SIGPWR: --write was finished first, the image is consistent
+  ! $ held SIGRT_5
+  ! Fatal: interrupted by SIGRTMIN(\+\d+)?: --write was finished first, the image is consistent (re)
+  ! $ held SIGRT_30
+  ! Fatal: interrupted by SIGRTMAX-\d+: --write was finished first, the image is consistent (re)
+  ! $ held SIGPIPE
+  ! [0]
 
 SIGINT during --rename: the rename completes, and the commands after it do not run.
 
