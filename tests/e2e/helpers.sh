@@ -34,7 +34,7 @@ holding() { rm -f held; flock "$@" img sh -c ': >held; exec sleep 6' &>/dev/null
 privately() { unshare -m bash -c "mount -t tmpfs -o mode=755 tmpfs /run && $1"; }
 # fault [@PATH ...] CLASS:HARM ... -- CMD...: runs CMD with strace doing each HARM (strace's
 # error=E..., retval=N, signal=SIG or delay_exit=US, with :when=N as it reads it) to CMD's calls of that
-# class, only on the PATHs when some are named. A class stands for every name that C libraries and
+# class, only on the PATHs (relative to the current folder) when some are named. A class stands for every name that C libraries and
 # architectures give its calls, which are spelt here and nowhere else; a row of refused, a fault.
 declare -A CALLS=([open]='?open,?openat,?openat2,?creat' [read]='?read,?pread64,?readv,?preadv,?preadv2'
     [write]='?write,?pwrite64,?writev,?pwritev,?pwritev2' [seek]='?lseek,?_llseek' [sync]='?fsync,?fdatasync'
@@ -47,7 +47,7 @@ fault() {
     local options=()
     while [ $# != 0 ] && [ "$1" != -- ]; do
         case $1 in
-        @*) options+=(-P "${1#@}") ;;
+        @*) options+=(-P "$(realpath -m "${1#@}")") ;;
         *:*) [ -n "${CALLS[${1%%:*}]}" ] || { echo "fault: no call class ${1%%:*}" >&2 && return 2; }
             options+=(-e "inject=${CALLS[${1%%:*}]}:${1#*:}") ;;
         *) echo "fault: not a path or a harm: $1" >&2 && return 2 ;;
