@@ -120,11 +120,13 @@ A read-only /run holds no lock files: the run locks the node alone...
   $ privately 'mount -o remount,ro /run; brellix -q -d alias -w a x'; brellix -q -d alias -rs a
   1 (no-eol)
 
-...as on a system without /run (an initramfs; strace fails the making of the directory so).
+...as on a system without /run (an initramfs; strace hides /run, then fails the making of the directory
+as it fails there).
 
-  $ privately 'ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -e inject=mkdir:error=ENOENT \
-  >   brellix -q -d alias -w a y'; brellix -q -d alias -rs a
-  22 (no-eol)
+  $ privately 'fault @/run open:error=ENOENT -- brellix -q -d alias -w a y
+  >   fault mkdir:error=ENOENT -- brellix -q -d alias -w b x'; brellix -q -d alias -rs a
+  > brellix -q -d alias -rs b
+  221 (no-eol)
 
 A /run too full for the lock directory, or for the lock file, refuses the run, which writes nothing.
 

@@ -21,7 +21,8 @@ exclusive flock of each, nor with a read lock of them (the only record lock it m
 An account that may write the image still keeps root's writer waiting until it is done: no update is lost.
 
   $ chown nobody img; fault @$PWD/img read:delay_exit=400000 -- $(<NOBODY) brellix -q -d img -w a x &
-  > sleep 0.3; brellix -q -d img -w b y; wait; chown root img; brellix -q -d img -rs a; brellix -q -d img -rs b
+  > sleep 0.3; brellix -q -d img -w b y; wait; chown root img
+  > brellix -q -d img -rs a; brellix -q -d img -rs b
   122 (no-eol)
 
 Root's runs on an image file exclude one another through a lock file of root's named by the file
@@ -61,6 +62,12 @@ Under the sticky bit each name is its owner's alone: such a /run is used.
   $ privately 'chmod 1777 /run; brellix -q -d alias -w a x'; brellix -q -d alias -rs a
   1 (no-eol)
 
+A device that cannot be looked at once opened is refused before anything is printed onto it (strace fails
+the look).
+
+  $ snap; fault @$PWD/img stat:error=EIO:when=1 -- brellix -d img -l 1<>img; unchanged
+  ! Fatal: unable to open device
+
 The run opens the device once, before it prints anything: a link switched during the run (here while
 --read copies onto a FIFO) leaves every command on what was opened, and nothing on the file it now names.
 
@@ -78,15 +85,24 @@ two file systems (a space in a layer's name) and attaches the image there as $L 
 overlayfs).
 
   $ echo 'mkdir -p "lo w" up m && mount -t tmpfs tmpfs "lo w" && mount -t tmpfs tmpfs up && mkdir "lo w/l" \
-  >   up/u up/w && cp img "lo w/l" && mount -t overlay overlay -o "lowerdir=$PWD/lo w/l,upperdir=$PWD/up/u,\
+  >   up/u up/w && mktinyfs "lo w/l/img" a=x && mount -t overlay overlay -o "lowerdir=$PWD/lo w/l,upperdir=$PWD/up/u,\
   > workdir=$PWD/up/w" m && L=$(losetup -f --show m/img) && trap "losetup -d $L" EXIT' >OVERLAY
   > privately '. ./OVERLAY' || skip overlayfs
-  > privately '. ./OVERLAY; cp m/img m.0; refused "brellix -q -d $L -r c" up/u/img "\"lo w/l/img\"" up/other
-  >   brellix -q -d $L -l 1<>up/u/img; brellix -q -d $L -r c elsewhere; cmp m.0 m/img && cmp big elsewhere'
-  ! \$ brellix -q -d /dev/loop\d+ -r c up/u/img (re)
+  > privately '. ./OVERLAY; cp m/img m.0; refused "brellix -q -d $L -r a" up/u/img "\"lo w/l/img\"" up/other
+  >   brellix -q -d $L -l 1<>up/u/img; brellix -q -d $L -r a elsewhere; cmp m.0 m/img && cmp x elsewhere'
+  ! \$ brellix -q -d /dev/loop\d+ -r a up/u/img (re)
   ! Fatal: local file is the device itself (up/u/img)
-  ! \$ brellix -q -d /dev/loop\d+ -r c "lo w/l/img" (re)
+  ! \$ brellix -q -d /dev/loop\d+ -r a "lo w/l/img" (re)
   ! Fatal: local file is the device itself (lo w/l/img)
-  ! \$ brellix -q -d /dev/loop\d+ -r c up/other (re)
+  ! \$ brellix -q -d /dev/loop\d+ -r a up/other (re)
   ! Fatal: local file is the device itself (up/other)
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
+
+A loop device over a file of a layer makes every regular file on an overlay count as it, the merged name
+too; and a layer that cannot be looked at (renamed away) makes every regular file count.
+
+  $ privately '. ./OVERLAY; : >>m/img; l=$(losetup -f --show up/u/img); brellix -q -d $l -r a m/img
+  >   losetup -d $l; mv "lo w/l" "lo w/gone"; brellix -q -d $L -r a elsewhere'
+  ! Fatal: local file is the device itself (m/img)
+  ! Fatal: local file is the device itself (elsewhere)
+  [1]
