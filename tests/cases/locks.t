@@ -85,8 +85,9 @@ two file systems (a space in a layer's name) and attaches the image there as $L 
 overlayfs).
 
   $ echo 'mkdir -p "lo w" up m && mount -t tmpfs tmpfs "lo w" && mount -t tmpfs tmpfs up && mkdir "lo w/l" \
-  >   up/u up/w && mktinyfs "lo w/l/img" a=x && mount -t overlay overlay -o "lowerdir=$PWD/lo w/l,upperdir=$PWD/up/u,\
-  > workdir=$PWD/up/w" m && L=$(losetup -f --show m/img) && trap "losetup -d $L" EXIT' >OVERLAY
+  >   up/u up/w && mktinyfs "lo w/l/img" a=x && mount -t overlay overlay -o "lowerdir=$PWD/lo w/l,\
+  > upperdir=$PWD/up/u,workdir=$PWD/up/w" m && L=$(losetup -f --show m/img) && trap "losetup -d $L" EXIT' \
+  >   >OVERLAY
   > privately '. ./OVERLAY' || skip overlayfs
   > privately '. ./OVERLAY; cp m/img m.0; refused "brellix -q -d $L -r a" up/u/img "\"lo w/l/img\"" up/other
   >   brellix -q -d $L -l 1<>up/u/img; brellix -q -d $L -r a elsewhere; cmp m.0 m/img && cmp x elsewhere'

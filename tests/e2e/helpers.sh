@@ -34,7 +34,7 @@ holding() {
     rm -f held
     if [ "$(id -u)" = 0 ]; then
         lock=/run/brellix/brellix-file-$(stat -c %Hd-%Ld-%i img).lock
-        mkdir -p -m 700 /run/brellix && { [ -e "$lock" ] || install -m 600 /dev/null "$lock"; }
+        { [ -d /run/brellix ] || mkdir -m 700 /run/brellix; } && { [ -e "$lock" ] || install -m 600 /dev/null "$lock"; }
         flock -o "$1" "$lock" sh -c ': >held; exec sleep 60' &>/dev/null &
     else
         python3 -c 'import fcntl, os, struct, sys, time
