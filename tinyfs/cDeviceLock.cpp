@@ -1,13 +1,16 @@
 // Locking the device node and the device's lock file.
 //
-// Only device nodes need the lock file: every name of an image file reaches its one
-// inode. Lock files live in a directory of root's that no other account may write or
-// enter, so no other account can make, replace or hold one: a directory or file there
-// that is not root's alone is refused, never passed over. Only root's runs use them: a
-// run of another account, and a system without /run (an initramfs), lock the node alone.
-// A lock file is removed by the last run that used it, under an exclusive lock and only
-// while its name still stands for it; a run that locked a file removed meanwhile opens it
-// anew.
+// Any account that may open the node can take a lock on it, so the one root's runs wait
+// for there is a record lock (fcntl) that only a descriptor open for writing can block:
+// root asks for a read lock, which only a write lock conflicts with, and a write lock
+// needs write access. Root's runs exclude one another through lock files in a directory
+// of root's that no other account may write or enter, so no other account can make,
+// replace, hold or move one: a directory or file there that is not root's alone, or a
+// parent in which another account could rename the directory, is refused, never passed
+// over. A run of another account, and one on a system without /run (an initramfs), locks
+// the node alone: a write lock to change the flash, a read lock to read it. A lock file
+// is removed by the last run that used it, under an exclusive lock and only while its
+// name still stands for it; a run that locked a file removed meanwhile opens it anew.
 #include "tinyfs/cDeviceLock.h"
 
 #include <cerrno>
@@ -28,20 +31,28 @@ constexpr long LOCK_RETRY_NS = 50 * 1000 * 1000;
 
 constexpr uid_t ROOT = 0;
 constexpr mode_t ALL_PERMISSIONS = 07777;
-constexpr char LOCK_DIRECTORY[] = "/run/brellix";
+constexpr mode_t OTHERS_WRITE = S_IWGRP | S_IWOTH;
+constexpr mode_t OTHERS_OPEN = S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+constexpr char LOCK_PARENT[] = "/run";
+constexpr int LOCK_PARENT_FLAGS = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+constexpr char LOCK_DIRECTORY_NAME[] = "brellix";
 constexpr mode_t LOCK_DIRECTORY_MODE = 0700;
 constexpr int LOCK_DIRECTORY_FLAGS = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 constexpr char LOCK_FILE_PREFIX[] = "brellix-";
 constexpr char LOCK_FILE_SUFFIX[] = ".lock";
 constexpr mode_t LOCK_FILE_MODE = 0600;
+// The node's record lock covers its first byte, whatever the device holds there.
+constexpr off_t NODE_LOCK_LENGTH = 1;
 // Never follows a link, never waits on a FIFO.
 constexpr int LOCK_FILE_FLAGS = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
-// Takes the lock, trying again while another run holds it and iTries lasts: 0, or the
-// errno of the last try (EWOULDBLOCK when the tries ran out).
-int lockWaiting(int iFd, int iOperation, int& iTries) {
-    while (::flock(iFd, iOperation | LOCK_NB) != 0) {
-        const int iError = errno == EINTR ? EWOULDBLOCK : errno;
+// Takes a lock with fTry (true when taken), trying again while another run holds it and
+// iTries lasts: 0, or the errno of the last try (EWOULDBLOCK when the tries ran out).
+template <typename tTry>
+int lockWaiting(tTry fTry, int& iTries) {
+    while (!fTry()) {
+        // A record lock that another holds fails with EACCES or EAGAIN.
+        const int iError = errno == EINTR || errno == EACCES ? EWOULDBLOCK : errno;
         if (iError != EWOULDBLOCK || --iTries <= 0)
             return iError;
         const timespec oPause = {0, LOCK_RETRY_NS};
@@ -80,22 +91,43 @@ bool namesFile(int iDirectory, const std::string& sName, int iFd) {
 
 } // namespace
 
-cDeviceLock::cDeviceLock(int iNodeFd, const struct stat& oNode, const std::string& sPath, tLock iLock) {
-    const int iOperation = iLock == LOCK_EXCLUSIVE ? LOCK_EX : LOCK_SH;
+cDeviceLock::cDeviceLock(int iNodeFd, const struct stat& oNode, const std::string& sPath, tLock iLock)
+    : iNode(iNodeFd) {
     int iTries = LOCK_TRIES;
-    int iError = lockWaiting(iNodeFd, iOperation, iTries);
-    const std::string sName = identityName(oNode);
-    if (iError == 0 && !sName.empty() && openDirectory(sPath))
-        iError = lockFile(LOCK_FILE_PREFIX + sName + LOCK_FILE_SUFFIX, iOperation, iTries);
-    if (iError != 0)
-        throw(iError == EWOULDBLOCK ? "device is locked by another process (" : "unable to lock device (") +
-            sPath + ")";
+    const bool bLockFile = openDirectory(sPath);
+    int iError = lockNode(bLockFile || iLock == LOCK_SHARED ? F_RDLCK : F_WRLCK, iTries);
+    try {
+        if (iError == 0 && bLockFile)
+            iError = lockFile(LOCK_FILE_PREFIX + identityName(oNode) + LOCK_FILE_SUFFIX,
+                              iLock == LOCK_EXCLUSIVE ? LOCK_EX : LOCK_SH, iTries);
+        if (iError != 0)
+            throw(iError == EWOULDBLOCK ? "device is locked by another process ("
+                                        : "unable to lock device (") +
+                sPath + ")";
+    } catch (...) {
+        // The node stays open after a failed lock (the run's one descriptor of the device).
+        int iOnce = 1;
+        lockNode(F_UNLCK, iOnce);
+        throw;
+    }
 }
 
 cDeviceLock::~cDeviceLock() {
     if (oFile.iFd >= 0 && ::flock(oFile.iFd, LOCK_EX | LOCK_NB) == 0 &&
         namesFile(oDirectory.iFd, sFileName, oFile.iFd))
         ::unlinkat(oDirectory.iFd, sFileName.c_str(), 0);
+    int iOnce = 1;
+    lockNode(F_UNLCK, iOnce);
+}
+
+int cDeviceLock::lockNode(short iType, int& iTries) {
+    struct flock oRange = {};
+    oRange.l_type = iType;
+    oRange.l_whence = SEEK_SET;
+    oRange.l_len = NODE_LOCK_LENGTH;
+    // Held by the open file, not the process: its copies share it, and nothing else of
+    // the process that closes another descriptor of the device lets go of it.
+    return lockWaiting([&] { return ::fcntl(iNode, F_OFD_SETLK, &oRange) == 0; }, iTries);
 }
 
 bool cDeviceLock::openDirectory(const std::string& sPath) {
@@ -103,29 +135,42 @@ bool cDeviceLock::openDirectory(const std::string& sPath) {
     // the node they use.
     if (::geteuid() != ROOT)
         return false;
-    oDirectory.iFd = ::open(LOCK_DIRECTORY, LOCK_DIRECTORY_FLAGS);
+    const std::string sDirectory = std::string(LOCK_PARENT) + "/" + LOCK_DIRECTORY_NAME;
+    const cDescriptor oParent(::open(LOCK_PARENT, LOCK_PARENT_FLAGS));
+    struct stat oFound;
+    if (oParent.iFd < 0 && errno == ENOENT)
+        return false; // no /run
+    if (oParent.iFd < 0 || ::fstat(oParent.iFd, &oFound) != 0)
+        throw "unable to lock device (" + sPath + ")";
+    // Whoever may write the parent may rename the lock directory away while a run holds a
+    // lock file in it, and the next run would make another: only root may, or others
+    // under the sticky bit, which keeps each name to its owner.
+    if (oFound.st_uid != ROOT || ((oFound.st_mode & OTHERS_WRITE) != 0 && (oFound.st_mode & S_ISVTX) == 0))
+        throw std::string("untrusted lock directory ") + LOCK_PARENT + " (" + describe(oFound) + ")";
+    oDirectory.iFd = ::openat(oParent.iFd, LOCK_DIRECTORY_NAME, LOCK_DIRECTORY_FLAGS);
     if (oDirectory.iFd < 0 && errno == ENOENT) {
-        if (::mkdir(LOCK_DIRECTORY, LOCK_DIRECTORY_MODE) != 0 && errno != EEXIST) {
+        if (::mkdirat(oParent.iFd, LOCK_DIRECTORY_NAME, LOCK_DIRECTORY_MODE) != 0 && errno != EEXIST) {
             if (errno == ENOENT || errno == EROFS || errno == EACCES || errno == EPERM)
-                return false; // no /run, or none this run may change
+                return false; // none this run may make
             throw "unable to lock device (" + sPath + ")";
         }
-        oDirectory.iFd = ::open(LOCK_DIRECTORY, LOCK_DIRECTORY_FLAGS);
+        oDirectory.iFd = ::openat(oParent.iFd, LOCK_DIRECTORY_NAME, LOCK_DIRECTORY_FLAGS);
     }
     // What is there is looked at as it is, a link too, before it is used or refused.
-    struct stat oFound;
     const bool bOpen = oDirectory.iFd >= 0;
-    if (bOpen ? ::fstat(oDirectory.iFd, &oFound) != 0 : ::lstat(LOCK_DIRECTORY, &oFound) != 0)
+    if (bOpen ? ::fstat(oDirectory.iFd, &oFound) != 0
+              : ::fstatat(oParent.iFd, LOCK_DIRECTORY_NAME, &oFound, AT_SYMLINK_NOFOLLOW) != 0)
         throw "unable to lock device (" + sPath + ")";
-    if (!S_ISDIR(oFound.st_mode) || oFound.st_uid != ROOT || (oFound.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        throw std::string("untrusted lock directory ") + LOCK_DIRECTORY + " (" + describe(oFound) + ")";
+    if (!S_ISDIR(oFound.st_mode) || oFound.st_uid != ROOT || (oFound.st_mode & OTHERS_WRITE) != 0)
+        throw "untrusted lock directory " + sDirectory + " (" + describe(oFound) + ")";
     if (!bOpen)
         throw "unable to lock device (" + sPath + ")";
     return true;
 }
 
 int cDeviceLock::lockFile(const std::string& sName, int iOperation, int& iTries) {
-    const std::string sUnusable = std::string("unusable lock file ") + LOCK_DIRECTORY + "/" + sName + " (";
+    const std::string sUnusable =
+        std::string("unusable lock file ") + LOCK_PARENT + "/" + LOCK_DIRECTORY_NAME + "/" + sName + " (";
     for (;; --iTries) {
         if (iTries <= 0)
             return EWOULDBLOCK; // other runs kept making and removing it
@@ -146,9 +191,12 @@ int cDeviceLock::lockFile(const std::string& sName, int iOperation, int& iTries)
                 continue; // removed by the run before
             return errno;
         }
-        if (oCandidate.iFd < 0 || !S_ISREG(oFound.st_mode) || oFound.st_uid != ROOT)
+        // A lock file that others may open, they may hold.
+        if (oCandidate.iFd < 0 || !S_ISREG(oFound.st_mode) || oFound.st_uid != ROOT ||
+            (oFound.st_mode & OTHERS_OPEN) != 0)
             throw sUnusable + describe(oFound) + ")";
-        const int iError = lockWaiting(oCandidate.iFd, iOperation, iTries);
+        const int iError =
+            lockWaiting([&] { return ::flock(oCandidate.iFd, iOperation | LOCK_NB) == 0; }, iTries);
         if (iError == EWOULDBLOCK)
             return iError;
         if (iError != 0)

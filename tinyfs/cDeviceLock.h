@@ -1,6 +1,7 @@
-// The locks a run holds on the device while it has it open: an advisory lock on the node
-// it opened, and, for a device node, one on a lock file named after the device number,
-// which every node of the device shares (another made by mknod, a container's own /dev).
+// The locks a run holds on the device while it has it open: a lock on the node (or image
+// file) it opened, and, for root's runs, one on a lock file of root's named after what the
+// device is, which every name of it shares (another node made by mknod, a container's own
+// /dev, a link or bind mount of an image file).
 #pragma once
 
 #include <string>
@@ -13,14 +14,15 @@ enum tLock { LOCK_SHARED, LOCK_EXCLUSIVE };
 
 class cDeviceLock {
   public:
-    // Locks the open node iNodeFd (described by oNode), then the device's lock file,
-    // waiting a few seconds in all for other runs to let go; throws "device is locked by
-    // another process (path)" or "unable to lock device (path)", and, when the lock
-    // directory or the lock file is not root's alone, "untrusted lock directory DIR
-    // (KIND, mode MODE, owner uid N)" or "unusable lock file FILE (KIND, mode MODE, owner
-    // uid N)". The node's lock lasts as long as its descriptor.
+    // Locks the open node iNodeFd (described by oNode) and, in root's runs, the device's lock
+    // file, waiting a few seconds in all for other runs to let go; throws "device is locked
+    // by another process (path)" or "unable to lock device (path)", and, when the lock
+    // directory, its parent or the lock file could be changed or held by another account,
+    // "untrusted lock directory DIR (KIND, mode MODE, owner uid N)" or "unusable lock file
+    // FILE (KIND, mode MODE, owner uid N)". iNodeFd must stay open as long as the lock.
     cDeviceLock(int iNodeFd, const struct stat& oNode, const std::string& sPath, tLock iLock);
-    // Lets go of the lock file, and removes it when no other run holds it.
+    // Lets go of the node and of the lock file, and removes the lock file when no other run
+    // holds it.
     ~cDeviceLock();
 
     cDeviceLock(const cDeviceLock&) = delete;
@@ -33,7 +35,11 @@ class cDeviceLock {
     // Locks the lock file sName, made when missing, into oFile: 0, or EWOULDBLOCK when
     // another run held it for all of iTries.
     int lockFile(const std::string& sName, int iOperation, int& iTries);
+    // Sets the node's lock to iType (a record lock's F_RDLCK, F_WRLCK or F_UNLCK): 0, or the
+    // errno of the last try (EWOULDBLOCK when another run held it for all of iTries).
+    int lockNode(short iType, int& iTries);
 
+    int iNode;
     cDescriptor oDirectory;
     cDescriptor oFile;
     std::string sFileName; // within the directory

@@ -36,18 +36,20 @@ void cMtdDevice::lockOpened(const std::string& sPath, tLock iLock) {
 }
 
 cMtdDevice::~cMtdDevice() {
+    oLock.reset(); // lets go of the node while its descriptor is still open
     ::close(iFd);
 }
 
 bool cMtdDevice::isSameFile(const std::string& sPath) const {
     struct stat oOther;
-    return ::stat(sPath.c_str(), &oOther) == 0 && ::aliasOf(oDevice, oOther) == ALIAS_SAME;
+    return ::stat(sPath.c_str(), &oOther) == 0 &&
+           ::aliasOf(oDevice, oOther, isOnOverlay(sPath)) == ALIAS_SAME;
 }
 
 tAlias cMtdDevice::aliasOf(int iOther) const {
     struct stat oOther;
     // A file that cannot be looked at cannot be told apart from the device.
-    return ::fstat(iOther, &oOther) == 0 ? ::aliasOf(oDevice, oOther) : ALIAS_SAME;
+    return ::fstat(iOther, &oOther) == 0 ? ::aliasOf(oDevice, oOther, isOnOverlay(iOther)) : ALIAS_SAME;
 }
 
 void cMtdDevice::seekPage(int32_t iPage) {

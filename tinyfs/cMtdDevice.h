@@ -33,7 +33,8 @@ class cMtdDevice {
     uint32_t getSize() const { return DEVICE_SIZE; }
 
     // Whether sPath names this device: the same file, another node of the same character
-    // or block device, or the file behind this loop device.
+    // or block device, or the file behind this loop device (or, where that file is stacked
+    // on an overlay, a regular file that may be it: deviceIdentity.h).
     bool isSameFile(const std::string& sPath) const;
     // How an open file relates to this device (deviceIdentity.h).
     tAlias aliasOf(int iFd) const;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 // How a file may reach the storage of a device.
 enum tAlias {
@@ -28,6 +29,12 @@ struct cDeviceIdentity {
     tBacking iBacking = BACKING_NONE;
     dev_t iBackingDevice = 0;
     ino_t iBackingInode = 0;
+    // Where the file behind the loop device is stacked (an overlay file system, or one
+    // that is a layer of an overlay), its other names there have other identities: every
+    // regular file on these file systems may be it, and, when bOnOverlays, every regular
+    // file on an overlay too.
+    std::vector<dev_t> lUntold;
+    bool bOnOverlays = false;
 };
 
 // The identity of the device open as iFd; false when fstat fails. A loop device (and
@@ -37,13 +44,18 @@ bool identifyDevice(int iFd, cDeviceIdentity& oDevice);
 // name is a loop device; false when the name reaches nothing.
 bool identifyDevice(const std::string& sPath, cDeviceIdentity& oDevice);
 
-// How the file oOther (as stat describes it) relates to oDevice. Any block device counts
-// as a possible alias: the block node of an MTD device and a loop device over an image
-// file reach the same bytes under another device number. Where a loop device would not
-// name its file, every regular file may be it.
-tAlias aliasOf(const cDeviceIdentity& oDevice, const struct stat& oOther);
+// How the file oOther (as stat describes it; bOnOverlay: it lies on an overlay file system)
+// relates to oDevice. Any block device counts as a possible alias: the block node of an
+// MTD device and a loop device over an image file reach the same bytes under another
+// device number. Where a loop device would not name its file, every regular file may be
+// it, and where its file is stacked, every regular file that lUntold names.
+tAlias aliasOf(const cDeviceIdentity& oDevice, const struct stat& oOther, bool bOnOverlay = false);
+// Whether the open file iFd, or the file sPath names, lies on an overlay file system.
+bool isOnOverlay(int iFd);
+bool isOnOverlay(const std::string& sPath);
 
-// A name, usable as a file name, that every node of the device shares: its type and
-// device number. Empty for anything else (an image file), whose names (links, bind
-// mounts) all reach one inode, which a lock on any of them locks.
+// A name, usable as a file name, that every name of the device shares: for a node its
+// type and device number ("chr-90-0"), for anything else (an image file, whose names,
+// links and bind mounts, all reach one inode) the device number of its file system and
+// its inode ("file-8-1-1234").
 std::string identityName(const struct stat& oDevice);

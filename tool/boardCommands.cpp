@@ -9,13 +9,13 @@
 #include "tool/commands.h"
 #include "tool/console.h"
 
-void setMac(cCmdLine& oCmdLine, const std::string& sDevicePath) {
+void setMac(cCmdLine& oCmdLine, const cRunDevice& oRun) {
     const std::string sMac = oCmdLine.getParameter("--set-mac").getValue();
     if (sMac.size() != MAC_TEXT_LENGTH)
         throw "Invalid MAC-Address (\"" + sMac + "\"";
     printInfo("Using new MAC-Address \"" + sMac + "\".");
 
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice = oRun.open();
     cTinyFs oFs(oDevice);
     // Only the text changes: size, checksum and FAT entry of the file stay.
     cSignalHold oHold(oDevice, "--set-mac");
@@ -23,27 +23,27 @@ void setMac(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     oHold.release();
 }
 
-void getMac(cCmdLine&, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
+void getMac(cCmdLine&, const cRunDevice& oRun) {
+    cMtdDevice oDevice = oRun.open(LOCK_SHARED);
     cTinyFs oFs(oDevice);
     std::vector<char> lText(MAC_TEXT_LENGTH + 1, 0);
     oFs.find(MAC_FILE_NAME).read(reinterpret_cast<uint8_t*>(lText.data()), MAC_TEXT_LENGTH);
     printInfo("Current MAC-Address: " + std::string(lText.data()));
 }
 
-void setDeviceId(cCmdLine& oCmdLine, const std::string& sDevicePath) {
+void setDeviceId(cCmdLine& oCmdLine, const cRunDevice& oRun) {
     const std::string sId = oCmdLine.getParameter("--set-device-id").getValue();
     if (sId.size() > DEVICE_ID_MAX)
         throw std::string("Device id too large (max 32 characters)");
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice = oRun.open();
     const std::vector<uint8_t> lRecord = encodeDeviceId(sId);
     cSignalHold oHold(oDevice, "--set-device-id");
     oDevice.write(DEVICE_ID_AREA, lRecord.data(), uint32_t(lRecord.size()));
     oHold.release();
 }
 
-void getDeviceId(cCmdLine&, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
+void getDeviceId(cCmdLine&, const cRunDevice& oRun) {
+    cMtdDevice oDevice = oRun.open(LOCK_SHARED);
     std::vector<uint8_t> lArea(DEVICE_ID_AREA_SIZE);
     oDevice.read(DEVICE_ID_AREA, lArea.data(), DEVICE_ID_AREA_SIZE);
     std::string sId;

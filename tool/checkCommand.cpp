@@ -6,8 +6,8 @@
 #include "tool/commands.h"
 #include "tool/console.h"
 
-void checkFilesystem(cCmdLine& oCmdLine, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
+void checkFilesystem(cCmdLine& oCmdLine, const cRunDevice& oRun) {
+    cMtdDevice oDevice = oRun.open(LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const bool bForce = oCmdLine.getParameter("--force").isPresent();
 

@@ -16,7 +16,7 @@ namespace {
 constexpr char DEFAULT_DEVICE[] = "/dev/mtd0";
 constexpr char BANNER[] = "Brellix v" BRELLIX_VERSION " - tinyfs maintenance tool, by the Brellix developers";
 
-using tCommand = void (*)(cCmdLine&, const std::string&);
+using tCommand = void (*)(cCmdLine&, const cRunDevice&);
 
 struct cCommandRow {
     const char* sLongName;
@@ -44,20 +44,21 @@ const char* const STANDARD_NAMES[] = {"standard input", "standard output", "stan
 // Standard output or error on the device, or on what may reach it, would carry the run's
 // output onto the flash: the run is refused before anything is printed, and the failure
 // is reported where it does no harm. Standard input is never written.
-void refuseDeviceAsConsole(const std::string& sDevicePath) {
-    cDeviceIdentity oDevice;
-    if (!identifyDevice(sDevicePath, oDevice))
+void refuseDeviceAsConsole(const cRunDevice& oRun) {
+    if (!oRun.isKnown())
         return; // no command can open it either
     std::array<bool, 3> lRefused{};
     std::string sFailure;
     for (int iFd = STDOUT_FILENO; iFd <= STDERR_FILENO; ++iFd) {
         struct stat oConsole;
-        const tAlias iAlias = ::fstat(iFd, &oConsole) == 0 ? aliasOf(oDevice, oConsole) : ALIAS_NONE;
+        const tAlias iAlias = ::fstat(iFd, &oConsole) == 0
+                                  ? aliasOf(oRun.getIdentity(), oConsole, isOnOverlay(iFd))
+                                  : ALIAS_NONE;
         lRefused[size_t(iFd)] = iAlias != ALIAS_NONE;
         if (iAlias != ALIAS_NONE && sFailure.empty())
             sFailure =
-                STANDARD_NAMES[iFd] +
-                (iAlias == ALIAS_SAME ? " is the device itself (" + sDevicePath + ")" : " is a block device");
+                STANDARD_NAMES[iFd] + (iAlias == ALIAS_SAME ? " is the device itself (" + oRun.getPath() + ")"
+                                                            : " is a block device");
     }
     if (!sFailure.empty()) {
         divertConsole(lRefused);
@@ -78,7 +79,13 @@ void run(int argc, const char* const* argv) {
     const bool bParsed = oCmdLine.parse(sParseError);
     cCmdLineParameter& oDevice = oCmdLine.getParameter("--device");
     const std::string sDevicePath = oDevice.isPresent() ? oDevice.getValue() : DEFAULT_DEVICE;
-    refuseDeviceAsConsole(sDevicePath);
+    // Opened once, and only when a command will use it: the console is checked against
+    // what every command works on.
+    bool bCommand = false;
+    for (const cCommandRow& oCommand : COMMAND_ORDER)
+        bCommand = bCommand || oCmdLine.getParameter(oCommand.sLongName).isPresent();
+    const cRunDevice oRun(sDevicePath, bParsed && bCommand);
+    refuseDeviceAsConsole(oRun);
     if (!bParsed) {
         oCmdLine.printError(sParseError);
         throw std::string("error parsing cmd.-line");
@@ -98,7 +105,7 @@ void run(int argc, const char* const* argv) {
     for (const cCommandRow& oCommand : COMMAND_ORDER) {
         if (oCmdLine.getParameter(oCommand.sLongName).isPresent()) {
             bShowHelp = false;
-            oCommand.fCommand(oCmdLine, sDevicePath);
+            oCommand.fCommand(oCmdLine, oRun);
         }
     }
 

@@ -92,8 +92,8 @@ std::unique_ptr<cLocalFile> openTarget(const std::string& sPath) {
 
 } // namespace
 
-void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
+void listFiles(cCmdLine& oCmdLine, const cRunDevice& oRun) {
+    cMtdDevice oDevice = oRun.open(LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const bool bVerbose = oCmdLine.getParameter("--verbose").isPresent();
     for (const cTinyFsFile& oFile : oFs.getFiles()) {
@@ -104,8 +104,8 @@ void listFiles(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     }
 }
 
-void testExists(cCmdLine& oCmdLine, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
+void testExists(cCmdLine& oCmdLine, const cRunDevice& oRun) {
+    cMtdDevice oDevice = oRun.open(LOCK_SHARED);
     cTinyFs oFs(oDevice);
     try {
         oFs.find(oCmdLine.getParameter("--exists").getValue());
@@ -116,10 +116,10 @@ void testExists(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     printInfo("File exists.");
 }
 
-void readFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
+void readFile(cCmdLine& oCmdLine, const cRunDevice& oRun) {
     cCmdLineParameter& oOption = oCmdLine.getParameter("--read");
     const std::string& sPath = oOption.getValue2();
-    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
+    cMtdDevice oDevice = oRun.open(LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const cTinyFsFile& oFile = oFs.find(oOption.getValue());
     // Opening the device itself for writing would empty it, and the copy would land over
@@ -145,8 +145,8 @@ void readFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         throw std::string("unable to write data");
 }
 
-void readFileToStdout(cCmdLine& oCmdLine, const std::string& sDevicePath) {
-    cMtdDevice oDevice(sDevicePath, LOCK_SHARED);
+void readFileToStdout(cCmdLine& oCmdLine, const cRunDevice& oRun) {
+    cMtdDevice oDevice = oRun.open(LOCK_SHARED);
     cTinyFs oFs(oDevice);
     const cTinyFsFile& oFile = oFs.find(oCmdLine.getParameter("--read-stdout").getValue());
     const std::unique_ptr<cContentBuffer> pContents = readChecked(oCmdLine, oFile, 1);
@@ -156,9 +156,9 @@ void readFileToStdout(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     printText(std::string_view(sText, std::strlen(sText)));
 }
 
-void renameFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
+void renameFile(cCmdLine& oCmdLine, const cRunDevice& oRun) {
     cCmdLineParameter& oOption = oCmdLine.getParameter("--rename");
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice = oRun.open();
     cTinyFs oFs(oDevice);
     cTinyFsFile& oFile = oFs.find(oOption.getValue());
     const std::string sNewName = oOption.getValue2();
@@ -172,14 +172,14 @@ void renameFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
     oHold.release();
 }
 
-void writeFile(cCmdLine& oCmdLine, const std::string& sDevicePath) {
+void writeFile(cCmdLine& oCmdLine, const cRunDevice& oRun) {
     cCmdLineParameter& oOption = oCmdLine.getParameter("--write");
     // Looked at before the device is locked: a FIFO is refused at once instead of holding
     // the device while it waits for a writer. A file that cannot be opened is reported
     // once its name was found in the image.
     cLocalFile oLocal(oOption.getValue2(), O_RDONLY);
     cLocalSource oSource(oLocal);
-    cMtdDevice oDevice(sDevicePath);
+    cMtdDevice oDevice = oRun.open();
     cTinyFs oFs(oDevice);
     // In a table cut short the last file's room runs over the files the cut hid, which
     // only a salvaging extraction can still recover.

@@ -11,15 +11,15 @@ the name of the device's lock file, and NOBODY runs a command as an account of n
   $ brellix -q -d img -r a $(<L); unchanged
   ! Fatal: local file is a block device \(/dev/loop\d+\) (re)
 
-A failed --exists on a device node closes the device (opened twice: the console check asks the loop
-device what lies behind it) and removes its lock file, as every failure does.
+A failed --exists on a device node removes its lock file and closes the device (the command's copy, then
+the run's one opening of it), as every failure does.
 
   $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -y -o log -e trace=close,unlink,unlinkat \
   >   brellix -q -d $(<L) -e none
   > grep -E '^(close\([0-9]+</dev/loop|unlink.*\.lock)' log
-  close\(\d+</dev/loop\d+>\) += 0 (re)
-  close\(\d+</dev/loop\d+>\) += 0 (re)
   unlink.*\.lock.* = 0 (re)
+  close\(\d+</dev/loop\d+>\) += 0 (re)
+  close\(\d+</dev/loop\d+>\) += 0 (re)
 
 The image behind a loop device given as the device is the device itself: --read never writes it...
 
@@ -45,10 +45,10 @@ Standard output on another node of the device, or on any block device (it may be
   ! Fatal: standard output is a block device
 
 A loop device that cannot be asked, or will not say, which file it shows may show any regular file: none
-is standard output (strace fails the opening for the question, then the question).
+is standard output (strace fails every opening of it, then the question).
 
-  $ for call in openat ioctl; do ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P $(<L) \
-  >   -e inject=$call:error=EIO:when=1 brellix -q -d $(<L) -l >out; done
+  $ for harm in open:error=EIO ioctl:error=EIO:when=1; do fault @$(<L) $harm -- brellix -q -d $(<L) -l >out
+  > done
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
   [1]
@@ -120,11 +120,13 @@ A read-only /run holds no lock files: the run locks the node alone...
   $ privately 'mount -o remount,ro /run; brellix -q -d alias -w a x'; brellix -q -d alias -rs a
   1 (no-eol)
 
-...as on a system without /run (an initramfs; strace fails the making of the directory so).
+...as on a system without /run (an initramfs; strace hides /run, then fails the making of the directory
+as it fails there).
 
-  $ privately 'ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -e inject=mkdir:error=ENOENT \
-  >   brellix -q -d alias -w a y'; brellix -q -d alias -rs a
-  22 (no-eol)
+  $ privately 'fault @/run open:error=ENOENT -- brellix -q -d alias -w a y
+  >   fault mkdir:error=ENOENT -- brellix -q -d alias -w b x'; brellix -q -d alias -rs a
+  > brellix -q -d alias -rs b
+  221 (no-eol)
 
 A /run too full for the lock directory, or for the lock file, refuses the run, which writes nothing.
 
@@ -135,11 +137,12 @@ A /run too full for the lock directory, or for the lock file, refuses the run, w
 
 So does a lock directory that cannot be opened, or a lock file that cannot be locked (strace fails each).
 
-  $ for fail in '-P /run/brellix -e inject=openat' '-P /run/brellix/$(<N) -e inject=flock'; do privately \
-  >   "mkdir -m 700 /run/brellix; : >/run/brellix/$(<N); ASAN_OPTIONS=detect_leaks=0 strace -qqq \
-  >   -o /dev/null $fail:error=ENOLCK brellix -q -d alias -w a x"; done; unchanged
+  $ for fail in '-P /run -e inject=openat' '-P /run/brellix/$(<N) -e inject=flock'; do privately \
+  >   "mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N)
+  >   ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null $fail:error=ENOLCK brellix -q -d alias -w a x"
+  > done; unchanged
   ! Fatal: unable to lock device (alias)
-  ! Fatal: unusable lock file /run/brellix/.* \(a regular file, mode 0644, owner uid 0\) (re)
+  ! Fatal: unusable lock file /run/brellix/.* \(a regular file, mode 0600, owner uid 0\) (re)
 
 A run of another account locks the node alone: it is not refused the lock directory, and makes no lock file.
 
@@ -149,16 +152,16 @@ A run of another account locks the node alone: it is not refused the lock direct
 
 A lock file that another run holds stays when a run ends: a later run would make another beside it.
 
-  $ privately 'mkdir -m 700 /run/brellix; flock -s /run/brellix/$(<N) brellix -q -d alias -e a
+  $ privately 'mkdir -m 700 /run/brellix; umask 077; flock -s /run/brellix/$(<N) brellix -q -d alias -e a
   >   ls /run/brellix'
   brellix-blk-7-\d+\.lock (re)
 
 A lock directory or lock file another run makes between this run's look and its own making is used, not
 refused (strace hides each from the look); a lock attempt that a signal interrupts is tried again.
 
-  $ privately 'mkdir -m 700 /run/brellix; : >/run/brellix/$(<N); ASAN_OPTIONS=detect_leaks=0 strace -qqq \
-  >   -o /dev/null -P /run/brellix -P $(<N) -P /run/brellix/$(<N) -e inject=openat:error=ENOENT:when=1..3+2 \
-  >   -e inject=flock:error=EINTR:when=1 brellix -q -d alias -rs b'
+  $ privately 'mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N)
+  >   ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P /run -P /run/brellix -P /run/brellix/$(<N) \
+  >   -e inject=openat:error=ENOENT:when=2..4+2 -e inject=flock:error=EINTR:when=1 brellix -q -d alias -rs b'
   1 (no-eol)
 
 A lock file that is gone by the time the run looks at what it could not open is made anew, not refused
@@ -175,7 +178,7 @@ mktinyfs --info reads a device node as it reads the image behind it.
 
 --info takes the device's shared lock through its lock file: a writer holding it keeps --info out.
 
-  $ privately 'mkdir -m 700 /run/brellix; flock -x /run/brellix/$(<N) mktinyfs --info $(<L)'
+  $ privately 'mkdir -m 700 /run/brellix; umask 077; flock -x /run/brellix/$(<N) mktinyfs --info $(<L)'
   ! mktinyfs: device is locked by another process \(/dev/loop\d+\) (re)
   [2]
 

@@ -221,7 +221,7 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
 --extract holds the image still: a writer's lock on it (as brellix -w takes it) keeps it waiting, then it
 refuses, writing nothing.
 
-  $ mkimg c=nine; flock -x img mktinyfs --extract img lk; test ! -e lk
+  $ mkimg c=nine; holding -x mktinyfs --extract img lk; test ! -e lk
   ! mktinyfs: device is locked by another process (img)
 
 A manifest that cannot be written whole (a full disk) fails the run...

@@ -117,7 +117,7 @@ A device node is read as brellix reads it, and gets the verdict brellix --check 
 
 --info takes brellix's shared lock: a writer's lock keeps it out.
 
-  $ flock -x img mktinyfs --info img
+  $ holding -x mktinyfs --info img
   ! mktinyfs: device is locked by another process (img)
   [2]
 

@@ -81,10 +81,12 @@ A run waits for another that holds the device, then does its work.
 
 It waits a few seconds at most.
 
-  $ holding -x; brellix -q -d img -l; wait
+  $ holding -x brellix -q -d img -l
   ! Fatal: device is locked by another process (img)
+  [1]
 
 Readers share the device; a writer waits for them, then gives up.
 
-  $ holding -s; brellix -q -d img -c && brellix -q -d img -w a ten; wait
+  $ holding -s eval 'brellix -q -d img -c && brellix -q -d img -w a ten'
   ! Fatal: device is locked by another process (img)
+  [1]

@@ -27,8 +27,9 @@ With both on the device it shows nowhere, and the status tells.
 
 --write from a FIFO fails at once: it waits neither for a writer nor for the device.
 
-  $ holding -o -x; timeout 4 brellix -q -d img -w a fifo; kill $!
+  $ holding -x timeout 4 brellix -q -d img -w a fifo
   ! Fatal: seek error
+  [1]
 
 A regular file that reports no length (a cgroup file here) is read whole, whatever its file system.
 

@@ -30,7 +30,7 @@ DEVICE = {("openat", "error=ENOENT"): "unable to open device", ("lseek", "error=
           ("lseek", "retval=1"): "invalid seek", ("read", "error=EIO"): "unable to read",
           ("read", "retval=1"): "incomplete read", ("write", "error=EIO"): "unable to write",
           ("write", "retval=1"): "incomplete write", ("write", "retval={}"): DROPPED,
-          ("flock", "error=ENOLCK"): "unable to lock device ({})", ("close", "error=EIO"): None}
+          ("close", "error=EIO"): None}
 LOCAL = {"OUT": {("openat", "error=EACCES"): "unable to open file ({})", ("write", "error=ENOSPC"): "unable to write data",
                  ("close", "error=EIO"): "unable to write data"},
          "IN": {("openat", "error=EACCES"): "unable to open file ({})", ("read", "error=EIO"): "unable to read data",
