@@ -29,6 +29,12 @@ The image gets the permissions of a new file.
   $ mktinyfs --help >usage && sed -n 1p usage
   Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
 
+--help fits a screen: at most 40 lines of at most 80 columns, ending with the manual page.
+
+  $ mktinyfs --help >usage && awk 'NR > 40 || length > 80 { print "too long: " NR }' usage; tail -n 2 usage
+  See mktinyfs(1) for the layout rules, @FILEs and manifests, every message and
+  the exit statuses.
+
 A usage text that cannot be written fails the run, as any lost output does.
 
   $ mktinyfs --help >/dev/full
