@@ -10,9 +10,10 @@ functions of the same file they call. Literals joined by "+" with other values b
 them form one pattern (the values stand for any text, as printf's conversions do); a
 "?", ":" or "," between literals starts another, so each branch of a choice and each
 message part built elsewhere is looked for on its own. A pattern without a word is no
-message. A pattern must match in one entry (its tag lines, or its text), and each tag
-line must match at least one pattern: a new message without its entry fails, and so
-does an entry whose message left the code. Exits 1 naming each.
+message. A pattern must match in one entry (its tag lines, or its text), each tag line
+must match at least one pattern, and no two tag lines may read the same but for their
+values (the words in italics): a new message without its entry fails, and so does an
+entry whose message left the code, or a message listed twice. Exits 1 naming each.
 """
 import os
 import re
@@ -126,8 +127,9 @@ def shown(run):
     return "".join("…" if p is None else p for p in run).strip("…")
 
 
-def deroff(line):
-    """A line of roff as it reads: a font macro's words joined, escapes undone."""
+def deroff(line, shape=False):
+    """A line of roff as it reads: a font macro's words joined, escapes undone; its shape
+    has "…" for each word in italics, the values of a message."""
     def plain(text):
         for code, value in ROFF:
             text = text.replace(code, value)
@@ -138,6 +140,8 @@ def deroff(line):
     if macro not in ("B", "I", "R", "BI", "IB", "BR", "RB", "IR", "RI"):
         return ""
     words = [plain(a if b == "" else b) for a, b in re.findall(r'"((?:[^"]|"")*)"|(\S+)', rest)]
+    fonts = macro * len(words)  # the fonts alternate, word by word
+    words = ["…" if shape and font == "I" else word for word, font in zip(words, fonts)]
     return (" " if macro in ("B", "I", "R") else "").join(words)
 
 
@@ -146,7 +150,7 @@ def entries(page):
     source = open(os.path.join(TOP, page), encoding="utf-8").read().split("\n")
     start = source.index(".SH DIAGNOSTICS")
     end = next(i for i in range(start + 1, len(source)) if source[i].startswith(".SH "))
-    found, tag = [], False
+    found, tag, shapes = [], False, []
     for line in source[start + 1:end]:
         if line in (".TP", ".TQ"):
             if line == ".TP":
@@ -154,10 +158,12 @@ def entries(page):
             tag = True
         elif found and tag:
             found[-1][0].append(deroff(line))
+            shapes.append(deroff(line, True))
             tag = False
         elif found:
             found[-1][1] += " " + deroff(line)
-    return found
+    twice = {shape for shape in shapes if shapes.count(shape) > 1}
+    return found, twice
 
 
 def main():
@@ -169,7 +175,10 @@ def main():
             files = [top] if os.path.isfile(top) else [os.path.join(d, f) for d, _, names in os.walk(top)
                                                        for f in sorted(names) if f.endswith((".cpp", ".h"))]
             found += [(f"{os.path.relpath(f, TOP)}:{line}", run) for f in sorted(files) for line, run in messages(f)]
-        listed = entries(page)
+        listed, twice = entries(page)
+        for shape in sorted(twice):
+            print(f"{page}: DIAGNOSTICS lists a message more than once: {shape}")
+            failed = True
         texts = [line for tags, text in listed for line in tags + [text]]
         for where, run in found:
             if shown(run) not in UNREACHED and not any(pattern(run).search(line) for line in texts):
