@@ -71,33 +71,40 @@ def spans(tokens):
             yield tokens[i + 2:closing(tokens, i + 1) - 1]
 
 
-def messages(path):
-    """[(line, pattern)] of the messages of one source file."""
-    text = open(path, encoding="utf-8").read()
-    lines = statements(text)
-    bodies = {}  # each function of this file that returns text: the statements of its body
-    for found in re.finditer(r"(?:std::string|std::optional<std::string>|const char\s*\*)\s+(?:\w+::)?(\w+)"
-                             r"\([^;{]*\)\s*(?:const\s*)?\{", text):
-        depth, end = 1, found.end()
+def bodies(path):
+    """{name: [(place, statement)]}: the returns of each function of the file that returns text."""
+    text, found = open(path, encoding="utf-8").read(), {}
+    for head in re.finditer(r"(?:std::string|std::optional<std::string>|const char\s*\*)\s+(?:\w+::)?(\w+)"
+                            r"\([^;{]*\)\s*(?:const\s*)?\{", text):
+        depth, end = 1, head.end()
         while depth and end < len(text):
             depth, end = depth + {"{": 1, "}": -1}.get(text[end], 0), end + 1
-        first = text.count("\n", 0, found.end())
-        bodies.setdefault(found.group(1), []).extend(
-            (line + first, tokens) for line, tokens in statements(text[found.end():end]) if "return" in tokens)
+        first = text.count("\n", 0, head.end())
+        found.setdefault(head.group(1), []).extend((f"{path}:{line + first}", tokens) for line, tokens in
+                                                   statements(text[head.end():end]) if "return" in tokens)
+    return found
+
+
+def messages(path, functions):
+    """[(place, pattern)] of the messages of one source file; functions: those of the
+    program's other files, for a message built by a helper of another file."""
+    lines = [(f"{path}:{line}", tokens) for line, tokens in statements(open(path, encoding="utf-8").read())]
+    local = bodies(path)
     chosen = [s for s in lines if "throw" in s[1] or any(t in MESSAGE_CALLS or t == "fprintf" for t in s[1])]
     done, result = set(), []
     while chosen:
-        line, statement = chosen.pop()
-        if (line, tuple(statement)) in done:
+        place, statement = chosen.pop()
+        if (place, tuple(statement)) in done:
             continue
-        done.add((line, tuple(statement)))
+        done.add((place, tuple(statement)))
         for part in spans(statement):
-            result += [(line, run) for run in runs(part)]
+            result += [(place, run) for run in runs(part)]
             for name in {t for t in part if re.fullmatch(r"s[A-Z]\w*", t)}:  # what the variable was given
                 chosen += [(n, s) for n, s in lines if name in s and s[s.index(name) + 1:s.index(name) + 2] == ["="]]
-            for i, name in enumerate(part[:-1]):  # what a function of this file returns
-                if part[i + 1] == "(" and name in bodies:
-                    chosen += bodies.pop(name)
+            for i, name in enumerate(part[:-1]):  # what a function called returns, of this file first
+                name = re.split(r"::|\.|->", name)[-1]
+                if part[i + 1] == "(" and (name in local or name in functions):
+                    chosen += local.get(name) or functions.get(name)
     return result
 
 
@@ -168,13 +175,19 @@ def entries(page):
 
 def main():
     failed = False
+    os.chdir(TOP)
     for page, folders in PAGES.items():
-        found = []
+        files = []
         for folder in folders:
             top = os.path.join(TOP, folder)
-            files = [top] if os.path.isfile(top) else [os.path.join(d, f) for d, _, names in os.walk(top)
-                                                       for f in sorted(names) if f.endswith((".cpp", ".h"))]
-            found += [(f"{os.path.relpath(f, TOP)}:{line}", run) for f in sorted(files) for line, run in messages(f)]
+            files += [top] if os.path.isfile(top) else [os.path.join(d, f) for d, _, names in os.walk(top)
+                                                        for f in sorted(names) if f.endswith((".cpp", ".h"))]
+        files = sorted(os.path.relpath(f, TOP) for f in files)
+        functions = {}
+        for path in files:
+            for name, returns in bodies(path).items():
+                functions.setdefault(name, []).extend(returns)
+        found = [(place, run) for path in files for place, run in messages(path, functions)]
         listed, twice = entries(page)
         for shape in sorted(twice):
             print(f"{page}: DIAGNOSTICS lists a message more than once: {shape}")
