@@ -13,7 +13,7 @@
 #   make package      this machine's Debian package, in build/packages
 #   make package-arm  the three boards' Debian packages, in build/packages
 #   make uninstall    remove what cmake --install build/release installed, never a package's file
-#   make figures      write the figures a build measures into README.md and CONTRIBUTING.md
+#   make figures      write the figures a build measures into doc/figures.md and CONTRIBUTING.md
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 ARM_TARGETS := armel armhf arm64

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The benchmark of a built tree: python3 bench/run.py [--figures] BUILD_DIR  (make bench
 builds first). With --figures only what a build determines (1, 3 and 4, without timings):
-the tables that README.md and CONTRIBUTING.md show, which scripts/figures.py writes there.
+the tables that doc/figures.md and CONTRIBUTING.md show, which scripts/figures.py writes there.
 
 1. Pages: each scenario runs the tool once under strace, which shows every page it reads
    and programs on the device; it must program exactly the pages whose bytes differ, and

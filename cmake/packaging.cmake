@@ -76,6 +76,9 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${BRELLIX_DEB_ARCHITECTURE})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${BRELLIX_DEB_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The completions load through bash-completion; boards often run without bash, so it is
+# suggested, not recommended.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS bash-completion)
 
 # Depends: the shared libraries the programs need, found by dpkg-shlibdeps for a native
 # build. The board builds are static and need nothing; another cross build names its

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The figures of README.md and CONTRIBUTING.md that a build measures, written into them or
+"""The figures of doc/figures.md and CONTRIBUTING.md that a build measures, written into them or
 checked against them:  python3 scripts/figures.py [--check] [BUILD_DIR]
 (make figures writes them; CI checks them after its release and board builds).
 
@@ -18,7 +18,7 @@ import subprocess
 import sys
 
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-DOCUMENTS = ("README.md", "CONTRIBUTING.md")
+DOCUMENTS = ("doc/figures.md", "CONTRIBUTING.md")
 NUMBER = r"\d[\d,.]*"
 TOLERANT, TOLERANCE = "| instructions |", 0.03
 

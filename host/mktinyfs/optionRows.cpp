@@ -56,8 +56,7 @@ const cOptionRow OPTION_ROWS[] = {
                  " characters such as 00:11:22:33:44:55, not " + quoteForMessage(sMac);
          o.oOptions.sMac = sMac;
      },
-     "add the file \"mac-address\" holding TEXT, 17 characters such\n"
-     "as 00:11:22:33:44:55, after the other files, without checksum"},
+     "add \"mac-address\" holding TEXT (17 characters, no checksum)"},
     {"--help", SCOPE_IMAGE, "", nullptr, [](const cSetting& o) { o.oOptions.bHelp = true; },
      "show this text and exit"},
     {"--extract", SCOPE_EXTRACT, "IMAGE DIR", "--extract",
@@ -118,23 +117,22 @@ const cOptionRow OPTION_ROWS[] = {
      },
      "record the checksum N (at most 0xffff), whatever the contents"},
     {"--name", SCOPE_FILE, "NAME", "--name", [](const cSetting& o) { file(o).sName = o.fValue(); },
-     "the file's name instead of the part before \"=\", for names\n"
-     "with \"=\" or starting with \"--\" or \"@\""},
+     "the file's name, for names with \"=\" or starting \"--\" or \"@\""},
 };
 
+// The usage and the options, one line each; the manual page has every rule.
 const char USAGE_HEAD[] = R"(Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
        mktinyfs --extract IMAGE DIR [--salvage]
        mktinyfs --info IMAGE [--json]
        mktinyfs --diff OLD NEW [--json]
 
-Writes a complete tinyfs image of 0x840000 bytes to OUTPUT. The image is written
-to a temporary file beside OUTPUT and renamed over it at the end.
+Writes a tinyfs image of 0x840000 bytes to OUTPUT from local files. --extract
+takes IMAGE apart into DIR and DIR/manifest, which rebuilds it (mktinyfs NEW
+@DIR/manifest); --salvage also takes the entries after a table cut short.
+--info shows what IMAGE holds, --diff what differs, --json as one JSON document.
 
-FILE is NAME=PATH (the contents of the local file PATH) or NAME= (an empty file).
-Names are 1 to 15 bytes and unique. Files enter the FAT in the order given. A
-file without --offset goes to 0xc000 when it is the first, else to the first
-page boundary (1056 bytes) after the previous file's contents and room.
-Unused bytes are 0xff, as on erased flash.
+FILE is NAME=PATH (the contents of PATH) or NAME= (an empty file). @FILE stands
+for the arguments written in FILE. Numbers are decimal or hexadecimal (0x).
 
 Image options (anywhere on the line):
 )";
@@ -144,47 +142,8 @@ File options (apply to the FILE before them):
 )";
 
 const char USAGE_TAIL[] = R"(
-Numbers are decimal or hexadecimal with 0x. Each file keeps clear of the others,
-of the FAT and of the device end and, with --device-id, of the last 64 bytes
-that hold the record; a file with a load address fits below the next higher
-load address. Every image made passes "brellix --check".
-
-@FILE (an argument, not an option's value) stands for the words written in FILE,
-which may hold @FILEs too; its relative paths start from FILE's folder. Words
-are separated by blanks and line ends; "#" starting a word starts a comment;
-"..." quotes blanks; \\, \" and \xHH write a backslash, a quote, any byte.
-
---extract IMAGE DIR writes the files of IMAGE (any file of 0x840000 bytes) into
-the new or empty folder DIR, with DIR/manifest, the arguments that build IMAGE
-again: mktinyfs NEW-IMAGE @DIR/manifest. It prints one line per file, and exits
-with status 1, one line per problem, when mktinyfs could not build IMAGE as it
-is, and when a table cut short hides entries after its end: --salvage extracts
-those too. IMAGE is locked as brellix locks it, DIR/manifest written last.
-
---info IMAGE prints what IMAGE (an image file or the device node, read without
-writing, under the lock brellix shares with readers) holds: the table's header,
-every slot with its room, flags, load address, recorded and computed checksum,
-entry-shaped slots after the end, the MAC address, the device identifier and
-the verdict of "brellix --check". Exit status 0 when that check passes, 1 when
-it reports a problem, 2 when IMAGE cannot be read.
-
---diff OLD NEW prints what differs between two images (or an image and the
-device): files only in one, changed or renamed, the MAC address, the device
-identifier, and the bytes outside every file, the table and the record. Exit
-status 0 when nothing differs, 1 when something does, 2 on trouble.
-
---json prints the report of --info or --diff as one JSON document (schema 1).
-
-On any error mktinyfs prints one line "mktinyfs: MESSAGE" on standard error,
-exits with status 1 (2 with --info or --diff) and leaves OUTPUT as it was. On
-success it prints nothing (but for the lines of --extract, --info and --diff). A
-run that names no file leaves an OUTPUT that holds an image with files as it is.
-
-Example:
-  mktinyfs --device-id BX-0042 --mac 00:11:22:33:44:55 board.img \
-      kernel=zImage --load 0x20008000 --x --room 0x10000 \
-      config=board.cfg --no-checksum log=
-  mktinyfs --extract board.img board && mktinyfs copy.img @board/manifest
+See mktinyfs(1) for the layout rules, @FILEs and manifests, every message and
+the exit statuses.
 )";
 
 std::string usageColumn(const cOptionRow& oRow) {

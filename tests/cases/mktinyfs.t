@@ -24,10 +24,11 @@ The image gets the permissions of a new file.
   e                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (8519799 bytes left) (wide)
   w                    | 9 bytes          | Sum: 0xa69d  |                 | 0% growable   (0 bytes left)
 
---help shows the usage.
+--help shows the usage in at most 40 lines of at most 80 columns, and names the manual page.
 
-  $ mktinyfs --help >usage && sed -n 1p usage
+  $ mktinyfs --help >usage && awk 'NR > 40 || length > 80 { print "long: " NR }' usage; grep '(1)\|^U' usage
   Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPUT [FILE [FILE OPTIONS]]...
+  See mktinyfs(1) for the layout rules, @FILEs and manifests, every message and
 
 A usage text that cannot be written fails the run, as any lost output does.
 

@@ -133,24 +133,26 @@ def commands(lines, start):
     return steps
 
 
-def document_steps(path):
+def document_steps(path, device):
     """[line, command, shown lines] of the example blocks of a Markdown file (```) or a
     manual page (.EX): "$ " starts a command (a backslash at the end of a line continues
     it), and what it prints follows; an sh block is a script that must succeed, shown None.
-    Blocks whose first line starts "# Not run" are not run. /dev/mtd0 stands for mtd0."""
-    roff, steps, block = not path.endswith(".md"), [], None
+    Blocks whose first line starts "# Not run", or that follow a line "<!-- not run ...",
+    are not run. /dev/mtd0 stands for the file device."""
+    roff, steps, block, before = not path.endswith(".md"), [], None, ""
     for number, line in enumerate(open(path).read().split("\n"), 1):
         for code, text in ROFF if roff else []:
             line = line.replace(code, text)
-        line = line.replace("/dev/mtd0", "mtd0")
+        line = line.replace("/dev/mtd0", device)
         if block is None and (line == ".EX" if roff else line.startswith("```")):
-            block, script, start = [], line == "```sh", number
+            block, script, start = ["# Not run"] * before.startswith("<!-- not run"), line == "```sh", number
         elif block is not None and line not in (".EE", "```"):
             block.append(line)
         elif block is not None:
             if block and not block[0].startswith("# Not run"):
                 steps += [[start, "\n".join(block), None]] if script else commands(block, start)
             block = None
+        before = line
     return steps
 
 
@@ -158,11 +160,11 @@ def run_document(path, work):
     """The examples, in one shell after docs.sh has made what they take for granted, with
     output and error output together as on a terminal. A command fails the test when it
     prints something else than shown, or fails without showing why."""
-    steps, script = document_steps(path), ". " + os.path.join(HERE, "docs.sh") + "\n"
+    steps, script = document_steps(path, os.path.join(work, "mtd0")), ". " + os.path.join(HERE, "docs.sh") + "\n"
     for _, command, expected in steps:  # a script runs in a subshell, as it may exit
         script += ("(\n" + command + "\n)" if expected is None else command) + "\nS=$?; printf '\\n@@@ %d\\n' $S; (exit $S)\n"
-    done = subprocess.run(["bash", "-c", script], cwd=work, env=environment(work, HERE), stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=600)
+    done = subprocess.run(["bash", "-c", script], cwd=work, env=dict(environment(work, HERE), TMPDIR=work),
+                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=600)
     outputs = re.split(r"\n@@@ (\d+)\n", done.stdout.decode("latin-1"))
     lines = lambda text: text.strip("\n").split("\n") if text.strip("\n") else []
     failed = len(outputs) != 2 * len(steps) + 1
