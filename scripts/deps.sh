@@ -10,7 +10,7 @@
 # busybox are fetched with apt-get download, which needs dpkg to know arm64 and armhf:
 # a word @ARCH names an architecture a group needs without installing a package of it.
 # As root it runs apt-get without questions and shows apt's output only when it fails;
-# otherwise it prints the command to run as root and fails.
+# otherwise it prints the command to run as root (and with sudo, where installed) and fails.
 set -eu
 packages() {
     case $1 in
@@ -54,9 +54,10 @@ if [ "$(id -u)" != 0 ]; then
     self="$(cd "$(dirname "$0")" && pwd)/deps.sh $*"
     echo "deps.sh: missing Debian packages:$missing" >&2
     [ -z "$add" ] || echo "deps.sh: and dpkg must learn the architecture$add" >&2
-    echo "deps.sh: install them as root, then run the same command again:" >&2
-    echo "    sudo sh $self" >&2
-    echo "deps.sh: or, where sudo is not installed: su -c 'sh $self'" >&2
+    # The last line is the command itself, as root runs it; sudo only where there is one.
+    ! command -v sudo >/dev/null || echo "deps.sh: with sudo: sudo sh $self" >&2
+    echo "deps.sh: install them as root, then run the same command again; as root:" >&2
+    echo "    sh $self" >&2
     exit 1
 fi
 log=$(mktemp "${TMPDIR:-/tmp}/deps.XXXXXX")
