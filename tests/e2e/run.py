@@ -11,7 +11,8 @@ indentation (and "! ") is dropped: long lines are split at a space. " (wide)", a
 those, lets an expected line pass the 110 columns that make lint allows (scripts/lint.sh)
 and is not part of the line. Commands run in bash, in a scratch directory, with the
 functions of helpers.sh, and brellix and mktinyfs ($BRELLIX and $MKTINYFS, else those of
-build/debug) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu). Each step
+build/debug) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu); the programs
+and helpers.sh are copies in a second scratch directory that every account may read. Each step
 makes one claim, under a line of prose that says what it shows: its expected lines come
 from one program run (commands that print nothing may set it up), or name the command
 before each run's lines (refused in helpers.sh). With --update, what each step that differs
@@ -35,16 +36,26 @@ def scratch():
     return tempfile.mkdtemp(prefix="brellix-", dir="/dev/shm" if os.access("/dev/shm", os.W_OK) else None)
 
 
-def environment(work, cases):
-    tools = os.path.join(work, ".bin")
-    os.mkdir(tools)
+def environment(work, share, cases):
+    """The steps' environment. A step may run commands as another account (setpriv), which
+    may not enter the checkout (a clone in a home folder of mode 700): the programs, their
+    wrappers and helpers.sh are copies in share, a folder every account may read."""
+    tools, programs = os.path.join(share, "bin"), os.path.join(share, "programs")
+    for folder in (tools, programs):
+        os.mkdir(folder)
+        os.chmod(folder, 0o755)
     for name in ("brellix", "mktinyfs"):
+        program = os.path.join(programs, name)
+        shutil.copyfile(os.environ.get(name.upper(), os.path.join(HERE, "../../build/debug", BUILT[name.upper()])),
+                        program)
         with open(os.path.join(tools, name), "w") as script:
-            program = os.environ.get(name.upper(), os.path.join(HERE, "../../build/debug", BUILT[name.upper()]))
             script.write(f'#!/bin/sh\nexec {os.environ.get("BRELLIX_WRAPPER", "")} "{program}" "$@"\n')
-        os.chmod(os.path.join(tools, name), 0o755)
-    return dict(os.environ, LC_ALL="C", BASH_ENV=os.path.join(HERE, "helpers.sh"), CASES=cases,
-                SHELL=shutil.which("bash"), PATH=tools + os.pathsep + os.environ["PATH"])
+        for made in (program, os.path.join(tools, name)):
+            os.chmod(made, 0o755)
+    helpers = shutil.copyfile(os.path.join(HERE, "helpers.sh"), os.path.join(share, "helpers.sh"))
+    os.chmod(helpers, 0o644)
+    return dict(os.environ, LC_ALL="C", BASH_ENV=helpers, CASES=cases, SHELL=shutil.which("bash"),
+                PATH=tools + os.pathsep + os.environ["PATH"])
 
 
 def parse(lines):
@@ -101,10 +112,10 @@ def differs(path, number, command, expected, actual):
     return True
 
 
-def run_transcript(path, work, update=False):
+def run_transcript(path, work, share, update=False):
     with open(path, encoding="latin-1") as source:
         lines = source.read().split("\n")
-    env, steps = environment(work, os.path.dirname(os.path.abspath(path))), []
+    env, steps = environment(work, share, os.path.dirname(os.path.abspath(path))), []
     for number, command, expected, span in parse(lines):
         actual = run_step(command, work, env)
         if actual[-1:] == ["[77]"] != expected[-1:]:  # the machine lacks what the rest needs
@@ -154,14 +165,14 @@ def document_steps(path):
     return steps
 
 
-def run_document(path, work):
+def run_document(path, work, share):
     """The examples, in one shell after docs.sh has made what they take for granted, with
     output and error output together as on a terminal. A command fails the test when it
     prints something else than shown, or fails without showing why."""
     steps, script = document_steps(path), ". " + os.path.join(HERE, "docs.sh") + "\n"
     for _, command, expected in steps:  # a script runs in a subshell, as it may exit
         script += ("(\n" + command + "\n)" if expected is None else command) + "\nS=$?; printf '\\n@@@ %d\\n' $S; (exit $S)\n"
-    done = subprocess.run(["bash", "-c", script], cwd=work, env=environment(work, HERE), stdin=subprocess.DEVNULL,
+    done = subprocess.run(["bash", "-c", script], cwd=work, env=environment(work, share, HERE), stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=600)
     outputs = re.split(r"\n@@@ (\d+)\n", done.stdout.decode("latin-1"))
     lines = lambda text: text.strip("\n").split("\n") if text.strip("\n") else []
@@ -179,11 +190,14 @@ def run_document(path, work):
 
 if __name__ == "__main__":
     option = sys.argv[1] if sys.argv[1:2] in (["--doc"], ["--update"]) else None
-    passed = True
+    results = []
     for path in sys.argv[1 + bool(option):]:
-        work = scratch()
+        work, share = scratch(), scratch()
         try:
-            passed &= run_document(path, work) if option == "--doc" else run_transcript(path, work, option == "--update")
+            os.chmod(share, 0o755)
+            results.append(run_document(path, work, share) if option == "--doc" else
+                           run_transcript(path, work, share, option == "--update"))
         finally:
-            shutil.rmtree(work, ignore_errors=True)
-    sys.exit(0 if passed else 1)
+            for folder in (work, share):
+                shutil.rmtree(folder, ignore_errors=True)
+    sys.exit(1 if False in results else 0)
