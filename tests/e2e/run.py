@@ -4,8 +4,8 @@
 In a transcript, lines indented by two spaces are the test, the others prose. "  $ " starts
 a command, "  > " continues it; the indented lines after it are what it prints: standard
 output, then standard error with "! " before each line, then "[N]" for an exit status N
-other than 0 (77 unexpected: skip the rest). An expected line ending in " (re)" is a
-regular expression; " (no-eol)" marks output without a final line end, " (esc)" a line
+other than 0 (77 unexpected: skip the rest; run.py then exits 77, which ctest counts as a
+skip). An expected line ending in " (re)" is a regular expression; " (no-eol)" marks output without a final line end, " (esc)" a line
 in Python escapes. An expected line ending in " \\" goes on in the next line, whose
 indentation (and "! ") is dropped: long lines are split at a space. " (wide)", after all
 those, lets an expected line pass the 110 columns that make lint allows (scripts/lint.sh)
@@ -113,13 +113,16 @@ def differs(path, number, command, expected, actual):
 
 
 def run_transcript(path, work, share, update=False):
+    """True when every step passed (or was written back), False when one failed, None when the
+    steps before a skip passed."""
     with open(path, encoding="latin-1") as source:
         lines = source.read().split("\n")
-    env, steps = environment(work, share, os.path.dirname(os.path.abspath(path))), []
+    env, steps, skipped = environment(work, share, os.path.dirname(os.path.abspath(path))), [], False
     for number, command, expected, span in parse(lines):
         actual = run_step(command, work, env)
         if actual[-1:] == ["[77]"] != expected[-1:]:  # the machine lacks what the rest needs
             print(f"{path}:{number}: skipped: {' '.join(actual[:-1])}")
+            skipped = True
             break
         steps.append((number, command, expected, actual, span))
     failed = [step for step in steps if differs(path, *step[:4])]
@@ -129,7 +132,7 @@ def run_transcript(path, work, share, update=False):
     if update and failed:
         with open(path, "w", encoding="latin-1") as target:
             target.write("\n".join(lines))
-    return update or not failed
+    return None if skipped and not failed else update or not failed
 
 
 def commands(lines, start):
@@ -189,6 +192,7 @@ def run_document(path, work, share):
 
 
 if __name__ == "__main__":
+    # Exit status 77 when a transcript skipped the rest (ctest's SKIP_RETURN_CODE) and none failed.
     option = sys.argv[1] if sys.argv[1:2] in (["--doc"], ["--update"]) else None
     results = []
     for path in sys.argv[1 + bool(option):]:
@@ -200,4 +204,4 @@ if __name__ == "__main__":
         finally:
             for folder in (work, share):
                 shutil.rmtree(folder, ignore_errors=True)
-    sys.exit(1 if False in results else 0)
+    sys.exit(1 if False in results else 77 if None in results else 0)
