@@ -67,7 +67,8 @@ for arch in $add; do
     echo "== deps.sh: dpkg --add-architecture $arch (for${for:- apt-get download of $arch packages})"
     dpkg --add-architecture "$arch"
 done
-[ -z "$missing" ] || echo "== deps.sh: installing$missing"
+# apt takes a minute or more on a fresh machine: this says first what it waits for.
+[ -z "$missing" ] || echo "== deps.sh: installing $(echo "$missing" | wc -w) Debian packages:$missing"
 # No questions, no debconf notes: apt's output is shown only when it fails.
 export DEBIAN_FRONTEND=noninteractive
 # shellcheck disable=SC2086 # one package per word
