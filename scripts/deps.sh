@@ -9,6 +9,8 @@
 # coverage: make coverage (gcovr); vm: the MTD-device stage of .ci/run; armvm: its ARM stages (with arm), whose kernels and
 # busybox are fetched with apt-get download, which needs dpkg to know arm64 and armhf:
 # a word @ARCH names an architecture a group needs without installing a package of it.
+# Each MTD-device stage runs alone with its groups (.ci/mtd-vm/needs.sh, checked by make lint).
+#   sh scripts/deps.sh --list GROUP...   prints the packages the groups name, one a line.
 # As root it runs apt-get without questions and shows apt's output only when it fails;
 # otherwise it prints the command to run as root (and with sudo, where installed) and fails.
 set -eu
@@ -25,13 +27,24 @@ packages() {
     arm) echo g++-arm-linux-gnueabi g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static googletest \
         musl-dev:armel musl-dev:armhf musl-dev:arm64 ;;
     ci) echo valgrind ;;
-    vm) echo qemu-system-x86 busybox-static cpio ;;
+    vm) echo qemu-system-x86 busybox-static cpio gcc ;;
     coverage) echo gcovr ;;
-    armvm) echo qemu-system-arm cpio make xz-utils @arm64 @armhf ;;
+    armvm) echo qemu-system-arm busybox-static cpio gcc gcc-aarch64-linux-gnu gcc-arm-linux-gnueabihf make xz-utils \
+        @arm64 @armhf ;;
     *) echo "deps.sh: no such group: $1" >&2 && exit 2 ;;
     esac
 }
 [ $# -gt 0 ] || set -- build
+if [ "$1" = --list ]; then
+    shift
+    for group in "$@"; do
+        packages "$group" >/dev/null || exit 2
+    done
+    for group in "$@"; do
+        packages "$group"
+    done | tr ' ' '\n' | sed -e '/^@/d' -e '/^$/d' -e 's/:.*//'
+    exit 0
+fi
 missing=''
 arches=''
 for group in "$@"; do

@@ -15,6 +15,8 @@
 #   9. no line of a transcript (tests/cases/*.t) passes 110 columns, but for expected lines
 #      that end in " (wide)": a program's own long line, which tests/e2e/run.py then
 #      compares without the marker (most are split instead, ending in " \").
+#  10. each MTD-device stage, run alone, installs the package of every program it runs
+#      (.ci/mtd-vm/needs.sh, scripts/stage-deps.py).
 # Runs them all, then exits 1 when any failed.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
@@ -159,6 +161,7 @@ check "layers" layers
 check "include circles" include_cycles
 check "test size" sh scripts/test-ratio.sh
 check "transcript widths" widths
+check "stage packages" python3 scripts/stage-deps.py
 if [ -n "$failed" ]; then
     echo "lint: failed: $failed" >&2
     exit 1

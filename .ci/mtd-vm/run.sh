@@ -31,12 +31,12 @@ cd "$(dirname "$0")/../.."
 TOP=$PWD HERE=$PWD/.ci/mtd-vm W=$PWD/build/mtd-vm
 C=${BRELLIX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/brellix}/mtd-vm
 [ $# -gt 0 ] || set -- x86_64
+# shellcheck disable=SC1091 # needs.sh, beside this file
+. "$HERE/needs.sh"
 for GUEST in "$@"; do
-    case $GUEST in
-    x86_64) sh scripts/deps.sh build vm ;;
-    arm64 | armhf) sh scripts/deps.sh build arm armvm ;;
-    *) echo "mtd-vm: no such guest: $GUEST (x86_64, arm64, armhf)" >&2 && exit 2 ;;
-    esac
+    needs "$GUEST" || { echo "mtd-vm: no such guest: $GUEST (x86_64, arm64, armhf)" >&2 && exit 2; }
+    # shellcheck disable=SC2086 # one group per word
+    sh scripts/deps.sh $NEEDED_GROUPS
 done
 START=$(date +%s)
 mkdir -p "$W" "$C/debs"
