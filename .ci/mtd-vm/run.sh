@@ -126,7 +126,11 @@ printf 'console=ttyS0,115200\nroot=/dev/mtdblock1\n' >"$W/board.cfg"
     --load 0x20008000 --x --room 0x1000 config="$W/board.cfg" --room 1024 splash= --room 0x4000
 rm -rf "$W/host"
 echo "== host leg"
-sh "$HERE/scenario.sh" "$W/sample.img" "$W/host.img" "$W/host" "$BRELLIX" "$MKTINYFS" "$W/onwrite"
+# The programs under test get the four signals the scenario sends or meets at their defaults,
+# as each guest's do (its init starts with every disposition at its default), whatever this
+# run inherited: under nohup, or from a service, SIGHUP or SIGPIPE may come ignored, and the
+# tool keeps an ignored SIGHUP ignored.
+env --default-signal=HUP,INT,TERM,PIPE sh "$HERE/scenario.sh" "$W/sample.img" "$W/host.img" "$W/host" "$BRELLIX" "$MKTINYFS" "$W/onwrite"
 
 settings() {
     case $1 in
