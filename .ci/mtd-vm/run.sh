@@ -109,6 +109,7 @@ build_mtdram() {
     # Its built-in defaults, which the module parameters replace.
     printf 'obj-m := mtdram.o\nccflags-y := -DCONFIG_MTDRAM_TOTAL_SIZE=4096 -DCONFIG_MTDRAM_ERASE_SIZE=128\n' \
         >"$B/module/Kbuild"
+    echo "== mtd-vm: building mtdram for $1 with ${CROSS}gcc (once per kernel version)"
     quiet make -C "$H" M="$B/module" ARCH="$KARCH" CROSS_COMPILE="$CROSS" -j 2 modules
     mkdir -p "$3/lib/modules/$1/extra"
     cp "$B/module/mtdram.ko" "$3/lib/modules/$1/extra/"
@@ -116,6 +117,7 @@ build_mtdram() {
 }
 
 # The host leg's programs and the sample image, shared by every guest.
+echo "== mtd-vm: building the host programs (build/release)"
 cmake --preset release >/dev/null
 quiet cmake --build --preset release --target brellix mktinyfs
 BRELLIX=$TOP/build/release/tool/brellix MKTINYFS=$TOP/build/release/host/mktinyfs/mktinyfs
@@ -182,6 +184,7 @@ for GUEST in "$@"; do
     # The kernel, unpacked once, with mtdram built where the kernel lacks it.
     K=$C/$KVER-$(version "$KPKG")
     if [ ! -d "$K" ]; then
+        echo "== mtd-vm: fetching and unpacking $KPKG $(version "$KPKG") into $C"
         rm -rf "$K.tmp"
         dpkg-deb -x "$(deb "$KPKG")" "$K.tmp"
         find "$K.tmp/lib/modules/$KVER" -name mtdram.ko | grep -q . || build_mtdram "$KVER" "$ARCH" "$K.tmp"
@@ -220,6 +223,7 @@ for GUEST in "$@"; do
         esac
         "$CC" -O2 -static -o "$I/bin/onwrite" "$HERE/onwrite.c"
         for LEG in $LEGS; do
+            echo "== mtd-vm: building the $LEG programs (build/$LEG)"
             cmake --preset "$LEG" >/dev/null
             quiet cmake --build --preset "$LEG" --target brellix_stripped
             mkdir -p "$I/opt/legs/$LEG"
