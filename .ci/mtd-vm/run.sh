@@ -132,7 +132,8 @@ echo "== host leg"
 # as each guest's do (its init starts with every disposition at its default), whatever this
 # run inherited: under nohup, or from a service, SIGHUP or SIGPIPE may come ignored, and the
 # tool keeps an ignored SIGHUP ignored.
-env --default-signal=HUP,INT,TERM,PIPE sh "$HERE/scenario.sh" "$W/sample.img" "$W/host.img" "$W/host" "$BRELLIX" "$MKTINYFS" "$W/onwrite"
+env --default-signal=HUP,INT,TERM,PIPE \
+    sh "$HERE/scenario.sh" "$W/sample.img" "$W/host.img" "$W/host" "$BRELLIX" "$MKTINYFS" "$W/onwrite"
 
 settings() {
     case $1 in
