@@ -4,9 +4,9 @@
 In a transcript, lines indented by two spaces are the test, the others prose. "  $ " starts
 a command, "  > " continues it; the indented lines after it are what it prints: standard
 output, then standard error with "! " before each line, then "[N]" for an exit status N
-other than 0 (77 unexpected: skip the rest; run.py then exits 77, which ctest counts as a
-skip). An expected line ending in " (re)" is a regular expression; " (no-eol)" marks output without a final line end, " (esc)" a line
-in Python escapes. An expected line ending in " \\" goes on in the next line, whose
+other than 0 (77 unexpected: skip the rest, and run.py exits 77, a skip to ctest). An
+expected line ending in " (re)" is a regular expression; " (no-eol)" marks output without a
+final line end, " (esc)" a line in Python escapes. An expected line ending in " \\" goes on in the next line, whose
 indentation (and "! ") is dropped: long lines are split at a space. " (wide)", after all
 those, lets an expected line pass the 110 columns that make lint allows (scripts/lint.sh)
 and is not part of the line. Commands run in bash, in a scratch directory, with the
@@ -37,25 +37,18 @@ def scratch():
 
 
 def environment(work, share, cases):
-    """The steps' environment. A step may run commands as another account (setpriv), which
-    may not enter the checkout (a clone in a home folder of mode 700): the programs, their
-    wrappers and helpers.sh are copies in share, a folder every account may read."""
-    tools, programs = os.path.join(share, "bin"), os.path.join(share, "programs")
-    for folder in (tools, programs):
-        os.mkdir(folder)
-        os.chmod(folder, 0o755)
+    # Another account (setpriv) may not enter the checkout: it runs the copies in share.
+    tools = os.path.join(share, "bin")
+    os.mkdir(tools)
     for name in ("brellix", "mktinyfs"):
-        program = os.path.join(programs, name)
-        shutil.copyfile(os.environ.get(name.upper(), os.path.join(HERE, "../../build/debug", BUILT[name.upper()])),
-                        program)
+        program = shutil.copy(os.environ.get(name.upper(), os.path.join(HERE, "../../build/debug", BUILT[name.upper()])),
+                              os.path.join(share, name))
         with open(os.path.join(tools, name), "w") as script:
             script.write(f'#!/bin/sh\nexec {os.environ.get("BRELLIX_WRAPPER", "")} "{program}" "$@"\n')
-        for made in (program, os.path.join(tools, name)):
-            os.chmod(made, 0o755)
-    helpers = shutil.copyfile(os.path.join(HERE, "helpers.sh"), os.path.join(share, "helpers.sh"))
-    os.chmod(helpers, 0o644)
-    return dict(os.environ, LC_ALL="C", BASH_ENV=helpers, CASES=cases, SHELL=shutil.which("bash"),
-                PATH=tools + os.pathsep + os.environ["PATH"])
+        os.chmod(os.path.join(tools, name), 0o755)
+    subprocess.run(["chmod", "-R", "a+rX", shutil.copy(os.path.join(HERE, "helpers.sh"), share), share], check=True)
+    return dict(os.environ, LC_ALL="C", BASH_ENV=os.path.join(share, "helpers.sh"), CASES=cases,
+                SHELL=shutil.which("bash"), PATH=tools + os.pathsep + os.environ["PATH"])
 
 
 def parse(lines):
@@ -113,8 +106,6 @@ def differs(path, number, command, expected, actual):
 
 
 def run_transcript(path, work, share, update=False):
-    """True when every step passed (or was written back), False when one failed, None when the
-    steps before a skip passed."""
     with open(path, encoding="latin-1") as source:
         lines = source.read().split("\n")
     env, steps, skipped = environment(work, share, os.path.dirname(os.path.abspath(path))), [], False
@@ -198,7 +189,6 @@ if __name__ == "__main__":
     for path in sys.argv[1 + bool(option):]:
         work, share = scratch(), scratch()
         try:
-            os.chmod(share, 0o755)
             results.append(run_document(path, work, share) if option == "--doc" else
                            run_transcript(path, work, share, option == "--update"))
         finally:
