@@ -19,6 +19,7 @@ import sys
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 NEEDS, SCRIPTS = ".ci/mtd-vm/needs.sh", (".ci/mtd-vm/run.sh", ".ci/mtd-vm/scenario.sh")
 GUESTS = ("x86_64", "arm64", "armhf")
+LINKS = 8  # followed at most from a program to its file (the alternatives take two)
 # A word in the place of a command: first on a line, or after | ; & ( $( !, once each keyword,
 # program or function of the script that runs the next word as a command (RUNNERS) is
 # followed by a ";".
@@ -35,7 +36,7 @@ def chain(program):
     """The paths from the program's on the PATH through each link to its file, each also as
     dpkg may know it (/bin and /usr/bin are one folder); None when it is missing."""
     path, paths = shutil.which(program), []
-    while path and len(paths) < 8 * 3:
+    while path and len(paths) < 3 * LINKS:
         paths += [path, re.sub(r"^/usr/", "/", path), "/usr" + path]
         path = os.path.join(os.path.dirname(path), os.readlink(path)) if os.path.islink(path) else None
     return paths or None
