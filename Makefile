@@ -52,6 +52,7 @@ test: debug
 # build/coverage/report/; fails below the floors of gcovr.cfg.
 coverage: deps
 	@sh scripts/deps.sh coverage
+	@echo "== coverage: building build/coverage (gcc --coverage, no sanitizers)"
 	cmake --preset coverage >/dev/null
 	cmake --build --preset coverage -j $(JOBS)
 	@sh scripts/coverage.sh

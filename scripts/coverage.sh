@@ -11,18 +11,29 @@ BUILD=build/coverage
 REPORT=$BUILD/report
 find "$BUILD" -name '*.gcda' -delete
 rm -rf "$REPORT" && mkdir -p "$REPORT"
-# The counters are written when each program ends; a program run as another account, or
-# under a tracer that fails its calls, may not write them: its complaint goes here, not
-# into the output a test compares, writable by every account.
-ERRORS=$PWD/$REPORT/gcov-errors.log
-: >"$ERRORS" && chmod 666 "$ERRORS"
+# The counters are written when each program ends, into the folders of its objects, which
+# another account may not enter (a clone in a home folder of mode 700): every run writes
+# them under COUNTS instead, a folder every account may read, and they are moved beside the
+# objects after the tests. A program run under a tracer that fails its calls may not write
+# them: its complaint goes into gcov-errors.log there, not into the output a test compares.
+COUNTS=$(mktemp -d "${TMPDIR:-/tmp}/brellix-counts.XXXXXX")
+trap 'rm -rf "$COUNTS"' EXIT
+chmod 755 "$COUNTS"
+export GCOV_PREFIX="$COUNTS" GCOV_ERROR_FILE="$COUNTS/gcov-errors.log"
+: >"$GCOV_ERROR_FILE" && chmod 666 "$GCOV_ERROR_FILE"
 # A run as another account adds its counts only to files it may write: both programs show
 # their help once (as the tests do too), so that their files exist, then every account may
 # write them. The programs themselves stay root's.
 "$BUILD/tool/brellix" --help >/dev/null
 "$BUILD/host/mktinyfs/mktinyfs" --help >/dev/null
-find "$BUILD" -name '*.gcda' -exec chmod 666 {} +
-GCOV_ERROR_FILE=$ERRORS ctest --preset coverage -j "$(nproc)"
+find "$COUNTS" -name '*.gcda' -exec chmod 666 {} +
+echo "== coverage: every test of $BUILD, counted"
+ctest --preset coverage -j "$(nproc)"
+# Each counter file back beside its object: the path under COUNTS is the object's own.
+(cd "$COUNTS" && find . -name '*.gcda') | while read -r counts; do
+    cp "$COUNTS/$counts" "$BUILD/${counts#*/"$BUILD"/}"
+done
+cp "$GCOV_ERROR_FILE" "$REPORT/gcov-errors.log"
 status=0
 gcovr --html-details "$REPORT/index.html" --json-summary "$REPORT/summary.json" "$BUILD" || status=$?
 python3 - "$REPORT/summary.json" <<'PYTHON'

@@ -9,8 +9,10 @@
 # coverage: make coverage (gcovr); vm: the MTD-device stage of .ci/run; armvm: its ARM stages (with arm), whose kernels and
 # busybox are fetched with apt-get download, which needs dpkg to know arm64 and armhf:
 # a word @ARCH names an architecture a group needs without installing a package of it.
+# Each MTD-device stage runs alone with its groups (.ci/mtd-vm/needs.sh, checked by make lint).
+#   sh scripts/deps.sh --list GROUP...   prints the packages the groups name, one a line.
 # As root it runs apt-get without questions and shows apt's output only when it fails;
-# otherwise it prints the command to run as root and fails.
+# otherwise it prints the command to run as root (and with sudo, where installed) and fails.
 set -eu
 packages() {
     case $1 in
@@ -25,13 +27,24 @@ packages() {
     arm) echo g++-arm-linux-gnueabi g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user-static googletest \
         musl-dev:armel musl-dev:armhf musl-dev:arm64 ;;
     ci) echo valgrind ;;
-    vm) echo qemu-system-x86 busybox-static cpio ;;
+    vm) echo qemu-system-x86 busybox-static cpio gcc ;;
     coverage) echo gcovr ;;
-    armvm) echo qemu-system-arm cpio make xz-utils @arm64 @armhf ;;
+    armvm) echo qemu-system-arm busybox-static cpio gcc gcc-aarch64-linux-gnu gcc-arm-linux-gnueabihf make xz-utils \
+        @arm64 @armhf ;;
     *) echo "deps.sh: no such group: $1" >&2 && exit 2 ;;
     esac
 }
 [ $# -gt 0 ] || set -- build
+if [ "$1" = --list ]; then
+    shift
+    for group in "$@"; do
+        packages "$group" >/dev/null || exit 2
+    done
+    for group in "$@"; do
+        packages "$group"
+    done | tr ' ' '\n' | sed -e '/^@/d' -e '/^$/d' -e 's/:.*//'
+    exit 0
+fi
 missing=''
 arches=''
 for group in "$@"; do
@@ -54,9 +67,10 @@ if [ "$(id -u)" != 0 ]; then
     self="$(cd "$(dirname "$0")" && pwd)/deps.sh $*"
     echo "deps.sh: missing Debian packages:$missing" >&2
     [ -z "$add" ] || echo "deps.sh: and dpkg must learn the architecture$add" >&2
-    echo "deps.sh: install them as root, then run the same command again:" >&2
-    echo "    sudo sh $self" >&2
-    echo "deps.sh: or, where sudo is not installed: su -c 'sh $self'" >&2
+    # The last line is the command itself, as root runs it; sudo only where there is one.
+    ! command -v sudo >/dev/null || echo "deps.sh: with sudo: sudo sh $self" >&2
+    echo "deps.sh: install them as root, then run the same command again; as root:" >&2
+    echo "    sh $self" >&2
     exit 1
 fi
 log=$(mktemp "${TMPDIR:-/tmp}/deps.XXXXXX")
@@ -66,7 +80,8 @@ for arch in $add; do
     echo "== deps.sh: dpkg --add-architecture $arch (for${for:- apt-get download of $arch packages})"
     dpkg --add-architecture "$arch"
 done
-[ -z "$missing" ] || echo "== deps.sh: installing$missing"
+# apt takes a minute or more on a fresh machine: this says first what it waits for.
+[ -z "$missing" ] || echo "== deps.sh: installing $(echo "$missing" | wc -w) Debian packages:$missing"
 # No questions, no debconf notes: apt's output is shown only when it fails.
 export DEBIAN_FRONTEND=noninteractive
 # shellcheck disable=SC2086 # one package per word

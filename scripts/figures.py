@@ -6,10 +6,10 @@ checked against them:  python3 scripts/figures.py [--check] [BUILD_DIR]
 What bench/run.py --figures prints, with BUILD_DIR (default build/release) and the boards'
 builds beside it: tables, each of which replaces the table with the same header line, and
 sentences, each of which replaces the sentence that has the same words and other numbers
-(line ends in the documents count as blanks). Instruction counts depend a little on the
-processor (the C library picks its string functions by its features) and on the environment
-of the run (1 % between two clones here), so --check lets each number of the instructions
-table differ by 3 %; every other figure must be exact. --check changes nothing and exits 1
+(line ends in the documents count as blanks). Instruction counts, measured in one fixed
+environment whoever calls, still depend a little on the processor (the C library picks its
+string functions by its features), so --check lets each number of the instructions table
+differ by 3 %; every other figure must be exact. --check changes nothing and exits 1
 naming each stale line; a table or sentence the documents do not hold fails either way.
 """
 import os

@@ -15,6 +15,10 @@
 #   9. no line of a transcript (tests/cases/*.t) passes 110 columns, but for expected lines
 #      that end in " (wide)": a program's own long line, which tests/e2e/run.py then
 #      compares without the marker (most are split instead, ending in " \").
+#  10. each MTD-device stage, run alone, installs the package of every program it runs
+#      (.ci/mtd-vm/needs.sh, scripts/stage-deps.py);
+#  11. scripts/deps.sh, run by another account with packages missing, ends with the command
+#      for root, and names sudo only where there is one.
 # Runs them all, then exits 1 when any failed.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
@@ -158,7 +162,33 @@ check "no path of this checkout" paths
 check "layers" layers
 check "include circles" include_cycles
 check "test size" sh scripts/test-ratio.sh
+# deps.sh as another account: stand-ins for id (uid 1000), dpkg-query (nothing installed) and,
+# on the second run, sudo, first on the PATH.
+deps_message() {
+    local fake out sudo wrong status=0 expected="    sh $PWD/scripts/deps.sh lint"
+    fake=$(mktemp -d) || return 1
+    printf '#!/bin/sh\necho 1000\n' >"$fake/id"
+    printf '#!/bin/sh\nexit 1\n' >"$fake/dpkg-query"
+    chmod +x "$fake/id" "$fake/dpkg-query"
+    for sudo in "$(command -v sudo)" "$fake/sudo"; do
+        out=$(PATH="$fake:$PATH" sh scripts/deps.sh lint 2>&1)
+        wrong=0
+        [ "$(printf '%s\n' "$out" | tail -n 1)" = "$expected" ] || wrong=1
+        if [ -n "$sudo" ]; then
+            grep -qx "deps.sh: with sudo: sudo ${expected#    }" <<<"$out" || wrong=1
+        elif grep -q sudo <<<"$out"; then
+            wrong=1
+        fi
+        [ $wrong = 0 ] || { printf 'deps.sh as another account%s printed:\n%s\n' "${sudo:+ with sudo}" "$out"; status=1; }
+        cp "$fake/id" "$fake/sudo"
+    done
+    rm -rf "$fake"
+    return $status
+}
+
 check "transcript widths" widths
+check "stage packages" python3 scripts/stage-deps.py
+check "deps.sh for another account" deps_message
 if [ -n "$failed" ]; then
     echo "lint: failed: $failed" >&2
     exit 1

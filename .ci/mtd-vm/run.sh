@@ -31,12 +31,12 @@ cd "$(dirname "$0")/../.."
 TOP=$PWD HERE=$PWD/.ci/mtd-vm W=$PWD/build/mtd-vm
 C=${BRELLIX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/brellix}/mtd-vm
 [ $# -gt 0 ] || set -- x86_64
+# shellcheck disable=SC1091 # needs.sh, beside this file
+. "$HERE/needs.sh"
 for GUEST in "$@"; do
-    case $GUEST in
-    x86_64) sh scripts/deps.sh build vm ;;
-    arm64 | armhf) sh scripts/deps.sh build arm armvm ;;
-    *) echo "mtd-vm: no such guest: $GUEST (x86_64, arm64, armhf)" >&2 && exit 2 ;;
-    esac
+    needs "$GUEST" || { echo "mtd-vm: no such guest: $GUEST (x86_64, arm64, armhf)" >&2 && exit 2; }
+    # shellcheck disable=SC2086 # one group per word
+    sh scripts/deps.sh $NEEDED_GROUPS
 done
 START=$(date +%s)
 mkdir -p "$W" "$C/debs"
@@ -109,6 +109,7 @@ build_mtdram() {
     # Its built-in defaults, which the module parameters replace.
     printf 'obj-m := mtdram.o\nccflags-y := -DCONFIG_MTDRAM_TOTAL_SIZE=4096 -DCONFIG_MTDRAM_ERASE_SIZE=128\n' \
         >"$B/module/Kbuild"
+    echo "== mtd-vm: building mtdram for $1 with ${CROSS}gcc (once per kernel version)"
     quiet make -C "$H" M="$B/module" ARCH="$KARCH" CROSS_COMPILE="$CROSS" -j 2 modules
     mkdir -p "$3/lib/modules/$1/extra"
     cp "$B/module/mtdram.ko" "$3/lib/modules/$1/extra/"
@@ -116,6 +117,7 @@ build_mtdram() {
 }
 
 # The host leg's programs and the sample image, shared by every guest.
+echo "== mtd-vm: building the host programs (build/release)"
 cmake --preset release >/dev/null
 quiet cmake --build --preset release --target brellix mktinyfs
 BRELLIX=$TOP/build/release/tool/brellix MKTINYFS=$TOP/build/release/host/mktinyfs/mktinyfs
@@ -126,7 +128,12 @@ printf 'console=ttyS0,115200\nroot=/dev/mtdblock1\n' >"$W/board.cfg"
     --load 0x20008000 --x --room 0x1000 config="$W/board.cfg" --room 1024 splash= --room 0x4000
 rm -rf "$W/host"
 echo "== host leg"
-sh "$HERE/scenario.sh" "$W/sample.img" "$W/host.img" "$W/host" "$BRELLIX" "$MKTINYFS" "$W/onwrite"
+# The programs under test get the four signals the scenario sends or meets at their defaults,
+# as each guest's do (its init starts with every disposition at its default), whatever this
+# run inherited: under nohup, or from a service, SIGHUP or SIGPIPE may come ignored, and the
+# tool keeps an ignored SIGHUP ignored.
+env --default-signal=HUP,INT,TERM,PIPE \
+    sh "$HERE/scenario.sh" "$W/sample.img" "$W/host.img" "$W/host" "$BRELLIX" "$MKTINYFS" "$W/onwrite"
 
 settings() {
     case $1 in
@@ -178,6 +185,7 @@ for GUEST in "$@"; do
     # The kernel, unpacked once, with mtdram built where the kernel lacks it.
     K=$C/$KVER-$(version "$KPKG")
     if [ ! -d "$K" ]; then
+        echo "== mtd-vm: fetching and unpacking $KPKG $(version "$KPKG") into $C"
         rm -rf "$K.tmp"
         dpkg-deb -x "$(deb "$KPKG")" "$K.tmp"
         find "$K.tmp/lib/modules/$KVER" -name mtdram.ko | grep -q . || build_mtdram "$KVER" "$ARCH" "$K.tmp"
@@ -216,6 +224,7 @@ for GUEST in "$@"; do
         esac
         "$CC" -O2 -static -o "$I/bin/onwrite" "$HERE/onwrite.c"
         for LEG in $LEGS; do
+            echo "== mtd-vm: building the $LEG programs (build/$LEG)"
             cmake --preset "$LEG" >/dev/null
             quiet cmake --build --preset "$LEG" --target brellix_stripped
             mkdir -p "$I/opt/legs/$LEG"

@@ -4,14 +4,15 @@
 In a transcript, lines indented by two spaces are the test, the others prose. "  $ " starts
 a command, "  > " continues it; the indented lines after it are what it prints: standard
 output, then standard error with "! " before each line, then "[N]" for an exit status N
-other than 0 (77 unexpected: skip the rest). An expected line ending in " (re)" is a
-regular expression; " (no-eol)" marks output without a final line end, " (esc)" a line
-in Python escapes. An expected line ending in " \\" goes on in the next line, whose
+other than 0 (77 unexpected: skip the rest, and run.py exits 77, a skip to ctest). An
+expected line ending in " (re)" is a regular expression; " (no-eol)" marks output without a
+final line end, " (esc)" a line in Python escapes. An expected line ending in " \\" goes on in the next line, whose
 indentation (and "! ") is dropped: long lines are split at a space. " (wide)", after all
 those, lets an expected line pass the 110 columns that make lint allows (scripts/lint.sh)
 and is not part of the line. Commands run in bash, in a scratch directory, with the
 functions of helpers.sh, and brellix and mktinyfs ($BRELLIX and $MKTINYFS, else those of
-build/debug) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu). Each step
+build/debug) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu); the programs
+and helpers.sh are copies in a second scratch directory that every account may read. Each step
 makes one claim, under a line of prose that says what it shows: its expected lines come
 from one program run (commands that print nothing may set it up), or name the command
 before each run's lines (refused in helpers.sh). With --update, what each step that differs
@@ -35,15 +36,18 @@ def scratch():
     return tempfile.mkdtemp(prefix="brellix-", dir="/dev/shm" if os.access("/dev/shm", os.W_OK) else None)
 
 
-def environment(work, cases):
-    tools = os.path.join(work, ".bin")
+def environment(work, share, cases):
+    # Another account (setpriv) may not enter the checkout: it runs the copies in share.
+    tools = os.path.join(share, "bin")
     os.mkdir(tools)
     for name in ("brellix", "mktinyfs"):
+        program = shutil.copy(os.environ.get(name.upper(), os.path.join(HERE, "../../build/debug", BUILT[name.upper()])),
+                              os.path.join(share, name))
         with open(os.path.join(tools, name), "w") as script:
-            program = os.environ.get(name.upper(), os.path.join(HERE, "../../build/debug", BUILT[name.upper()]))
             script.write(f'#!/bin/sh\nexec {os.environ.get("BRELLIX_WRAPPER", "")} "{program}" "$@"\n')
         os.chmod(os.path.join(tools, name), 0o755)
-    return dict(os.environ, LC_ALL="C", BASH_ENV=os.path.join(HERE, "helpers.sh"), CASES=cases,
+    subprocess.run(["chmod", "-R", "a+rX", shutil.copy(os.path.join(HERE, "helpers.sh"), share), share], check=True)
+    return dict(os.environ, LC_ALL="C", BASH_ENV=os.path.join(share, "helpers.sh"), CASES=cases,
                 SHELL=shutil.which("bash"), PATH=tools + os.pathsep + os.environ["PATH"])
 
 
@@ -101,14 +105,15 @@ def differs(path, number, command, expected, actual):
     return True
 
 
-def run_transcript(path, work, update=False):
+def run_transcript(path, work, share, update=False):
     with open(path, encoding="latin-1") as source:
         lines = source.read().split("\n")
-    env, steps = environment(work, os.path.dirname(os.path.abspath(path))), []
+    env, steps, skipped = environment(work, share, os.path.dirname(os.path.abspath(path))), [], False
     for number, command, expected, span in parse(lines):
         actual = run_step(command, work, env)
         if actual[-1:] == ["[77]"] != expected[-1:]:  # the machine lacks what the rest needs
             print(f"{path}:{number}: skipped: {' '.join(actual[:-1])}")
+            skipped = True
             break
         steps.append((number, command, expected, actual, span))
     failed = [step for step in steps if differs(path, *step[:4])]
@@ -118,7 +123,7 @@ def run_transcript(path, work, update=False):
     if update and failed:
         with open(path, "w", encoding="latin-1") as target:
             target.write("\n".join(lines))
-    return update or not failed
+    return None if skipped and not failed else update or not failed
 
 
 def commands(lines, start):
@@ -156,14 +161,14 @@ def document_steps(path, device):
     return steps
 
 
-def run_document(path, work):
+def run_document(path, work, share):
     """The examples, in one shell after docs.sh has made what they take for granted, with
     output and error output together as on a terminal. A command fails the test when it
     prints something else than shown, or fails without showing why."""
     steps, script = document_steps(path, os.path.join(work, "mtd0")), ". " + os.path.join(HERE, "docs.sh") + "\n"
     for _, command, expected in steps:  # a script runs in a subshell, as it may exit
         script += ("(\n" + command + "\n)" if expected is None else command) + "\nS=$?; printf '\\n@@@ %d\\n' $S; (exit $S)\n"
-    done = subprocess.run(["bash", "-c", script], cwd=work, env=dict(environment(work, HERE), TMPDIR=work),
+    done = subprocess.run(["bash", "-c", script], cwd=work, env=dict(environment(work, share, HERE), TMPDIR=work),
                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=600)
     outputs = re.split(r"\n@@@ (\d+)\n", done.stdout.decode("latin-1"))
     lines = lambda text: text.strip("\n").split("\n") if text.strip("\n") else []
@@ -180,12 +185,15 @@ def run_document(path, work):
 
 
 if __name__ == "__main__":
+    # Exit status 77 when a transcript skipped the rest (ctest's SKIP_RETURN_CODE) and none failed.
     option = sys.argv[1] if sys.argv[1:2] in (["--doc"], ["--update"]) else None
-    passed = True
+    results = []
     for path in sys.argv[1 + bool(option):]:
-        work = scratch()
+        work, share = scratch(), scratch()
         try:
-            passed &= run_document(path, work) if option == "--doc" else run_transcript(path, work, option == "--update")
+            results.append(run_document(path, work, share) if option == "--doc" else
+                           run_transcript(path, work, share, option == "--update"))
         finally:
-            shutil.rmtree(work, ignore_errors=True)
-    sys.exit(0 if passed else 1)
+            for folder in (work, share):
+                shutil.rmtree(folder, ignore_errors=True)
+    sys.exit(1 if False in results else 77 if None in results else 0)
