@@ -263,11 +263,11 @@ A file --extract cannot write ends the run with its name and the reason.
 As root, another account's folder is refused, empty or not, and so is a link another account planted where
 DIR is to be made (catches an extraction into a folder its owner can change before the rebuild).
 
-  $ [ $(id -u) = 0 ] || skip root; chmod 711 . && mkdir -m 1777 pub && setpriv --reuid=nobody --regid=nogroup --clear-groups \
-  >   sh -c 'mkdir pub/theirs && ln -s theirs pub/out'
+  $ [ $(id -u) = 0 ] || skip root; chmod 711 . && mkdir -m 1777 pub &&
+  >   setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c 'mkdir pub/theirs && ln -s theirs pub/out'
   > refused mktinyfs '--extract img pub/theirs' '--extract img pub/out'; ls pub/theirs
   ! $ mktinyfs --extract img pub/theirs
-  ! mktinyfs: "pub/theirs" belongs to another account (uid 65534): --extract writes only into a folder of the \
-  !   account that runs it
+  ! mktinyfs: "pub/theirs" belongs to another account (uid 65534): --extract writes only into a folder of \
+  !   the account that runs it
   ! $ mktinyfs --extract img pub/out
   ! mktinyfs: "pub/out" is a symbolic link: --extract follows none (give the folder itself)
