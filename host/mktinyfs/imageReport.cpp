@@ -141,6 +141,13 @@ cImageReport reportImage(cMtdDevice& oDevice) {
         for (uint32_t i = 0; i < std::min(oSlot.iInside, MAC_TEXT_LENGTH) && lImage[oSlot.oEntry.iOffset + i];
              ++i)
             *oReport.sMac += char(lImage[oSlot.oEntry.iOffset + i]);
+        const cFatSlot& oEntry = oSlot.oEntry;
+        try {
+            readMacAddress(cTinyFsFile(oDevice, oEntry.sName, oEntry.iOffset, oEntry.iSize, oEntry.iFlags,
+                                       oEntry.iLoadAddress));
+        } catch (const std::string& sMessage) {
+            oReport.sMacFailure = sMessage;
+        }
         break;
     }
     std::string sId;
@@ -166,7 +173,11 @@ std::string infoText(const cImageReport& oReport) {
         sText += "entry-shaped slots after the end of the table:\n" + sHeading;
     for (const cSlotReport& oSlot : oReport.lStrays)
         sText += row(oSlot);
-    sText += "mac address: " + bytesText(oReport.sMac) + "\n";
+    sText += "mac address: " +
+             (oReport.sMacFailure
+                  ? std::string("unreadable (brellix --get-mac: ") + FATAL + *oReport.sMacFailure + ")"
+                  : bytesText(oReport.sMac)) +
+             "\n";
     sText += "device id: " + bytesText(oReport.sDeviceId) + "\n";
     return sText + "check: " + oReport.sVerdict + "\n";
 }
@@ -208,7 +219,10 @@ std::string infoJson(const cImageReport& oReport) {
     for (const cSlotReport& oSlot : oReport.lStrays)
         putSlot(oJson, oSlot);
     oJson.close(']');
-    putBytes(oJson, "mac_address", oReport.sMac);
+    if (oReport.sMacFailure)
+        oJson.key("mac_address").open('{').key("error").text(*oReport.sMacFailure).close('}');
+    else
+        putBytes(oJson, "mac_address", oReport.sMac);
     putBytes(oJson, "device_id", oReport.sDeviceId);
     const std::string sMessage =
         oReport.bClean ? oReport.sVerdict : oReport.sVerdict.substr(sizeof FATAL - 1);

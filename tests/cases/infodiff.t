@@ -79,6 +79,26 @@ The MAC address ends at a zero byte, as brellix --get-mac reads it.
   $ printf '00:11\0:22:33:44:55' >mac; mkimg mac-address=mac; mktinyfs --info img | grep '^mac'
   mac address: 00:11
 
+A mac-address shorter than an address passes brellix --check, yet --get-mac and --set-mac fail on it: --info
+shows what --get-mac says instead of an address (catches an address shown that --get-mac cannot read).
+
+  $ printf 00:11:22 >m8; mkimg mac-address=m8 && brellix -q -d img -c && mktinyfs --info img | grep '^mac'
+  > refused 'brellix -q -d img' -gm '-sm 00:11:22:33:44:66'
+  mac address: unreadable (brellix --get-mac: Fatal: *** BUG in cTinyFsFile::read: iSize too big!)
+  ! $ brellix -q -d img -gm
+  ! Fatal: *** BUG in cTinyFsFile::read: iSize too big!
+  ! $ brellix -q -d img -sm 00:11:22:33:44:66
+  ! Fatal: *** BUG in cTinyFsFile::patch: iSize too big!
+
+So for one that passes the device end; in JSON "mac_address" then holds the message alone, without "Fatal: ".
+
+  $ printf 00:11:22:33:44:55 >m17; mkimg mac-address=m17 && slot 1 offset 0x83fff7 && brellix -q -d img -gm
+  > mktinyfs --info img | grep '^mac'
+  > mktinyfs --info img --json | python3 -c 'import json,sys; print(json.load(sys.stdin)["mac_address"])'
+  mac address: unreadable (brellix --get-mac: Fatal: invalid seek)
+  {'error': 'invalid seek'}
+  ! Fatal: invalid seek
+
 A report that cannot be written ends in trouble, with status 2.
 
   $ mktinyfs --info img >/dev/full
