@@ -213,6 +213,16 @@ A rename pairs one file of the same contents, not one of the same size and check
   w: only in the new image (slot 3, 3 bytes at 0xc600)
   [1]
 
+Of files with the same contents the first in slot order is the rename; files that share bytes are each
+compared over their own length (catches a rename out of order, or one comparison taken for another length).
+
+  $ mkimg a=zImage b=cfg c=cfg d=cfg; slot 2 offset 0xc000; slot 2 size 100; cp img new; poke new 0xc0c8 ff
+  > brellix -q -d new -mv c x; brellix -q -d new -mv d y; mktinyfs --diff img new
+  a: contents: 3893 -> 3893 bytes, checksum 0x2005 -> 0x12ea, first difference at byte 200
+  c: renamed to x, same contents
+  d: renamed to y, same contents
+  [1]
+
 A file that grew differs in its contents at its old end, though all the bytes both hold agree.
 
   $ (cat cfg; echo more) >cfg2; mkimg a=cfg; mktinyfs new a=cfg2; mktinyfs --diff img new
