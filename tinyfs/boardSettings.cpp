@@ -1,7 +1,16 @@
-// Encoding and decoding of the device-identifier record.
+// The MAC address read out of its file, and the encoding and decoding of the
+// device-identifier record.
 #include "tinyfs/boardSettings.h"
 
 #include <cstring>
+
+#include "tinyfs/cTinyFsFile.h"
+
+std::string readMacAddress(const cTinyFsFile& oFile) {
+    std::vector<char> lText(MAC_TEXT_LENGTH + 1, 0);
+    oFile.read(reinterpret_cast<uint8_t*>(lText.data()), MAC_TEXT_LENGTH);
+    return lText.data();
+}
 
 std::vector<uint8_t> encodeDeviceId(const std::string& sId) {
     const std::string sMarker(DEVICE_ID_MARKER, DEVICE_ID_MARKER_LENGTH);

@@ -14,8 +14,15 @@
 
 #include "tinyfs/layout.h"
 
+class cTinyFsFile;
+
 constexpr char MAC_FILE_NAME[] = "mac-address";
 constexpr uint32_t MAC_TEXT_LENGTH = 17;
+
+// The address in oFile as brellix --get-mac shows it: its first MAC_TEXT_LENGTH bytes, up
+// to a zero byte. Throws what reading them throws: the file's own failure when it is
+// shorter than an address, the device's when they pass the device end.
+std::string readMacAddress(const cTinyFsFile& oFile);
 
 constexpr char DEVICE_ID_MARKER[] = "DEVICE_ID";
 constexpr uint32_t DEVICE_ID_MARKER_LENGTH = sizeof DEVICE_ID_MARKER - 1;

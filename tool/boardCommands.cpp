@@ -26,9 +26,7 @@ void setMac(cCmdLine& oCmdLine, const cRunDevice& oRun) {
 void getMac(cCmdLine&, const cRunDevice& oRun) {
     cMtdDevice oDevice = oRun.open(LOCK_SHARED);
     cTinyFs oFs(oDevice);
-    std::vector<char> lText(MAC_TEXT_LENGTH + 1, 0);
-    oFs.find(MAC_FILE_NAME).read(reinterpret_cast<uint8_t*>(lText.data()), MAC_TEXT_LENGTH);
-    printInfo("Current MAC-Address: " + std::string(lText.data()));
+    printInfo("Current MAC-Address: " + readMacAddress(oFs.find(MAC_FILE_NAME)));
 }
 
 void setDeviceId(cCmdLine& oCmdLine, const cRunDevice& oRun) {

@@ -17,13 +17,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <string>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr mode_t NEW_DIR_MODE = 0777; // before the umask, as mkdir(1)
+// The folder is the running account's alone until it chooses to share it: its files may be
+// a board's secrets, and nobody else may change them before the rebuild.
+constexpr mode_t NEW_DIR_MODE = 0700;
 constexpr char MANIFEST_NAME[] = "manifest";
 // Contents files start with their slot's digits, so no contents file has this name.
 constexpr char PARTIAL_SUFFIX[] = ".partial";
@@ -37,16 +40,29 @@ bool renameNoReplace(int iDir, const char* sFrom, const char* sTo) {
     return (errno == EINVAL || errno == ENOSYS) && ::renameat(iDir, sFrom, iDir, sTo) == 0;
 }
 
-// The folder the extraction writes into: created, or found empty; held open, so every
-// file lands in it whatever happens to its path meanwhile.
+// The folder the extraction writes into: created, or found empty; never reached through a
+// link, the running account's own and closed to other writers; held open, so every file
+// lands in it whatever happens to its path meanwhile.
 class cOutputDir {
   public:
     explicit cOutputDir(const std::string& sPath) : sPath(sPath) {
         if (::mkdir(sPath.c_str(), NEW_DIR_MODE) != 0 && errno != EEXIST)
             fail("cannot create ", sPath);
-        oDir.iFd = ::open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (oDir.iFd < 0)
+        oDir.iFd = ::open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat oStat;
+        // The open refuses a link; looking at the path again only names what it refused.
+        if (oDir.iFd < 0 && errno == ENOTDIR && ::lstat(sPath.c_str(), &oStat) == 0 && S_ISLNK(oStat.st_mode))
+            throw quoteForMessage(sPath) +
+                " is a symbolic link: --extract follows none (give the folder itself)";
+        if (oDir.iFd < 0 || ::fstat(oDir.iFd, &oStat) != 0)
             fail("cannot open the folder ", sPath);
+        if (oStat.st_uid != ::geteuid())
+            throw quoteForMessage(sPath) + " belongs to another account (uid " +
+                std::to_string(oStat.st_uid) +
+                "): --extract writes only into a folder of the account that runs it";
+        if (oStat.st_mode & S_IWOTH)
+            throw quoteForMessage(sPath) + " may be written by every account: --extract writes only into a " +
+                "folder no other account can change";
         if (!isEmpty())
             throw quoteForMessage(sPath) + " is not empty: --extract writes only into a new or empty folder";
     }

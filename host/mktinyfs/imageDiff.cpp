@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <optional>
+#include <tuple>
 
 #include "host/mktinyfs/cJsonWriter.h"
+#include "host/mktinyfs/contentDigest.h"
 #include "host/mktinyfs/manifestWords.h"
 #include "tinyfs/hexText.h"
 
@@ -42,22 +45,30 @@ const cField FIELDS[] = {
      [](const cSlotReport& o) { return checksumText(o.getRecorded()); }},
 };
 
-bool sameContents(const cImageReport& oOld, const cSlotReport& oA, const cImageReport& oNew,
-                  const cSlotReport& oB, uint32_t& iFirst) {
-    const uint32_t iCommon = std::min(oA.iInside, oB.iInside);
-    const uint8_t* pA = oOld.lImage.data() + (oA.iInside ? oA.oEntry.iOffset : 0);
-    const uint8_t* pB = oNew.lImage.data() + (oB.iInside ? oB.oEntry.iOffset : 0);
-    iFirst = uint32_t(std::mismatch(pA, pA + iCommon, pB).first - pA);
-    return iFirst == iCommon && oA.iInside == oB.iInside && oA.oEntry.iSize == oB.oEntry.iSize;
+// The first byte from which iLength bytes at pA and pB differ, iLength when none does:
+// whole blocks through memcmp, only the block that differs byte by byte.
+uint32_t firstDifference(const uint8_t* pA, const uint8_t* pB, uint32_t iLength) {
+    uint32_t iAt = 0;
+    while (iAt < iLength && std::memcmp(pA + iAt, pB + iAt, std::min(PAGE_SIZE, iLength - iAt)) == 0)
+        iAt += std::min(PAGE_SIZE, iLength - iAt);
+    return iAt + uint32_t(std::mismatch(pA + iAt, pA + std::min(iLength, iAt + PAGE_SIZE), pB + iAt).first -
+                          (pA + iAt));
 }
+
+// What of a file's contents tells a rename: files whose keys differ hold different
+// contents.
+using tContentKey =
+    std::tuple<uint32_t, uint32_t, std::optional<uint16_t>, uint64_t>; // size, inside, computed, digest
 
 class cDiffer {
   public:
     cDiffer(const cImageReport& oOld, const cImageReport& oNew, cImageDiff& oDiff)
         : oOld(oOld), oNew(oNew), oDiff(oDiff) {}
 
-    // Same names pair in slot order; then a file only in the old image pairs with one only
-    // in the new image that holds the same contents: a rename.
+    // Same names pair in slot order; then a file only in the old image pairs with the first
+    // one only in the new image that holds the same contents: a rename. Candidates are
+    // found by a digest of their contents, so the cost grows with the bytes of the files,
+    // not with the pairs of them whose sizes and checksums agree.
     void compareFiles() {
         std::map<std::string, std::vector<const cSlotReport*>> lByName;
         for (auto it = oNew.lFiles.rbegin(); it != oNew.lFiles.rend(); ++it)
@@ -75,19 +86,14 @@ class cDiffer {
             if (std::find(lLeft.begin(), lLeft.end(), &oSlot) != lLeft.end())
                 lOnlyNew.push_back(&oSlot);
         }
+        std::vector<cFileChange*> lOnlyOld;
         for (cFileChange& oPair : lPairs) {
-            for (const cSlotReport*& pCandidate : lOnlyNew) {
-                // Sizes and checksums first: a table of many large files must not compare
-                // every pair byte by byte.
-                uint32_t iFirst = 0;
-                if (oPair.pNew || !pCandidate || pCandidate->oEntry.iSize != oPair.pOld->oEntry.iSize ||
-                    pCandidate->iComputed != oPair.pOld->iComputed ||
-                    !sameContents(oOld, *oPair.pOld, oNew, *pCandidate, iFirst))
-                    continue;
-                oPair.pNew = pCandidate;
-                oPair.lChanges.push_back("name");
-                pCandidate = nullptr;
-            }
+            if (!oPair.pNew)
+                lOnlyOld.push_back(&oPair);
+        }
+        if (!lOnlyOld.empty() && !lOnlyNew.empty())
+            pairRenames(lOnlyOld, lOnlyNew);
+        for (cFileChange& oPair : lPairs) {
             if (oPair.pNew)
                 compareFields(oPair);
             if (!oPair.lChanges.empty() || !oPair.pNew)
@@ -124,8 +130,72 @@ class cDiffer {
     }
 
   private:
-    void compareFields(cFileChange& oPair) const {
-        if (!sameContents(oOld, *oPair.pOld, oNew, *oPair.pNew, oPair.iFirstDifference))
+    // Each file only in the old image, in slot order, takes the first file only in the new
+    // image, in slot order, whose contents are the same; what it takes leaves lOnlyNew.
+    void pairRenames(const std::vector<cFileChange*>& lOnlyOld, std::vector<const cSlotReport*>& lOnlyNew) {
+        const uint64_t iPoint = drawDigestPoint();
+        std::vector<const cSlotReport*> lOldSlots;
+        for (const cFileChange* pPair : lOnlyOld)
+            lOldSlots.push_back(pPair->pOld);
+        const std::vector<tContentKey> lOldKeys = keys(oOld, lOldSlots, iPoint);
+        const std::vector<tContentKey> lNewKeys = keys(oNew, lOnlyNew, iPoint);
+        // Per key, the candidates in slot order, and how many at the front are taken.
+        std::map<tContentKey, std::pair<std::vector<size_t>, size_t>> lCandidates;
+        for (size_t i = 0; i < lOnlyNew.size(); ++i)
+            lCandidates[lNewKeys[i]].first.push_back(i);
+        for (size_t i = 0; i < lOnlyOld.size(); ++i) {
+            const auto oFound = lCandidates.find(lOldKeys[i]);
+            if (oFound == lCandidates.end())
+                continue;
+            auto& [lSame, iTaken] = oFound->second;
+            for (size_t j = iTaken; j < lSame.size(); ++j) {
+                const cSlotReport*& pCandidate = lOnlyNew[lSame[j]];
+                iTaken += j == iTaken && !pCandidate;
+                // The digest's verdict, confirmed: the output never rests on it.
+                if (!pCandidate || !sameContents(*lOnlyOld[i]->pOld, *pCandidate))
+                    continue;
+                lOnlyOld[i]->pNew = pCandidate;
+                lOnlyOld[i]->lChanges.push_back("name");
+                pCandidate = nullptr;
+                iTaken += j == iTaken;
+                break;
+            }
+        }
+    }
+
+    // The keys of lSlots of oReport; slots of one range share its digest, computed once.
+    static std::vector<tContentKey> keys(const cImageReport& oReport,
+                                         const std::vector<const cSlotReport*>& lSlots, uint64_t iPoint) {
+        std::map<std::pair<uint32_t, uint32_t>, uint64_t> lDigests;
+        std::vector<tContentKey> lKeys;
+        for (const cSlotReport* pSlot : lSlots) {
+            const uint32_t iFrom = pSlot->iInside ? pSlot->oEntry.iOffset : 0;
+            const auto oKnown = lDigests.emplace(std::make_pair(iFrom, pSlot->iInside), 0);
+            if (oKnown.second)
+                oKnown.first->second = digestBytes(oReport.lImage.data() + iFrom, pSlot->iInside, iPoint);
+            lKeys.emplace_back(pSlot->oEntry.iSize, pSlot->iInside, pSlot->iComputed, oKnown.first->second);
+        }
+        return lKeys;
+    }
+
+    // Whether two files hold the same contents, with in iFirst the first byte they differ
+    // in; each pair of byte ranges is compared once, however many files share them.
+    bool sameContents(const cSlotReport& oA, const cSlotReport& oB, uint32_t* pFirst = nullptr) {
+        const uint32_t iCommon = std::min(oA.iInside, oB.iInside);
+        const uint32_t iFromA = oA.iInside ? oA.oEntry.iOffset : 0;
+        const uint32_t iFromB = oB.iInside ? oB.oEntry.iOffset : 0;
+        const auto oKnown = lCompared.emplace(std::make_tuple(iFromA, iFromB, iCommon), 0);
+        if (oKnown.second)
+            oKnown.first->second =
+                firstDifference(oOld.lImage.data() + iFromA, oNew.lImage.data() + iFromB, iCommon);
+        const uint32_t iFirst = oKnown.first->second;
+        if (pFirst)
+            *pFirst = iFirst;
+        return iFirst == iCommon && oA.iInside == oB.iInside && oA.oEntry.iSize == oB.oEntry.iSize;
+    }
+
+    void compareFields(cFileChange& oPair) {
+        if (!sameContents(*oPair.pOld, *oPair.pNew, &oPair.iFirstDifference))
             oPair.lChanges.push_back("contents");
         for (const cField& oField : FIELDS) {
             if (oField.fShow(*oPair.pOld) != oField.fShow(*oPair.pNew))
@@ -152,6 +222,8 @@ class cDiffer {
     const cImageReport& oOld;
     const cImageReport& oNew;
     cImageDiff& oDiff;
+    // The first difference of the ranges compared so far, by their starts and length.
+    std::map<std::tuple<uint32_t, uint32_t, uint32_t>, uint32_t> lCompared;
 };
 
 std::string change(const cFileChange& oChange, const std::string& sWhat) {

@@ -32,7 +32,10 @@ struct cImageReport {
     uint32_t iEndSlot = 0;            // FAT_SLOTS when the table is full
     std::vector<cSlotReport> lFiles;  // the table, in slot order
     std::vector<cSlotReport> lStrays; // entry-shaped slots after the end slot
-    std::optional<std::string> sMac;  // as brellix --get-mac reads it
+    std::optional<std::string> sMac;  // its first bytes, as brellix --get-mac reads them
+    // What brellix --get-mac fails with instead of showing sMac (a file shorter than an
+    // address, or one past the device end), without "Fatal: ".
+    std::optional<std::string> sMacFailure;
     std::optional<std::string> sDeviceId;
     bool bClean = false;
     std::string sVerdict; // the last line brellix --check prints

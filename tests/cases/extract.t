@@ -218,6 +218,24 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
   ! $ mktinyfs --extract img o5 >/dev/full
   ! mktinyfs: cannot write standard output: No space left on device
 
+DIR is a folder of the running account's that no other may change: a link (to a folder, or to none) and a
+folder every account may write are refused (catches a link followed, or another writer's folder taken).
+
+  $ mkdir real open && chmod 777 open && ln -s real lnk && ln -s none dangling
+  > refused mktinyfs '--extract img lnk' '--extract img dangling' '--extract img open'; ls real
+  ! $ mktinyfs --extract img lnk
+  ! mktinyfs: "lnk" is a symbolic link: --extract follows none (give the folder itself)
+  ! $ mktinyfs --extract img dangling
+  ! mktinyfs: "dangling" is a symbolic link: --extract follows none (give the folder itself)
+  ! $ mktinyfs --extract img open
+  ! mktinyfs: "open" may be written by every account: --extract writes only into a folder no other account \
+  !   can change
+
+A new DIR is the running account's alone, whatever the umask (catches a folder others may read).
+
+  $ (umask 0; mktinyfs --extract img mine >/dev/null) && stat -c %a mine
+  700
+
 --extract holds the image still: a writer's lock on it (as brellix -w takes it) keeps it waiting, then it
 refuses, writing nothing.
 
@@ -241,3 +259,15 @@ A file --extract cannot write ends the run with its name and the reason.
   $ mktinyfs k.img k=zImage && (trap '' XFSZ; ulimit -f 1; mktinyfs --extract k.img lim >/dev/null)
   ! mktinyfs: cannot write "lim/0001-k": File too large
   [1]
+
+As root, another account's folder is refused, empty or not, and so is a link another account planted where
+DIR is to be made (catches an extraction into a folder its owner can change before the rebuild).
+
+  $ [ $(id -u) = 0 ] || skip root; chmod 711 . && mkdir -m 1777 pub &&
+  >   setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c 'mkdir pub/theirs && ln -s theirs pub/out'
+  > refused mktinyfs '--extract img pub/theirs' '--extract img pub/out'; ls pub/theirs
+  ! $ mktinyfs --extract img pub/theirs
+  ! mktinyfs: "pub/theirs" belongs to another account (uid 65534): --extract writes only into a folder of \
+  !   the account that runs it
+  ! $ mktinyfs --extract img pub/out
+  ! mktinyfs: "pub/out" is a symbolic link: --extract follows none (give the folder itself)

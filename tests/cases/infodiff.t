@@ -79,6 +79,26 @@ The MAC address ends at a zero byte, as brellix --get-mac reads it.
   $ printf '00:11\0:22:33:44:55' >mac; mkimg mac-address=mac; mktinyfs --info img | grep '^mac'
   mac address: 00:11
 
+A mac-address shorter than an address passes brellix --check, yet --get-mac and --set-mac fail on it: --info
+shows what --get-mac says instead of an address (catches an address shown that --get-mac cannot read).
+
+  $ printf 00:11:22 >m8; mkimg mac-address=m8 && brellix -q -d img -c && mktinyfs --info img | grep '^mac'
+  > refused 'brellix -q -d img' -gm '-sm 00:11:22:33:44:66'
+  mac address: unreadable (brellix --get-mac: Fatal: *** BUG in cTinyFsFile::read: iSize too big!)
+  ! $ brellix -q -d img -gm
+  ! Fatal: *** BUG in cTinyFsFile::read: iSize too big!
+  ! $ brellix -q -d img -sm 00:11:22:33:44:66
+  ! Fatal: *** BUG in cTinyFsFile::patch: iSize too big!
+
+So for one that passes the device end; in JSON "mac_address" then holds the message alone, without "Fatal: ".
+
+  $ printf 00:11:22:33:44:55 >m17; mkimg mac-address=m17 && slot 1 offset 0x83fff7 && brellix -q -d img -gm
+  > mktinyfs --info img | grep '^mac'
+  > mktinyfs --info img --json | python3 -c 'import json,sys; print(json.load(sys.stdin)["mac_address"])'
+  mac address: unreadable (brellix --get-mac: Fatal: invalid seek)
+  {'error': 'invalid seek'}
+  ! Fatal: invalid seek
+
 A report that cannot be written ends in trouble, with status 2.
 
   $ mktinyfs --info img >/dev/full
@@ -191,6 +211,16 @@ A rename pairs one file of the same contents, not one of the same size and check
   c: only in the old image (slot 3, 3 bytes at 0xc600)
   y: only in the new image (slot 2, 3 bytes at 0xc1e0)
   w: only in the new image (slot 3, 3 bytes at 0xc600)
+  [1]
+
+Of files with the same contents the first in slot order is the rename; files that share bytes are each
+compared over their own length (catches a rename out of order, or one comparison taken for another length).
+
+  $ mkimg a=zImage b=cfg c=cfg d=cfg; slot 2 offset 0xc000; slot 2 size 100; cp img new; poke new 0xc0c8 ff
+  > brellix -q -d new -mv c x; brellix -q -d new -mv d y; mktinyfs --diff img new
+  a: contents: 3893 -> 3893 bytes, checksum 0x2005 -> 0x12ea, first difference at byte 200
+  c: renamed to x, same contents
+  d: renamed to y, same contents
   [1]
 
 A file that grew differs in its contents at its old end, though all the bytes both hold agree.
