@@ -35,15 +35,13 @@ The checksum stays as it was: a checksummed "mac-address" fails the check after 
   ** using device img
   ** Current MAC-Address: ab
 
-A "mac-address" shorter than 17 bytes is not read past its end...
+A "mac-address" shorter than 17 bytes is not read past its end, nor written past it: the image stays.
 
-  $ head -c 16 m >m16; mkimg mac-address=m16; brellix -q -d img -gm
+  $ head -c 16 m >m16; mkimg mac-address=m16; refused 'brellix -q -d img' -gm '-sm 0a:1b:2c:3d:4e:5f'
+  > unchanged
+  ! $ brellix -q -d img -gm
   ! Fatal: *** BUG in cTinyFsFile::read: iSize too big!
-  [1]
-
-...nor written past it: the image stays as it was.
-
-  $ brellix -q -d img -sm 0a:1b:2c:3d:4e:5f; unchanged
+  ! $ brellix -q -d img -sm 0a:1b:2c:3d:4e:5f
   ! Fatal: *** BUG in cTinyFsFile::patch: iSize too big!
 
 An image without "mac-address" has no address.

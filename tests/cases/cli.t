@@ -47,13 +47,13 @@ Options that are no commands show it too, and so does --help.
   Brellix v1.3 - tinyfs maintenance tool, by the Brellix developers
   
 
---help after the banner shows the help screen as well.
-
-  $ brellix --version --help | tail -n +4 | cmp - help
-
 A token equal to a heading is taken by the heading, without effect.
 
   $ brellix '-- file options --' | cmp - help
+
+--help after the banner shows the help screen as well.
+
+  $ brellix --version --help | tail -n +4 | cmp - help
 
 An empty token is taken by the first entry with an empty name: a heading, then --version.
 
@@ -67,16 +67,10 @@ The tokens after an option are its values, whatever they look like.
   $ brellix -d -l | sed -n 1p
   ** using device -l
 
-Parsing stops at the first token no entry takes.
+Refused: an option short of its values (named by its short name), one given twice, "=" forms, bundling;
+parsing stops at the first token no entry takes.
 
-  $ brellix -l -x -y
-  ! Error in command line: unknown parameter "-x"
-  ! Fatal: error parsing cmd.-line
-  [1]
-
-Refused: an option short of its values (named by its short name), one given twice, "=" forms, bundling.
-
-  $ refused brellix -d --device '-r a' '-l --list' '-l -l' --list=1 -lq
+  $ refused brellix -d --device '-r a' '-l --list' '-l -l' --list=1 -lq '-l -x -y'
   ! $ brellix -d
   ! Error in command line: to many arguments for parameter -d
   ! Fatal: error parsing cmd.-line
@@ -97,4 +91,7 @@ Refused: an option short of its values (named by its short name), one given twic
   ! Fatal: error parsing cmd.-line
   ! $ brellix -lq
   ! Error in command line: unknown parameter "-lq"
+  ! Fatal: error parsing cmd.-line
+  ! $ brellix -l -x -y
+  ! Error in command line: unknown parameter "-x"
   ! Fatal: error parsing cmd.-line

@@ -8,21 +8,17 @@ A path that is no device fails in one line: one that does not open, or has no pa
   ! $ brellix -q -l -d /dev/null
   ! Fatal: invalid seek
 
-A device shorter than the FAT cannot be mounted.
+A device shorter than the FAT cannot be mounted; contents past the end of a short device cannot be read, nor
+can the identifier record be written there: the device does not grow, nor change.
 
-  $ printf 123456789 >nine; mkimg a=nine --offset 0x500000; head -c 20000 img >short; brellix -q -d short -l
+  $ printf 123456789 >nine; mkimg a=nine --offset 0x500000; head -c 20000 img >short
+  > head -c 4325376 img >half
+  > cp half half.0; refused 'brellix -q -d' 'short -l' 'half -l -r a x' 'half -sdid X'; cmp half.0 half
+  ! $ brellix -q -d short -l
   ! Fatal: incomplete read
-  [1]
-
-Contents past the end of a short device cannot be read.
-
-  $ head -c 4325376 img >half; brellix -q -d half -l -r a x
+  ! $ brellix -q -d half -l -r a x
   ! Fatal: incomplete read
-  [1]
-
-Nor can the identifier record be written there: the device does not grow, nor change.
-
-  $ cp half half.0; brellix -q -d half -sdid X; cmp half.0 half
+  ! $ brellix -q -d half -sdid X
   ! Fatal: incomplete read
 
 An erased slot reads as an entry: it is listed, and its size exceeds its room.

@@ -66,14 +66,11 @@ An image without files lists nothing.
   $ mkimg; brellix -d img -l
   ** using device img
 
-A wrong magic word in the header is no image.
+A wrong magic word in the header is no image, nor is an erased device.
 
-  $ poke img 0x4013 11; brellix -q -d img -l
+  $ poke img 0x4013 11; head -c 8650752 /dev/zero | tr '\0' '\377' >erased
+  > refused 'brellix -q -l -d' img erased
+  ! $ brellix -q -l -d img
   ! Fatal: invalid image
-  [1]
-
-Nor is an erased device.
-
-  $ head -c 8650752 /dev/zero | tr '\0' '\377' >img; brellix -q -d img -l
+  ! $ brellix -q -l -d erased
   ! Fatal: invalid image
-  [1]

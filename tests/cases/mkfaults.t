@@ -2,9 +2,8 @@ mktinyfs when the file system, the kernel or the user gets in the way; strace pl
 leak check cannot run under it). Where the file system cannot make unnamed files, the image is built under a
 name no file has yet (catches a failed run)...
 
-  $ export ASAN_OPTIONS=detect_leaks=0; printf 123456789 >nine; mkdir fs && cd fs && nameless() { strace \
-  >   -o /dev/null -P "$PWD" -e inject=openat:error=EOPNOTSUPP:when=1 "$@"; }
-  > nameless sh -c ': >img.$$-0.tmp; exec mktinyfs img a=../nine'; brellix -d img -l | tail -n 1
+  $ printf 123456789 >nine; mkdir fs && cd fs && fault @"$PWD" open:error=EOPNOTSUPP:when=1 -- \
+  >   sh -c ': >img.$$-0.tmp; exec mktinyfs img a=../nine'; brellix -d img -l | tail -n 1
   a                    | 9 bytes          | 100% growable (8601591 bytes left)
 
 ...and one left behind by a killed run stays as it was (catches a leftover overwritten).
@@ -48,19 +47,13 @@ Under nohup, SIGHUP stays ignored and the image is made...
   img
   img.0
 
-Without /proc, the unnamed image gets its name through its descriptor; a name taken meanwhile is passed over
-(catches a run that fails in a container or on a stale name).
+Without /proc, the unnamed image gets its name through its descriptor; a name taken meanwhile is passed over;
+neither leaves a temporary file (catches a run that fails in a container or on a stale name).
 
-  $ export ASAN_OPTIONS=detect_leaks=0
-  > mkdir proc && cd proc && for harm in error=ENOENT error=EEXIST; do strace -o /dev/null \
-  >   -e inject=linkat:$harm:when=1 mktinyfs img a=../nine &&
-  >   echo "$harm: $(brellix -d img -l | tail -n 1)"; done
-  error=ENOENT: a                    | 9 bytes          | 100% growable (8601591 bytes left)
-  error=EEXIST: a                    | 9 bytes          | 100% growable (8601591 bytes left)
-
-Neither leaves a temporary file.
-
-  $ ls proc
+  $ mkdir proc && cd proc && for harm in ENOENT EEXIST; do fault link:error=$harm:when=1 -- mktinyfs img \
+  >   a=../nine && echo "$harm: $(brellix -d img -l | tail -n 1)"; done; ls
+  ENOENT: a                    | 9 bytes          | 100% growable (8601591 bytes left)
+  EEXIST: a                    | 9 bytes          | 100% growable (8601591 bytes left)
   img
 
 A new OUTPUT is the unnamed image's first name: a kill leaves nothing, there is no rename (catches a temporary
@@ -96,30 +89,26 @@ Past a file-size limit a build and an extraction fail as on a full disk (catches
 When the image cannot be named or put in place, no temporary file can be made (a read-only folder, every
 name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails...
 
-  $ export ASAN_OPTIONS=detect_leaks=0; mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 &&
-  >   refused 'strace -o /dev/null' '-e inject=linkat:error=ENOSPC mktinyfs new b=../nine' \
-  >   '-e inject=renameat:error=EROFS mktinyfs img b=../nine' \
-  >   '-P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine' \
-  >   '-e inject=linkat:error=EEXIST mktinyfs img b=../nine' \
-  >   '-e inject=linkat:error=ENOENT mktinyfs img b=../nine' \
-  >   '-P "$PWD" -e inject=openat:error=EEXIST mktinyfs img b=../nine' \
-  >   '-P new -e inject=newfstatat,statx:error=EACCES mktinyfs new b=../nine' \
-  >   '-e inject=fchmod:error=EPERM mktinyfs img b=../nine'
-  ! $ strace -o /dev/null -e inject=linkat:error=ENOSPC mktinyfs new b=../nine
+  $ mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && refused 'fault' \
+  >   'link:error=ENOSPC -- mktinyfs new b=../nine' 'rename:error=EROFS -- mktinyfs img b=../nine' \
+  >   '@"$PWD" open:error=EROFS -- mktinyfs img b=../nine' 'link:error=EEXIST -- mktinyfs img b=../nine' \
+  >   'link:error=ENOENT -- mktinyfs img b=../nine' '@"$PWD" open:error=EEXIST -- mktinyfs img b=../nine' \
+  >   '@"$PWD" stat:error=EACCES -- mktinyfs new b=../nine' 'chmod:error=EPERM -- mktinyfs img b=../nine'
+  ! $ fault link:error=ENOSPC -- mktinyfs new b=../nine
   ! mktinyfs: cannot replace "new": No space left on device
-  ! $ strace -o /dev/null -e inject=renameat:error=EROFS mktinyfs img b=../nine
+  ! $ fault rename:error=EROFS -- mktinyfs img b=../nine
   ! mktinyfs: cannot replace "img": Read-only file system
-  ! $ strace -o /dev/null -P "$PWD" -e inject=openat:error=EROFS mktinyfs img b=../nine
+  ! $ fault @"$PWD" open:error=EROFS -- mktinyfs img b=../nine
   ! mktinyfs: cannot create a temporary file beside "img": Read-only file system
-  ! $ strace -o /dev/null -e inject=linkat:error=EEXIST mktinyfs img b=../nine
+  ! $ fault link:error=EEXIST -- mktinyfs img b=../nine
   ! mktinyfs: cannot replace "img": File exists
-  ! $ strace -o /dev/null -e inject=linkat:error=ENOENT mktinyfs img b=../nine
+  ! $ fault link:error=ENOENT -- mktinyfs img b=../nine
   ! mktinyfs: cannot replace "img": No such file or directory
-  ! $ strace -o /dev/null -P "$PWD" -e inject=openat:error=EEXIST mktinyfs img b=../nine
+  ! $ fault @"$PWD" open:error=EEXIST -- mktinyfs img b=../nine
   ! mktinyfs: cannot create a temporary file beside "img": File exists
-  ! $ strace -o /dev/null -P new -e inject=newfstatat,statx:error=EACCES mktinyfs new b=../nine
+  ! $ fault @"$PWD" stat:error=EACCES -- mktinyfs new b=../nine
   ! mktinyfs: cannot replace "new": Permission denied
-  ! $ strace -o /dev/null -e inject=fchmod:error=EPERM mktinyfs img b=../nine
+  ! $ fault chmod:error=EPERM -- mktinyfs img b=../nine
   ! mktinyfs: cannot write "img": Operation not permitted
 
 ...and leaves OUTPUT and the folder as they were (catches a temporary file left behind).
@@ -166,59 +155,53 @@ elsewhere than named).
 An image that cannot be read, or that shrinks or fails while taken apart, fails the extraction, naming it
 (catches a short read taken for contents, which would put wrong bytes in the files and the manifest).
 
-  $ export ASAN_OPTIONS=detect_leaks=0; mktinyfs img a=nine; refused '' 'mktinyfs --extract nothere x' \
-  >   'strace -o /dev/null -P "$PWD/img" -e inject=pread64:retval=0:when=3 mktinyfs --extract img x1' \
-  >   'strace -o /dev/null -P "$PWD/img" -e inject=pread64:error=EIO mktinyfs --extract img x2'
+  $ mktinyfs img a=nine; refused '' 'mktinyfs --extract nothere x' \
+  >   'fault @img read:retval=0:when=3 -- mktinyfs --extract img x1' \
+  >   'fault @img read:error=EIO -- mktinyfs --extract img x2'
   ! $ mktinyfs --extract nothere x
   ! mktinyfs: cannot read "nothere": No such file or directory
-  ! $ strace -o /dev/null -P "$PWD/img" -e inject=pread64:retval=0:when=3 mktinyfs --extract img x1
+  ! $ fault @img read:retval=0:when=3 -- mktinyfs --extract img x1
   ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
-  ! $ strace -o /dev/null -P "$PWD/img" -e inject=pread64:error=EIO mktinyfs --extract img x2
+  ! $ fault @img read:error=EIO -- mktinyfs --extract img x2
   ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
 
 A folder --extract cannot list, a file it cannot create or close, a manifest it cannot make durable or that
 another run put there meanwhile fail the extraction, naming the file (catches a failure taken for success, or
-a manifest put over another's)...
+a manifest put over another's); so does a folder not made durable once the manifest is in place (f6)...
 
-  $ export ASAN_OPTIONS=detect_leaks=0; refused 'strace -o /dev/null' \
-  >   '-e inject=dup:error=EMFILE mktinyfs --extract img e1' \
-  >   '-P "$PWD/e0" -e inject=fcntl:error=EBADF mktinyfs --extract img e0' \
-  >   '-P 0001-a -e inject=openat:error=EACCES mktinyfs --extract img e2' \
-  >   '-P "$PWD/e3/0001-a" -e inject=close:error=ENOSPC mktinyfs --extract img e3' \
-  >   '-e inject=fsync:error=ENOSPC:when=1 mktinyfs --extract img e4' \
-  >   '-e inject=syncfs:error=ENOSPC mktinyfs --extract img e8' \
-  >   '-e inject=renameat2:error=EEXIST mktinyfs --extract img e5' >/dev/null
-  ! $ strace -o /dev/null -e inject=dup:error=EMFILE mktinyfs --extract img e1
+  $ refused 'fault' 'dup:error=EMFILE -- mktinyfs --extract img e1' \
+  >   '@e0 control:error=EBADF -- mktinyfs --extract img e0' \
+  >   '@e2 open:error=EACCES -- mktinyfs --extract img e2' \
+  >   '@e3/0001-a close:error=ENOSPC -- mktinyfs --extract img e3' \
+  >   'sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4' \
+  >   'syncfs:error=ENOSPC -- mktinyfs --extract img e8' 'rename:error=EEXIST -- mktinyfs --extract img e5' \
+  >   'sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6' >/dev/null
+  ! $ fault dup:error=EMFILE -- mktinyfs --extract img e1
   ! mktinyfs: cannot open the folder "e1": (Too many open files|No file descriptors available) (re)
-  ! $ strace -o /dev/null -P "$PWD/e0" -e inject=fcntl:error=EBADF mktinyfs --extract img e0
+  ! $ fault @e0 control:error=EBADF -- mktinyfs --extract img e0
   ! mktinyfs: cannot open the folder "e0": Bad file descriptor
-  ! $ strace -o /dev/null -P 0001-a -e inject=openat:error=EACCES mktinyfs --extract img e2
+  ! $ fault @e2 open:error=EACCES -- mktinyfs --extract img e2
   ! mktinyfs: cannot write "e2/0001-a": Permission denied
-  ! $ strace -o /dev/null -P "$PWD/e3/0001-a" -e inject=close:error=ENOSPC mktinyfs --extract img e3
+  ! $ fault @e3/0001-a close:error=ENOSPC -- mktinyfs --extract img e3
   ! mktinyfs: cannot write "e3/0001-a": No space left on device
-  ! $ strace -o /dev/null -e inject=fsync:error=ENOSPC:when=1 mktinyfs --extract img e4
+  ! $ fault sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4
   ! mktinyfs: cannot write "e4/manifest": No space left on device
-  ! $ strace -o /dev/null -e inject=syncfs:error=ENOSPC mktinyfs --extract img e8
+  ! $ fault syncfs:error=ENOSPC -- mktinyfs --extract img e8
   ! mktinyfs: cannot write "e8/manifest": No space left on device
-  ! $ strace -o /dev/null -e inject=renameat2:error=EEXIST mktinyfs --extract img e5
+  ! $ fault rename:error=EEXIST -- mktinyfs --extract img e5
   ! mktinyfs: cannot write "e5/manifest": File exists
+  ! $ fault sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6
+  ! mktinyfs: the manifest "f6/manifest" is in place, but its folder cannot be synced: No space left on device
 
 ...leaving no manifest, under its name or another.
 
   $ echo $(find e? -type f | sort)
   e3/0001-a e4/0001-a e5/0001-a e8/0001-a
 
-Once the manifest is in place, its folder is made durable too; when that fails, the run fails.
+A kernel or file system that cannot rename without replacing gets a plain rename (catches a run that fails
+there).
 
-  $ ! ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=fsync:error=ENOSPC:when=2 \
-  >   mktinyfs --extract img e6 >/dev/null
-  ! mktinyfs: the manifest "e6/manifest" is in place, but its folder cannot be synced: No space left on device
-
-A kernel or file system without renameat2 puts the manifest in place by a plain rename (catches a run that
-fails there).
-
-  $ export ASAN_OPTIONS=detect_leaks=0; for e in EINVAL ENOSYS; do
-  >   strace -o /dev/null -e inject=renameat2:error=$e:when=1 mktinyfs --extract img $e >/dev/null &&
+  $ for e in EINVAL ENOSYS; do fault noreplace:error=$e:when=1 -- mktinyfs --extract img $e >/dev/null &&
   >   echo $(ls $e); done
   0001-a manifest
   0001-a manifest

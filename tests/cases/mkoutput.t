@@ -3,26 +3,25 @@ cannot read (a rename would replace it), each before it opens any input, or a fi
 as OUTPUT, an input that changes size while read, inputs of unknown length larger than the device, alone or
 together.
 
-  $ mkfifo fifo; ln -s /dev/null null; ln -s nowhere dead; : >keep; printf 123456789 >nine
-  > export ASAN_OPTIONS=detect_leaks=0; refused '' 'mktinyfs fifo a=missing' 'mktinyfs null a=' \
-  >   'strace -o /dev/null -P dead -e inject=readlink,readlinkat:error=EACCES mktinyfs dead a=missing' \
-  >   'strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=' \
-  >   'mktinyfs keep a=<(seq 13e5)' 'mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)' \
-  >   'strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine'
+  $ mkfifo fifo; ln -s /dev/null null; : >keep; printf 123456789 >nine
+  > refused '' 'mktinyfs fifo a=missing' 'mktinyfs null a=' \
+  >   "fault @dead readlink:error=EACCES -- sh -c 'ln -s nowhere dead; exec mktinyfs \$PWD/dead a=missing'" \
+  >   'fault chown:error=EPERM -- mktinyfs keep a=' 'mktinyfs keep a=<(seq 13e5)' \
+  >   'mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)' 'fault @nine read:retval=0 -- mktinyfs keep a=nine'
   ! $ mktinyfs fifo a=missing
   ! mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
   ! $ mktinyfs null a=
   ! mktinyfs: OUTPUT "null" is a character device, not a regular file
-  ! $ strace -o /dev/null -P dead -e inject=readlink,readlinkat:error=EACCES mktinyfs dead a=missing
-  ! mktinyfs: OUTPUT "dead" is a symbolic link, not a regular file
-  ! $ strace -o /dev/null -e inject=fchown:error=EPERM mktinyfs keep a=
+  ! $ fault @dead readlink:error=EACCES -- sh -c 'ln -s nowhere dead; exec mktinyfs $PWD/dead a=missing'
+  ! mktinyfs: OUTPUT "/.*/dead" is a symbolic link, not a regular file (re)
+  ! $ fault chown:error=EPERM -- mktinyfs keep a=
   ! mktinyfs: cannot keep the owner of "keep": Operation not permitted
   ! $ mktinyfs keep a=<(seq 13e5)
   ! mktinyfs: "/dev/fd/\d+" is larger than the device \(0x840000 bytes\) (re)
   ! $ mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)
   ! mktinyfs: "/dev/fd/\d+" and the inputs of unknown length before it hold more than the device \(0x840000 \
   !   bytes\) (re)
-  ! $ strace -o /dev/null -P "$PWD/nine" -e inject=read:retval=0 mktinyfs keep a=nine
+  ! $ fault @nine read:retval=0 -- mktinyfs keep a=nine
   ! mktinyfs: "nine" changed size while it was read (0x9 bytes when opened)
 
 Each OUTPUT stays what it was.
@@ -47,7 +46,7 @@ A file keeps its mode and (checked as root only) owner.
 
 Once the image is in place its directory is made durable too; when that fails, the run fails.
 
-  $ ! ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=fsync:error=ENOSPC:when=2 mktinyfs img a=
+  $ ! fault sync:error=ENOSPC:when=2 -- mktinyfs img a=
   ! mktinyfs: the new image "img" is in place, but its directory cannot be synced: No space left on device
 
 Names, then the layout from the inputs' sizes, are checked before any contents are read.
@@ -79,7 +78,7 @@ A run that names no file leaves an image with files as it is...
 ...and an image that cannot be read is not replaced either (catches an unread image taken for one without
 files).
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -P "$PWD/two" -e inject=pread64:error=EIO mktinyfs two
+  $ fault @two read:error=EIO -- mktinyfs two
   > cmp two two.0
   ! mktinyfs: cannot read "two": (Input/output|I/O) error (re)
 

@@ -149,17 +149,13 @@ Two files never share an offset, even an empty one.
   ! $ mktinyfs img a= b=nine c= --offset 0xc1e0
   ! mktinyfs: files "b" (0xc1e0 + 0x9) and "c" (0xc1e0 + 0x0) overlap
 
-An image that cannot be written whole is not left behind...
+An image that cannot be written whole or made durable is not left behind.
 
-  $ (trap '' XFSZ; ulimit -f 99; mktinyfs img a=)
+  $ refused '' "(trap '' XFSZ; ulimit -f 99; mktinyfs img a=)" 'fault sync:error=ENOSPC -- mktinyfs img a='
+  ! $ (trap '' XFSZ; ulimit -f 99; mktinyfs img a=)
   ! mktinyfs: cannot write "img": File too large
-  [1]
-
-...nor one that cannot be made durable.
-
-  $ ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e inject=fsync:error=ENOSPC mktinyfs img a=
+  ! $ fault sync:error=ENOSPC -- mktinyfs img a=
   ! mktinyfs: cannot write "img": No space left on device
-  [1]
 
 No refusal left a file behind or changed OUTPUT.
 

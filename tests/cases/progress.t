@@ -32,8 +32,7 @@ A failure that ends the run at once erases the status line before its one line.
 
 A signal held while the write is finished shows on the line.
 
-  $ seq 2 200001 >new2; onterminal 'ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P img \
-  >   -e inject=read:delay_exit=50000 -e inject=write:signal=SIGINT:when=1 \
+  $ seq 2 200001 >new2; onterminal 'fault @img read:delay_exit=50000 write:signal=SIGINT:when=1 -- \
   >   brellix -d img -w big new2' | tail -1
   (\|big: \d+ of 1288900 bytes \(\d+%\), interrupted: finishing the write)+\|Fatal: interrupted by SIGINT: \
     --write was finished first, the image is consistent (re)

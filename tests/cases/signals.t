@@ -25,37 +25,32 @@ SIGPIPE, which brellix ignores, does not interrupt it. An emulator may shift the
   ! $ held SIGPIPE
   ! [0]
 
-SIGINT during --rename: the rename completes, and the commands after it do not run.
+SIGINT during --rename: the rename completes, and the commands after it do not run; SIGHUP during
+--set-device-id ends the run with status 1 when the identifier is written whole.
 
-  $ signalling SIGINT 1 brellix -q -d img -mv k j -w j k; echo status $?; brellix -q -d img -r j x && cmp x k2
-  status 1
-  ! Fatal: interrupted by SIGINT: --rename was finished first, the image is consistent
-
-SIGHUP during --set-device-id ends the run with status 1...
-
-  $ signalling SIGHUP 1 brellix -q -d img -sdid new; echo status $?
-  status 1
-  ! Fatal: interrupted by SIGHUP: --set-device-id was finished first, the image is consistent
-
-...when the identifier is written whole.
-
-  $ brellix -q -d img -gdid
+  $ refused 'fault @img' 'write:signal=SIGINT:when=1 -- brellix -q -d img -mv k j -w j k' \
+  >   'write:signal=SIGHUP:when=1 -- brellix -q -d img -sdid new'; brellix -q -d img -r j x && cmp x k2 &&
+  >   brellix -q -d img -gdid
   new
+  ! $ fault @img write:signal=SIGINT:when=1 -- brellix -q -d img -mv k j -w j k
+  ! Fatal: interrupted by SIGINT: --rename was finished first, the image is consistent
+  ! $ fault @img write:signal=SIGHUP:when=1 -- brellix -q -d img -sdid new
+  ! Fatal: interrupted by SIGHUP: --set-device-id was finished first, the image is consistent
 
 A failure of the command itself (the table write) is reported instead, naming the file damaged by it.
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=read:signal=SIGTERM:when=5 \
-  >   -e inject=write:error=EIO:when=2 brellix -q -d img -w j k
+  $ fault @img read:signal=SIGTERM:when=5 write:error=EIO:when=2 -- brellix -q -d img -w j k
   ! Fatal: unable to write; "j" in the image is now damaged, write it again
   [1]
 
 A signal the run ignores (nohup) is no request to stop: --write goes on and succeeds.
 
-  $ (trap '' HUP; signalling SIGHUP 1 brellix -q -d img -w j k)
+  $ (trap '' HUP; fault @img write:signal=SIGHUP:when=1 -- brellix -q -d img -w j k)
 
 SIGTERM during --set-mac is reported too, and --get-mac after it does not run...
 
-  $ mkimg mac-address=k --no-checksum; signalling SIGTERM 1 brellix -d img -sm 0a:1b:2c:3d:4e:5f -gm
+  $ mkimg mac-address=k --no-checksum; fault @img write:signal=SIGTERM:when=1 -- brellix -d img \
+  >   -sm 0a:1b:2c:3d:4e:5f -gm
   ** using device img
   ** Using new MAC-Address "0a:1b:2c:3d:4e:5f".
   ! Fatal: interrupted by SIGTERM: --set-mac was finished first, the image is consistent

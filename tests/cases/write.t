@@ -12,32 +12,23 @@ In place, then size and checksum in the FAT; nothing else moves: mktinyfs builds
   >   d=k --load 0x9400 && cmp exp img && brellix -d img -l -v | grep '^a '
   a                    | 348894 bytes     | Sum: 0x9e8c  |                 | 14% growable  (52514 bytes left)
 
-Empty contents record checksum 0...
+Empty contents record checksum 0 and read back empty.
 
-  $ : >empty; brellix -q -d img -w b empty && brellix -d img -l -v | grep '^b '
+  $ : >empty; brellix -q -d img -w b empty && brellix -q -d img -r b x && brellix -d img -l -v | grep '^b ' &&
+  >   wc -c <x
   b                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (857 bytes left)
-
-...and read back empty.
-
-  $ brellix -q -d img -r b x && wc -c <x
   0
 
-The room ends at the next file's data: one byte more is refused.
+The room ends at the next file's data (one byte more is refused), or below the next higher load address;
+the local file's full 64-bit length is compared.
 
-  $ snap; seq 99999 >s; head -c 401409 s >over; brellix -d img -w a over
-  ** using device img
+  $ snap; seq 99999 >s; head -c 401409 s >over; head -c 1025 s >k2; truncate -s 4294967297 huge
+  > refused 'brellix -q -d img -w' 'a over' 'c k2' 'b huge'; unchanged
+  ! $ brellix -q -d img -w a over
   ! Fatal: file to big (filesystem unchanged)
-  [1]
-
-A load address ends it below the next higher one.
-
-  $ head -c 1025 s >k2; brellix -q -d img -w c k2
+  ! $ brellix -q -d img -w c k2
   ! Fatal: file to big (filesystem unchanged)
-  [1]
-
-The local file's full 64-bit length is compared.
-
-  $ truncate -s 4294967297 huge; brellix -q -d img -w b huge; unchanged
+  ! $ brellix -q -d img -w b huge
   ! Fatal: file to big (filesystem unchanged)
 
 Contents that fill the room exactly are written.
@@ -66,12 +57,11 @@ Contents up to the device end are written.
 
   $ head -c 16 big >16; brellix -q -d img -w a 16 && brellix -q -d img -r a x && cmp 16 x
 
-A file at the device end takes no contents either.
+A file at the device end takes no contents either, and one beyond it cannot be reached: nothing is written.
 
-  $ slot 1 offset 0x840000; snap; brellix -q -d img -w a nine; unchanged
+  $ slot 1 offset 0x840000; slot 2 offset 0x900000; snap; refused 'brellix -q -d img -w' 'a nine' 'b nine'
+  > unchanged
+  ! $ brellix -q -d img -w a nine
   ! Fatal: file to big (filesystem unchanged)
-
-A file beyond the device end cannot be reached: nothing is written.
-
-  $ slot 2 offset 0x900000; snap; brellix -q -d img -w b nine; unchanged
+  ! $ brellix -q -d img -w b nine
   ! Fatal: invalid seek

@@ -62,7 +62,8 @@ declare -A CALLS=([open]='?open,?openat,?openat2,?creat' [read]='?read,?pread64,
     [rename]='?rename,?renameat,?renameat2' [mkdir]='?mkdir,?mkdirat' [readlink]='?readlink,?readlinkat'
     [stat]='?stat,?lstat,?fstat,?newfstatat,?fstatat64,?stat64,?lstat64,?fstat64,?statx'
     [chmod]='?chmod,?fchmod,?fchmodat' [truncate]='?truncate,?ftruncate,?truncate64,?ftruncate64'
-    [list]='?getdents,?getdents64' [wait]='?nanosleep,?clock_nanosleep,?clock_nanosleep_time64')
+    [list]='?getdents,?getdents64' [wait]='?nanosleep,?clock_nanosleep,?clock_nanosleep_time64'
+    [chown]='?chown,?fchown,?lchown,?fchownat,?fchown32' [dup]='?dup,?dup2,?dup3' [control]='?fcntl,?fcntl64' [syncfs]='?syncfs' [noreplace]='?renameat2')
 fault() {
     local options=()
     while [ $# != 0 ] && [ "$1" != -- ]; do
