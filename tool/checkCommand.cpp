@@ -1,7 +1,7 @@
 // The integrity check: media capacity, boot-time capacity, then file contents.
 #include "tinyfs/cMtdDevice.h"
+#include "tinyfs/cProgress.h"
 #include "tinyfs/cTinyFs.h"
-#include "tool/cProgress.h"
 #include "tool/commands.h"
 #include "tool/console.h"
 
@@ -27,7 +27,7 @@ void checkFilesystem(cCmdLine& oCmdLine, const std::string& sDevicePath) {
         if (bSkip)
             continue;
         try {
-            cProgress oProgress(oFile.getName(), oFile.getSize());
+            cProgress oProgress(oFile.getName(), oFile.getSize(), consoleStatusLine());
             oFs.verifyChecksum(oFile, oProgress.reporter());
         } catch (const std::string& sError) {
             if (!bForce)
