@@ -113,11 +113,20 @@ std::string bytesText(const std::optional<std::string>& sBytes) {
     return sBytes ? quoteWord(*sBytes) : "none";
 }
 
+void readDevice(cMtdDevice& oDevice, uint8_t* pTo, const tProgress& fProgress) {
+    for (uint32_t iDone = 0; iDone < DEVICE_SIZE;) {
+        const uint32_t iPiece = std::min(PIECE_SIZE, DEVICE_SIZE - iDone);
+        oDevice.read(iDone, pTo + iDone, iPiece);
+        iDone += iPiece;
+        if (fProgress)
+            fProgress(iDone);
+    }
+}
+
 cImageReport reportImage(cMtdDevice& oDevice) {
     cImageReport oReport;
     oReport.lImage.resize(DEVICE_SIZE);
-    for (uint32_t iDone = 0; iDone < DEVICE_SIZE; iDone += PIECE_SIZE)
-        oDevice.read(iDone, oReport.lImage.data() + iDone, std::min(PIECE_SIZE, DEVICE_SIZE - iDone));
+    readDevice(oDevice, oReport.lImage.data());
     const std::vector<uint8_t>& lImage = oReport.lImage;
     const cFatTable oTable = readFatTable(lImage.data() + FAT_OFFSET);
     oReport.iMagic = loadLe32(lImage.data() + FAT_OFFSET + HEADER_MAGIC_POS);
@@ -148,6 +157,10 @@ cImageReport reportImage(cMtdDevice& oDevice) {
         oReport.sDeviceId = sId;
     judge(oDevice, oReport);
     return oReport;
+}
+
+std::string verdictMessage(const cImageReport& oReport) {
+    return oReport.bClean ? oReport.sVerdict : oReport.sVerdict.substr(sizeof FATAL - 1);
 }
 
 std::string infoText(const cImageReport& oReport) {
@@ -210,8 +223,11 @@ std::string infoJson(const cImageReport& oReport) {
     oJson.close(']');
     putBytes(oJson, "mac_address", oReport.sMac);
     putBytes(oJson, "device_id", oReport.sDeviceId);
-    const std::string sMessage =
-        oReport.bClean ? oReport.sVerdict : oReport.sVerdict.substr(sizeof FATAL - 1);
-    oJson.key("check").open('{').key("clean").boolean(oReport.bClean).key("message").text(sMessage);
+    oJson.key("check")
+        .open('{')
+        .key("clean")
+        .boolean(oReport.bClean)
+        .key("message")
+        .text(verdictMessage(oReport));
     return oJson.close('}').close('}').str();
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tinyfs/cTinyFsFile.h"
 #include "tinyfs/layout.h"
 
 class cMtdDevice;
@@ -38,9 +39,15 @@ struct cImageReport {
     std::string sVerdict; // the last line brellix --check prints
 };
 
+// Reads all DEVICE_SIZE bytes of the device into pTo, in pieces, reporting the bytes done.
+void readDevice(cMtdDevice& oDevice, uint8_t* pTo, const tProgress& fProgress = {});
+
 // Reads the whole device under the lock its owner holds, then looks at it as brellix does.
 // Throws only what reading the device throws.
 cImageReport reportImage(cMtdDevice& oDevice);
+
+// What the check said: its last line without "Fatal: ".
+std::string verdictMessage(const cImageReport& oReport);
 
 std::string infoText(const cImageReport& oReport);
 std::string infoJson(const cImageReport& oReport);

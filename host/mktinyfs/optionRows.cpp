@@ -78,6 +78,20 @@ const cOptionRow OPTION_ROWS[] = {
      },
      ""},
     {"--json", SCOPE_INFO_DIFF, "", nullptr, [](const cSetting& o) { o.oOptions.bJson = true; }, ""},
+    // One device command per run, whichever option asks for it.
+    {"--program", SCOPE_DEVICE, "IMAGE DEVICE", "--program or --dump",
+     [](const cSetting& o) {
+         o.oOptions.sProgramImage = o.fValue();
+         o.oOptions.sDevice = o.fValue();
+     },
+     ""},
+    {"--dump", SCOPE_DEVICE, "DEVICE FILE", "--program or --dump",
+     [](const cSetting& o) {
+         o.oOptions.sDumpDevice = o.fValue();
+         o.oOptions.sDevice = o.fValue();
+     },
+     ""},
+    {"--force", SCOPE_DEVICE, "", nullptr, [](const cSetting& o) { o.oOptions.bForce = true; }, ""},
     {"--offset", SCOPE_FILE, "N", "--offset", [](const cSetting& o) { file(o).iOffset = numberValue(o); },
      "data offset (not inside the FAT, 0x4000..0xbfff)"},
     {"--room", SCOPE_FILE, "N", "--room", [](const cSetting& o) { file(o).iExtraRoom = numberValue(o); },
@@ -126,6 +140,8 @@ const char USAGE_HEAD[] = R"(Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPU
        mktinyfs --extract IMAGE DIR [--salvage]
        mktinyfs --info IMAGE [--json]
        mktinyfs --diff OLD NEW [--json]
+       mktinyfs --program IMAGE DEVICE [--force]
+       mktinyfs --dump DEVICE FILE
 
 Writes a complete tinyfs image of 0x840000 bytes to OUTPUT. The image is written
 to a temporary file beside OUTPUT and renamed over it at the end.
@@ -174,6 +190,16 @@ identifier, and the bytes outside every file, the table and the record. Exit
 status 0 when nothing differs, 1 when something does, 2 on trouble.
 
 --json prints the report of --info or --diff as one JSON document (schema 1).
+
+--program IMAGE DEVICE puts the image file IMAGE on DEVICE (the device node, or
+an image file, as brellix -d takes it) under brellix's own lock: it programs
+only the pages that differ, reads each run back, and programs the table's
+header page last, having cleared its magic word first, so that a cut leaves
+DEVICE holding its old bytes, IMAGE, or a table no brellix command mounts (then
+run it again). IMAGE must pass "brellix --check"; --force programs it anyway.
+
+--dump DEVICE FILE reads DEVICE whole under the lock brellix shares with
+readers, twice, and writes it to FILE as an OUTPUT when both reads agree.
 
 On any error mktinyfs prints one line "mktinyfs: MESSAGE" on standard error,
 exits with status 1 (2 with --info or --diff) and leaves OUTPUT as it was. On
