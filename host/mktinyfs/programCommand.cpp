@@ -76,25 +76,31 @@ class cProgrammer {
   public:
     cProgrammer(cMtdDevice& oDevice, std::vector<uint8_t>& lHeld, const uint8_t* pNew)
         : oDevice(oDevice), lHeld(lHeld), pNew(pNew), lDiffers(size_t(PAGE_COUNT)) {
-        bool bOthers = false;
         for (int32_t i = 0; i < PAGE_COUNT; ++i) {
             lDiffers[size_t(i)] = std::memcmp(lHeld.data() + at(i), pNew + at(i), PAGE_SIZE) != 0;
-            iPages += lDiffers[size_t(i)];
-            bOthers |= lDiffers[size_t(i)] && i != HEADER_PAGE;
+            iPages += lDiffers[size_t(i)] && i != HEADER_PAGE;
         }
-        bGuard = bOthers && loadLe32(lHeld.data() + MAGIC_AT) == TINYFS_MAGIC;
+        if (iPages == 0 && !lDiffers[size_t(HEADER_PAGE)])
+            return;
+        // The header page, each time in a state that differs from the one before in the
+        // magic word alone, or holds it cleared: no tear of a program, at any byte, makes
+        // a valid header over slots or pages of both images.
+        bGuard = loadLe32(lHeld.data() + MAGIC_AT) == TINYFS_MAGIC;
         if (bGuard)
-            iPages += lDiffers[size_t(HEADER_PAGE)] ? 1 : 2;
+            plan(lHeld.data() + at(HEADER_PAGE), true);
+        if (bGuard || lDiffers[size_t(HEADER_PAGE)]) {
+            plan(pNew + at(HEADER_PAGE), true);
+            plan(pNew + at(HEADER_PAGE), false);
+        }
+        iPages += lHeader.size();
     }
 
     uint64_t getPages() const { return iPages; }
 
     void run(cProgress& oProgress) {
+        size_t iStep = 0;
         if (bGuard) {
-            std::vector<uint8_t> lCleared(lHeld.begin() + long(at(HEADER_PAGE)),
-                                          lHeld.begin() + long(at(HEADER_PAGE + 1)));
-            storeLe32(lCleared.data() + MAGIC_AT % PAGE_SIZE, CLEARED_MAGIC);
-            program(HEADER_PAGE, lCleared.data(), 1, oProgress);
+            program(HEADER_PAGE, lHeader[iStep++].data(), 1, oProgress);
             oDevice.sync();
         }
         for (int32_t i = 0; i < PAGE_COUNT;) {
@@ -109,14 +115,25 @@ class cProgrammer {
             program(i, pNew + at(i), iRun, oProgress);
             i += iRun;
         }
-        if (std::memcmp(lHeld.data() + at(HEADER_PAGE), pNew + at(HEADER_PAGE), PAGE_SIZE) != 0) {
+        for (; iStep < lHeader.size(); ++iStep) {
             oDevice.sync();
-            program(HEADER_PAGE, pNew + at(HEADER_PAGE), 1, oProgress);
+            program(HEADER_PAGE, lHeader[iStep].data(), 1, oProgress);
         }
         oDevice.sync();
     }
 
   private:
+    // Adds the header page pPage (its magic word cleared with bClear) to the states it
+    // goes through, unless the page holds it by then.
+    void plan(const uint8_t* pPage, bool bClear) {
+        std::vector<uint8_t> lPage(pPage, pPage + PAGE_SIZE);
+        if (bClear)
+            storeLe32(lPage.data() + MAGIC_AT % PAGE_SIZE, CLEARED_MAGIC);
+        const uint8_t* pBefore = lHeader.empty() ? lHeld.data() + at(HEADER_PAGE) : lHeader.back().data();
+        if (std::memcmp(lPage.data(), pBefore, PAGE_SIZE) != 0)
+            lHeader.push_back(lPage);
+    }
+
     void program(int32_t iPage, const uint8_t* pBytes, int32_t iCount, cProgress& oProgress) {
         oDevice.programPages(iPage, pBytes, lHeld.data() + at(iPage), iCount);
         std::memcpy(lHeld.data() + at(iPage), pBytes, at(iCount));
@@ -128,8 +145,9 @@ class cProgrammer {
     std::vector<uint8_t>& lHeld; // what the device holds now
     const uint8_t* pNew;
     std::vector<bool> lDiffers;
-    uint64_t iPages = 0; // page programs to come
-    bool bGuard = false; // the header is cleared first
+    std::vector<std::vector<uint8_t>> lHeader; // the header page's states, in order
+    uint64_t iPages = 0;                       // page programs to come
+    bool bGuard = false;                       // the header is cleared before other pages
     uint64_t iDone = 0;
 };
 

@@ -2,12 +2,14 @@
 // as brellix writes one file (locked, only the pages that differ, every run read back,
 // signals held), and the device into an image file, read twice and compared.
 //
-// --program orders its page programs so that a cut at any point leaves DEVICE holding
-// its old bytes, IMAGE, or a table whose header no brellix command mounts: while the
-// device's table is valid and pages other than its header page differ, the header page
-// is first programmed with the header's magic word cleared, the other pages next, the
-// header page last. That costs one page program more than the pages that differ when
-// the header page differs, two when it does not, none otherwise.
+// --program orders its page programs so that a cut at any point, and a page torn at any
+// byte, leaves DEVICE holding its old bytes, IMAGE, or a table whose header no brellix
+// command mounts: while the device's table is valid, the header page is first programmed
+// with its magic word cleared, then the other pages that differ, then the header page as
+// IMAGE has it but with the word cleared, then as IMAGE has it. Each header program changes
+// the magic word alone or keeps it cleared. That costs at most 2 page programs more than
+// the pages that differ; when the device's table is already invalid, 1 more where the
+// header page differs, none where it does not.
 #pragma once
 
 #include <string>

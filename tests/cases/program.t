@@ -41,26 +41,27 @@ Programming an image onto a device that holds it programs nothing (strace shows 
   $ programmed mktinyfs --program img.0 img
   writes:
 
-...and otherwise each page that differs once, in runs, the table's header page last; before the others it is
-programmed with its magic word cleared, so a cut leaves no valid table over a mix: one page program more.
+...and otherwise each page that differs once, in runs, but the table's header page: the device's with its
+magic word cleared first, IMAGE's with the word cleared and IMAGE's last, so no cut or tear leaves a valid
+table over a mix: two page programs more.
 
   $ differ img new; programmed mktinyfs --program new img; cmp img new
   26
-  writes: 1056 26400 1056
+  writes: 1056 26400 1056 1056
 
-Where only other pages differ, the header page is programmed twice: cleared first, restored last.
+Where only other pages differ, the header page is cleared first and restored last: two more.
 
   $ cp new new2; poke new2 0x800000 00; differ img new2; programmed mktinyfs --program new2 img; cmp img new2
   1
   writes: 1056 1056 1056
 
-Where only the header page differs, or the device's table is already invalid, no page program more.
+Where only the header page differs, two more too; where the device's table is already invalid, one more.
 
   $ poke new2 0x3f00 00; programmed mktinyfs --program new2 img; poke img 0x4010 00; differ img new
   > programmed mktinyfs --program new img; cmp img new
-  writes: 1056
+  writes: 1056 1056 1056
   2
-  writes: 1056 1056
+  writes: 1056 1056 1056
 
 Failing calls of every class end --program with their message, naming the device: a write the flash does
 not take in brellix's words; those that fail once a page was programmed say what that leaves.

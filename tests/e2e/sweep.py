@@ -8,8 +8,8 @@ powercuts: the power is cut before each page a command programs and halfway thro
 such image mounts, differs only in the command's pages, and checks clean but for the file a
 --write rewrote; on pages torn erased, zeroed or arbitrary, commands fail with one "Fatal:" line
 at most and read-only ones change nothing. Clean runs program just the pages that change. sweep.py
-programcuts: the same cuts and tears of each write call of mktinyfs --program, from images old and blank to
-others; --check passes only on the old image or the new."""
+programcuts: the same cuts and tears of each write call of mktinyfs --program, and one amid the table's
+first slots, from images old and blank to others; --check passes only on the old image or the new."""
 import os
 import random
 import re
@@ -21,6 +21,7 @@ sys.dont_write_bytecode = True  # importing run.py leaves no __pycache__ in the 
 from run import scratch  # noqa: E402
 
 PAGE = 1056
+SLOTS_TORN = (0x4000 + 8 * 32) % PAGE  # a tear amid the slots of the table's first page, after its magic word
 DROPPED = "flash did not take the write at byte 0x{:x} (page {})"
 DAMAGED = '; "{}" in the image is now damaged, write it again'
 # IN and OUT stand for the local files.
@@ -163,7 +164,9 @@ def programcuts():
     new, tool = os.path.join(WORK, "new"), [os.environ["MKTINYFS"], "--program", os.path.join(WORK, "new"), IMG]
     subprocess.run([os.environ["MKTINYFS"], new, "kernel=IN", "cfg=old", "--offset", str(90 * PAGE)], cwd=WORK, check=True)
     other = open(new, "rb").read()
-    for old, image in ((ORIG, other), (other, ORIG), (ORIG, ORIG[:-1] + b"\0"), (b"\xff" * len(ORIG), other)):
+    renamed = ORIG[:0x40a0] + b"g" + ORIG[0x40a1:0x41c0] + b"g" + ORIG[0x41c1:]  # two slots around the tear
+    for old, image in ((ORIG, other), (other, ORIG), (ORIG, ORIG[:-1] + b"\0"), (b"\xff" * len(ORIG), other),
+                       (ORIG, renamed)):
         with open(new, "wb") as out:
             out.write(image)
         final = brellix([], ["-o", os.path.join(WORK, "log"), "-P", IMG, "-e", "trace=write"], old, tool)[3]
@@ -176,8 +179,8 @@ def programcuts():
             state = bytearray(before)
             for page in sorted(pages(before, after)):
                 start, end = page * PAGE, (page + 1) * PAGE
-                cuts += [bytes(state[:start] + fill + state[end:])
-                         for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(page).randbytes(PAGE))]
+                cuts += [bytes(state[:start] + fill + state[end:]) for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(
+                    page).randbytes(PAGE), after[start:start + SLOTS_TORN] + state[start + SLOTS_TORN:end])]
                 state[start:end] = after[start:end]
                 cuts += [bytes(state)]
         tried += len(cuts)
