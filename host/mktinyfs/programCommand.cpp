@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -25,7 +26,6 @@ constexpr uint32_t MAGIC_AT = FAT_OFFSET + HEADER_MAGIC_POS;
 constexpr int32_t HEADER_PAGE = int32_t(MAGIC_AT / PAGE_SIZE);
 // Programming only clears bits on flash, so every page can take a cleared word.
 constexpr uint32_t CLEARED_MAGIC = 0;
-constexpr int32_t PIECE_PAGES = int32_t(PIECE_SIZE / PAGE_SIZE);
 
 size_t at(int32_t iPage) {
     return size_t(iPage) * PAGE_SIZE;
@@ -58,97 +58,127 @@ std::unique_ptr<cMtdDevice> openDevice(const std::string& sPath, tLock iLock) {
     return pDevice;
 }
 
-// The whole device into lTo, reported as iBase and more bytes of the indicator's work.
-void readWhole(cMtdDevice& oDevice, const std::string& sPath, std::vector<uint8_t>& lTo, cProgress& oProgress,
-               uint64_t iBase) {
-    lTo.resize(DEVICE_SIZE);
+// Reads the device whole, each piece handed to fPiece, as work of the indicator from iBase
+// on; a failure to read names the device, one of fPiece passes as it is.
+void readWhole(cMtdDevice& oDevice, const std::string& sPath, cProgress& oProgress, uint64_t iBase,
+               const tPiece& fPiece) {
+    bool bReading = true;
     try {
-        readDevice(oDevice, lTo.data(), [&](uint32_t iDone) { oProgress.update(iBase + iDone); });
+        readDevice(oDevice, [&](uint32_t iOffset, const uint8_t* pPiece, uint32_t iLength) {
+            bReading = false;
+            fPiece(iOffset, pPiece, iLength);
+            oProgress.update(iBase + iOffset + iLength);
+            bReading = true;
+        });
     } catch (const std::string& sProblem) {
+        if (!bReading)
+            throw;
         throw cannot("read", sPath, sProblem);
     }
 }
 
 // Takes the device from what it holds to the new image in the order that never leaves a
-// table brellix mounts over pages of both (programCommand.h), and makes each step durable
-// before the next where the device keeps a cache.
+// table brellix mounts over pages of both (programCommand.h), reading it piece by piece and
+// programming the pages of each that differ, and makes each step durable before the next
+// where the device keeps a cache.
 class cProgrammer {
   public:
-    cProgrammer(cMtdDevice& oDevice, std::vector<uint8_t>& lHeld, const uint8_t* pNew)
-        : oDevice(oDevice), lHeld(lHeld), pNew(pNew), lDiffers(size_t(PAGE_COUNT)) {
-        for (int32_t i = 0; i < PAGE_COUNT; ++i) {
-            lDiffers[size_t(i)] = std::memcmp(lHeld.data() + at(i), pNew + at(i), PAGE_SIZE) != 0;
-            iPages += lDiffers[size_t(i)] && i != HEADER_PAGE;
-        }
-        if (iPages == 0 && !lDiffers[size_t(HEADER_PAGE)])
-            return;
-        // The header page, each time in a state that differs from the one before in the
-        // magic word alone, or holds it cleared: no tear of a program, at any byte, makes
-        // a valid header over slots or pages of both images.
-        bGuard = loadLe32(lHeld.data() + MAGIC_AT) == TINYFS_MAGIC;
-        if (bGuard)
-            plan(lHeld.data() + at(HEADER_PAGE), true);
-        if (bGuard || lDiffers[size_t(HEADER_PAGE)]) {
-            plan(pNew + at(HEADER_PAGE), true);
-            plan(pNew + at(HEADER_PAGE), false);
-        }
-        iPages += lHeader.size();
-    }
+    cProgrammer(cMtdDevice& oDevice, const std::string& sPath, const uint8_t* pNew)
+        : oDevice(oDevice), sPath(sPath), pNew(pNew) {}
 
-    uint64_t getPages() const { return iPages; }
-
-    void run(cProgress& oProgress) {
-        size_t iStep = 0;
-        if (bGuard) {
-            program(HEADER_PAGE, lHeader[iStep++].data(), 1, oProgress);
-            oDevice.sync();
+    void run() {
+        {
+            cProgress oProgress("programming " + sPath, DEVICE_SIZE, errorStatusLine());
+            readWhole(oDevice, sPath, oProgress, 0,
+                      [&](uint32_t iOffset, const uint8_t* pPiece, uint32_t iLength) {
+                          programPiece(int32_t(iOffset / PAGE_SIZE), pPiece, int32_t(iLength / PAGE_SIZE));
+                      });
         }
-        for (int32_t i = 0; i < PAGE_COUNT;) {
-            if (i == HEADER_PAGE || !lDiffers[size_t(i)]) {
-                ++i;
-                continue;
-            }
-            int32_t iRun = 1;
-            while (i + iRun < PAGE_COUNT && iRun < PIECE_PAGES && i + iRun != HEADER_PAGE &&
-                   lDiffers[size_t(i + iRun)])
-                ++iRun;
-            program(i, pNew + at(i), iRun, oProgress);
-            i += iRun;
+        const bool bHeaderDiffers = std::memcmp(lHeaderHeld.data(), pNew + at(HEADER_PAGE), PAGE_SIZE) != 0;
+        if (bHeaderDiffers)
+            begin();
+        if (bGuard || bHeaderDiffers) {
+            programHeader(pNew + at(HEADER_PAGE), true);
+            programHeader(pNew + at(HEADER_PAGE), false);
         }
-        for (; iStep < lHeader.size(); ++iStep) {
-            oDevice.sync();
-            program(HEADER_PAGE, lHeader[iStep].data(), 1, oProgress);
-        }
-        oDevice.sync();
+        sync();
     }
 
   private:
-    // Adds the header page pPage (its magic word cleared with bClear) to the states it
-    // goes through, unless the page holds it by then.
-    void plan(const uint8_t* pPage, bool bClear) {
+    // The pages of one piece that differ, in runs; the header page is left for the end.
+    void programPiece(int32_t iFirst, const uint8_t* pPiece, int32_t iCount) {
+        if (iFirst <= HEADER_PAGE && HEADER_PAGE < iFirst + iCount)
+            lHeaderHeld.assign(pPiece + at(HEADER_PAGE - iFirst), pPiece + at(HEADER_PAGE - iFirst + 1));
+        const auto fDiffers = [&](int32_t i) {
+            return iFirst + i != HEADER_PAGE &&
+                   std::memcmp(pPiece + at(i), pNew + at(iFirst + i), PAGE_SIZE) != 0;
+        };
+        for (int32_t i = 0; i < iCount;) {
+            int32_t iRun = 0;
+            while (i + iRun < iCount && fDiffers(i + iRun))
+                ++iRun;
+            if (iRun == 0) {
+                ++i;
+                continue;
+            }
+            begin();
+            step([&] { oDevice.programPages(iFirst + i, pNew + at(iFirst + i), pPiece + at(i), iRun); });
+            bDirty = true;
+            i += iRun;
+        }
+    }
+
+    // Before the first page is programmed: the header's magic word cleared while the
+    // device's table is valid, made durable before any other page changes.
+    void begin() {
+        if (bStarted)
+            return;
+        bStarted = true;
+        bGuard = loadLe32(lHeaderHeld.data() + MAGIC_AT % PAGE_SIZE) == TINYFS_MAGIC;
+        if (bGuard)
+            programHeader(lHeaderHeld.data(), true);
+        sync();
+    }
+
+    // The header page as pPage has it (its magic word cleared with bClear), unless it holds
+    // that already; each state differs from the one before in the magic word alone, or
+    // holds it cleared, so no tear of a program at any byte makes a valid header over slots
+    // or pages of both images. After other pages, those are made durable first.
+    void programHeader(const uint8_t* pPage, bool bClear) {
         std::vector<uint8_t> lPage(pPage, pPage + PAGE_SIZE);
         if (bClear)
             storeLe32(lPage.data() + MAGIC_AT % PAGE_SIZE, CLEARED_MAGIC);
-        const uint8_t* pBefore = lHeader.empty() ? lHeld.data() + at(HEADER_PAGE) : lHeader.back().data();
-        if (std::memcmp(lPage.data(), pBefore, PAGE_SIZE) != 0)
-            lHeader.push_back(lPage);
+        if (lPage == lHeaderHeld)
+            return;
+        sync();
+        step([&] { oDevice.programPages(HEADER_PAGE, lPage.data(), lHeaderHeld.data(), 1); });
+        bDirty = true;
+        lHeaderHeld = lPage;
     }
 
-    void program(int32_t iPage, const uint8_t* pBytes, int32_t iCount, cProgress& oProgress) {
-        oDevice.programPages(iPage, pBytes, lHeld.data() + at(iPage), iCount);
-        std::memcpy(lHeld.data() + at(iPage), pBytes, at(iCount));
-        iDone += at(iCount);
-        oProgress.update(iDone);
+    void sync() {
+        if (bDirty)
+            step([&] { oDevice.sync(); });
+        bDirty = false;
+    }
+
+    // A failure of the device while programming names it.
+    template <typename tStep>
+    void step(const tStep& fStep) {
+        try {
+            fStep();
+        } catch (const std::string& sProblem) {
+            throw cannot("program", sPath, sProblem);
+        }
     }
 
     cMtdDevice& oDevice;
-    std::vector<uint8_t>& lHeld; // what the device holds now
+    const std::string& sPath;
     const uint8_t* pNew;
-    std::vector<bool> lDiffers;
-    std::vector<std::vector<uint8_t>> lHeader; // the header page's states, in order
-    uint64_t iPages = 0;                       // page programs to come
-    bool bGuard = false;                       // the header is cleared before other pages
-    uint64_t iDone = 0;
+    std::vector<uint8_t> lHeaderHeld; // what the header page holds now
+    bool bStarted = false;            // a page was (or is being) programmed
+    bool bGuard = false;              // the header was cleared before other pages
+    bool bDirty = false;              // programmed since the last sync
 };
 
 } // namespace
@@ -162,26 +192,16 @@ int programCommand(const std::string& sImage, const std::string& sDevice, bool b
     const std::unique_ptr<cMtdDevice> pDevice = openDevice(sDevice, LOCK_EXCLUSIVE);
     if (pDevice->aliasOf(oImage) == ALIAS_SAME)
         throw "DEVICE " + quoteForMessage(sDevice) + " is IMAGE " + quoteForMessage(sImage) + " itself";
-    std::vector<uint8_t> lHeld;
-    {
-        cProgress oProgress("reading " + sDevice, DEVICE_SIZE, errorStatusLine());
-        readWhole(*pDevice, sDevice, lHeld, oProgress, 0);
-    }
-    cProgrammer oProgrammer(*pDevice, lHeld, oReport.lImage.data());
-    if (oProgrammer.getPages() == 0)
-        return 0;
     if (!oReport.bClean)
         std::fprintf(stderr, "mktinyfs: programming %s as --force asks, though brellix --check says: %s\n",
                      quoteForMessage(sImage).c_str(), verdictMessage(oReport).c_str());
     cSignalHold oHold(*pDevice, "--program");
-    const uint64_t iUntouched = pDevice->getProgrammed();
     try {
-        cProgress oProgress("programming " + sDevice, oProgrammer.getPages() * PAGE_SIZE, errorStatusLine());
-        oProgrammer.run(oProgress);
+        cProgrammer(*pDevice, sDevice, oReport.lImage.data()).run();
     } catch (const std::string& sProblem) {
-        if (pDevice->getProgrammed() == iUntouched)
-            throw cannot("program", sDevice, sProblem);
-        throw cannot("program", sDevice, sProblem) + "; it now holds neither image, run --program again";
+        if (pDevice->getProgrammed() == 0)
+            throw;
+        throw sProblem + "; it now holds neither image, run --program again";
     }
     oHold.release();
     return 0;
@@ -190,19 +210,28 @@ int programCommand(const std::string& sImage, const std::string& sDevice, bool b
 int dumpCommand(const std::string& sDevice, const std::string& sFile) {
     const std::unique_ptr<cMtdDevice> pDevice = openDevice(sDevice, LOCK_SHARED);
     cImageOutput oOutput(sFile, false, pDevice.get());
-    std::vector<uint8_t> lFirst;
-    std::vector<uint8_t> lSecond;
+    // The second read is compared piece by piece: one copy of the device in memory.
+    std::vector<uint8_t> lFirst = imageBuffer();
+    std::optional<uint64_t> iDiffers;
     {
         cProgress oProgress("reading " + sDevice, 2 * uint64_t(DEVICE_SIZE), errorStatusLine());
-        readWhole(*pDevice, sDevice, lFirst, oProgress, 0);
-        readWhole(*pDevice, sDevice, lSecond, oProgress, DEVICE_SIZE);
+        readWhole(*pDevice, sDevice, oProgress, 0,
+                  [&](uint32_t iOffset, const uint8_t* pPiece, uint32_t iLength) {
+                      std::memcpy(lFirst.data() + iOffset, pPiece, iLength);
+                  });
+        readWhole(*pDevice, sDevice, oProgress, DEVICE_SIZE,
+                  [&](uint32_t iOffset, const uint8_t* pPiece, uint32_t iLength) {
+                      const uint8_t* pFirst = lFirst.data() + iOffset;
+                      if (iDiffers || std::memcmp(pPiece, pFirst, iLength) == 0)
+                          return; // the common case, at memory speed
+                      iDiffers =
+                          iOffset + uint64_t(std::mismatch(pPiece, pPiece + iLength, pFirst).first - pPiece);
+                  });
     }
-    const auto oFirst = std::mismatch(lFirst.begin(), lFirst.end(), lSecond.begin());
-    if (oFirst.first != lFirst.end()) {
-        const uint64_t iByte = uint64_t(oFirst.first - lFirst.begin());
+    if (iDiffers)
         throw quoteForMessage(sDevice) + " read differently the second time, first at byte " +
-            hexForMessage(iByte) + " (page " + std::to_string(iByte / PAGE_SIZE) + "): nothing written";
-    }
+            hexForMessage(*iDiffers) + " (page " + std::to_string(*iDiffers / PAGE_SIZE) +
+            "): nothing written";
     oOutput.write(0, lFirst.data(), DEVICE_SIZE);
     oOutput.commit();
     return 0;

@@ -41,13 +41,13 @@ Programming an image onto a device that holds it programs nothing (strace shows 
   $ programmed mktinyfs --program img.0 img
   writes:
 
-...and otherwise each page that differs once, in runs, but the table's header page: the device's with its
-magic word cleared first, IMAGE's with the word cleared and IMAGE's last, so no cut or tear leaves a valid
-table over a mix: two page programs more.
+...and otherwise each page that differs once, in runs within each piece read, but the table's header
+page: the device's with its magic word cleared first, IMAGE's with the word cleared and IMAGE's last, so no
+cut or tear leaves a valid table over a mix: two page programs more.
 
   $ differ img new; programmed mktinyfs --program new img; cmp img new
   26
-  writes: 1056 26400 1056 1056
+  writes: 1056 5280 21120 1056 1056
 
 Where only other pages differ, the header page is cleared first and restored last: two more.
 
@@ -136,8 +136,8 @@ A signal that arrives while --program programs waits until the image is whole, t
 
 On a terminal both show their progress, erased when they end; standard error elsewhere never sees it.
 
-  $ onterminal 'fault @$PWD/img read:delay_exit=10000 write:delay_exit=300000 -- mktinyfs --dump img x
-  >   fault @$PWD/img read:delay_exit=10000 write:delay_exit=300000 -- mktinyfs --program new img'
+  $ onterminal 'fault @$PWD/img read:delay_exit=10000 -- mktinyfs --dump img x
+  >   fault @$PWD/img read:delay_exit=10000 -- mktinyfs --program new img'
   > fault @$PWD/img read:delay_exit=10000 -- mktinyfs --program img.0 img 2>&1
-  (\|reading img: \d+ of 17301504 bytes \(\d+%\))+\|(\|reading img: \d+ of 8650752 bytes \
-    \(\d+%\))+\|(\|programming img: \d+ of 3168 bytes \(\d+%\))+\| \(no-eol\) (re)
+  (\|reading img: \d+ of 17301504 bytes \(\d+%\))+\|(\|programming img: \d+ of 8650752 bytes \
+    \(\d+%\))+\| \(no-eol\) (re)
