@@ -67,7 +67,9 @@ in place, renames them, and reads and sets the board's MAC address and device
 identifier. It programs only the flash pages whose bytes change.
 
 mktinyfs makes complete tinyfs image files from local files, for development,
-tests and factory pipelines; brellix works on such a file as on the device.")
+tests and factory pipelines, and programs whole images onto the device (only
+the pages that differ) and dumps it; brellix works on such a file as on the
+device.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 

@@ -22,11 +22,12 @@ import sys
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The page of each program, and the code whose messages it prints: mktinyfs reports the
 # device lock's messages as its own, the rest of tinyfs/ only inside its own texts.
-PAGES = {"man/brellix.1.in": ("tool", "cmdline", "tinyfs"), "man/mktinyfs.1.in": ("host", "tinyfs/cDeviceLock.cpp")}
+PAGES = {"man/brellix.1.in": ("tool", "cmdline", "tinyfs"),
+         "man/mktinyfs.1.in": ("host", "tinyfs/cDeviceLock.cpp", "tinyfs/cMtdDevice.cpp", "tinyfs/cSignalHold.cpp")}
 MESSAGE_CALLS = ("fail", "problem", "printError", "fatal", "cFailure", "oProblems.add")
-# Texts of the command-line parser that brellix never reaches: it always passes its
-# arguments and declares no required option.
-UNREACHED = ("no interface-file given", "missing required parameter (…)")
+# Texts brellix never reaches: the command-line parser's (it always passes its arguments
+# and declares no required option), and the device's sync, which only mktinyfs --program asks for.
+UNREACHED = ("no interface-file given", "missing required parameter (…)", "unable to sync")
 TOKEN = re.compile(r'^[ \t]*#[^\n]*|"(?:\\.|[^"\\])*"|\'(?:\\.|[^\'\\])*\'|//[^\n]*|/\*.*?\*/|[A-Za-z_]\w*(?:(?:::|\.|->)\w+)*'
                    r'|::|==|!=|<=|>=|\+=|&&|\|\||\S', re.S | re.M)
 ROFF = [(r"\(dq", '"'), (r"\(aq", "'"), (r"\(bu", "-"), (r"\-", "-"), (r"\e", "\\"), (r"\&", ""), (r"\c", ""),

@@ -7,6 +7,7 @@
 #include "tinyfs/cMtdDevice.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -52,6 +53,24 @@ tAlias cMtdDevice::aliasOf(int iOther) const {
     return ::fstat(iOther, &oOther) == 0 ? ::aliasOf(oDevice, oOther, isOnOverlay(iOther)) : ALIAS_SAME;
 }
 
+tAlias cMtdDevice::aliasOf(const struct stat& oOther) const {
+    return ::aliasOf(oDevice, oOther);
+}
+
+uint64_t cMtdDevice::measure() {
+    iPosition = -1;
+    const off_t iEnd = ::lseek(iFd, 0, SEEK_END);
+    if (iEnd < 0)
+        throw std::string("invalid seek");
+    return uint64_t(iEnd);
+}
+
+void cMtdDevice::sync() {
+    // EINVAL: the node keeps no cache to sync (an MTD character device).
+    if (::fsync(iFd) != 0 && errno != EINVAL)
+        throw std::string("unable to sync");
+}
+
 void cMtdDevice::seekPage(int32_t iPage) {
     const off_t iPos = off_t(iPage) * PAGE_SIZE;
     if (iPage < 0 || iPage >= PAGE_COUNT || (iPos != iPosition && ::lseek(iFd, iPos, SEEK_SET) != iPos)) {
@@ -89,6 +108,12 @@ void cMtdDevice::writePages(int32_t iPage, const uint8_t* pSource, int32_t iCoun
         throw std::string("unable to write");
     if (size_t(iDone) != iBytes)
         throw std::string("incomplete write");
+}
+
+void cMtdDevice::programPages(int32_t iPage, const uint8_t* pSource, const uint8_t* pOld, int32_t iCount,
+                              bool bLastRun) {
+    writePages(iPage, pSource, iCount);
+    verifyPages(iPage, pSource, pOld, iCount, bLastRun);
 }
 
 void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, const uint8_t* pOld, int32_t iCount,
@@ -194,9 +219,8 @@ void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLengt
         int32_t iRun = 1;
         while (i + iRun < iCount && lChanged[size_t(i + iRun)])
             ++iRun;
-        writePages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, iRun);
-        verifyPages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, lOld.data() + size_t(i) * PAGE_SIZE,
-                    iRun, std::find(lChanged.begin() + i + iRun, lChanged.end(), true) == lChanged.end());
+        programPages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, lOld.data() + size_t(i) * PAGE_SIZE, iRun,
+                     std::find(lChanged.begin() + i + iRun, lChanged.end(), true) == lChanged.end());
         i += iRun;
     }
 }

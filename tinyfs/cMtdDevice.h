@@ -36,8 +36,17 @@ class cMtdDevice {
     // or block device, or the file behind this loop device (or, where that file is stacked
     // on an overlay, a regular file that may be it: deviceIdentity.h).
     bool isSameFile(const std::string& sPath) const;
-    // How an open file relates to this device (deviceIdentity.h).
+    // How an open file, or the file oOther describes, relates to this device
+    // (deviceIdentity.h).
     tAlias aliasOf(int iFd) const;
+    tAlias aliasOf(const struct stat& oOther) const;
+    // The size the node itself reports, by seeking to its end (a regular file's length,
+    // an MTD or block device's size); throws "invalid seek" when it reports none.
+    uint64_t measure();
+    // Makes what was programmed durable where the node keeps a cache (an image file, a
+    // block device); an MTD node, which programs at once, has nothing to sync. Throws
+    // "unable to sync".
+    void sync();
 
     // Whole-page transfers, one read or write call each, after a seek unless the node
     // already stands at the page (the end of the previous transfer). The geometry is
@@ -55,6 +64,11 @@ class cMtdDevice {
     // at byte 0x<position> (page <n>)", and nothing after it is programmed.
     void read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength);
     void write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLength);
+    // Programs iCount whole pages at iPage with one write call and reads them back at
+    // once, as write does for each of its runs; pOld holds what the pages held before;
+    // bLastRun: the last run of a write, whose failed read-back alone leaves it unverified.
+    void programPages(int32_t iPage, const uint8_t* pSource, const uint8_t* pOld, int32_t iCount,
+                      bool bLastRun = false);
 
     // Bytes that write calls have put on the device so far (a call that failed outright
     // puts none, nor one whose pages read back as they were): once this grows, what was

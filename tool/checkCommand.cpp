@@ -1,8 +1,8 @@
 // The integrity check: media capacity, boot-time capacity, then file contents.
 #include "tinyfs/cMtdDevice.h"
+#include "tinyfs/cProgress.h"
 #include "tinyfs/cTinyFs.h"
 #include "tinyfs/hexText.h"
-#include "tool/cProgress.h"
 #include "tool/commands.h"
 #include "tool/console.h"
 
@@ -28,7 +28,7 @@ void checkFilesystem(cCmdLine& oCmdLine, const cRunDevice& oRun) {
         if (bSkip)
             continue;
         try {
-            cProgress oProgress(oFile.getName(), oFile.getSize());
+            cProgress oProgress(oFile.getName(), oFile.getSize(), consoleStatusLine());
             oFs.verifyChecksum(oFile, oProgress.reporter());
         } catch (const std::string& sError) {
             if (!bForce)

@@ -13,10 +13,6 @@ namespace {
 
 bool bStatusShown = false;
 
-// Carriage return, then erase to the end of the line: the terminal shows what it
-// showed before the status line was drawn.
-constexpr char ERASE_LINE[] = "\r\033[K";
-
 // Writes and flushes, so that a reader sees the text at once and a failure shows at once.
 bool put(std::FILE* pStream, std::string_view sText) {
     return std::fwrite(sText.data(), 1, sText.size(), pStream) == sText.size() && std::fflush(pStream) == 0;
@@ -55,6 +51,12 @@ void divertConsole(const std::array<bool, 3>& lRefused) {
 
 void showStatusLine(const std::string& sLine) {
     bStatusShown = put(stderr, ERASE_LINE + sLine);
+}
+
+cStatusLine consoleStatusLine() {
+    if (bQuiet || !errorIsTerminal())
+        return {};
+    return {showStatusLine, clearStatusLine};
 }
 
 void clearStatusLine() {

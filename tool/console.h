@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "tinyfs/cProgress.h"
+
 // Set once, after parsing, by "--quiet" or "--read-stdout"; silences printInfo and
 // printPlain only.
 extern bool bQuiet;
@@ -39,3 +41,6 @@ bool outputArrived();
 // the operations above erases it first.
 void showStatusLine(const std::string& sLine);
 void clearStatusLine();
+// Where progress indicators draw: the status line above, on a terminal when the quiet
+// switch is off; nowhere otherwise.
+cStatusLine consoleStatusLine();

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "tinyfs/cMtdDevice.h"
+#include "tinyfs/cProgress.h"
 #include "tinyfs/cSignalHold.h"
 #include "tinyfs/cTinyFs.h"
 #include "tinyfs/hexText.h"
@@ -17,7 +18,6 @@
 #include "tool/cFailure.h"
 #include "tool/cLocalFile.h"
 #include "tool/cLocalSource.h"
-#include "tool/cProgress.h"
 #include "tool/commands.h"
 #include "tool/console.h"
 #include "tool/textFormat.h"
@@ -62,7 +62,7 @@ std::unique_ptr<cContentBuffer> readChecked(cCmdLine& oCmdLine, const cTinyFsFil
     oFile.requireInsideDevice();
     const uint32_t iSize = oFile.getSize();
     auto pContents = std::make_unique<cContentBuffer>(size_t(iSize) + iExtra);
-    cProgress oProgress(oFile.getName(), iSize);
+    cProgress oProgress(oFile.getName(), iSize, consoleStatusLine());
     if (oFile.read(pContents->data(), iSize, oProgress.reporter()) != oFile.getChecksum()) {
         if (!oCmdLine.getParameter("--force").isPresent())
             throw std::string(
@@ -197,7 +197,7 @@ void writeFile(cCmdLine& oCmdLine, const cRunDevice& oRun) {
     bool bTable = false;
     try {
         {
-            cProgress oProgress(oFile.getName(), oSource.length());
+            cProgress oProgress(oFile.getName(), oSource.length(), consoleStatusLine());
             oFile.rewrite(
                 oSource.length(), [&](uint8_t* pDest, uint32_t iCount) { oSource.fill(pDest, iCount); },
                 oProgress.reporter());

@@ -6,7 +6,8 @@
 #
 # Writes IMAGE to DEVICE and runs the program BRELLIX through the main commands and the
 # usual mistakes, then what needs a kernel: a second name of the device, a signal at a
-# chosen write (ONWRITE, built from onwrite.c), a FIFO, MKTINYFS's unnamed temporary file.
+# chosen write (ONWRITE, built from onwrite.c), a FIFO, MKTINYFS's unnamed temporary file,
+# and MKTINYFS putting a whole image on the device and reading it back.
 # Each case leaves NAME.out, NAME.err (the device paths, which differ between the runs,
 # replaced by DEVICE and DEVICE2) and NAME.rc in OUT, each snapshot NAME.sha256 of the
 # device bytes. POSIX sh, for busybox sh in the guest.
@@ -138,3 +139,24 @@ keep 39-mktinyfs "$MKTINYFS" --device-id BX-VM-0002 --mac 00:11:22:33:44:56 "$OU
 ls -a made >39-mktinyfs.files
 sha256sum <made/board.img >39-mktinyfs.sha256
 rm -rf made
+# The whole flash as safely as one file: a dump, taken apart and rebuilt with another kernel,
+# programmed onto the device, programmed again (onwrite sees no write call then: no
+# NAME.programmed), dumped back and compared, with brellix's check after each step.
+cat "$IMAGE" >"$DEV"
+keep 40-dump "$MKTINYFS" --dump "$DEV" "$OUT/dump.bin"
+sha256sum <dump.bin >40-dump.sha256
+run 41-check-dumped -c
+rm -rf rebuilt
+keep 42-extract "$MKTINYFS" --extract "$OUT/dump.bin" "$OUT/rebuilt"
+printf 'rebuilt kernel\n' >rebuilt/0001-kernel
+keep 43-rebuild "$MKTINYFS" "$OUT/rebuilt.img" @"$OUT/rebuilt/manifest"
+for STEP in 44-program 46-program-again; do
+    ONWRITE_STOPPED="echo a write call >$STEP.programmed"
+    keep "$STEP" "$ONWRITE" "$DEV" STOP "$MKTINYFS" --program "$OUT/rebuilt.img" "$DEV"
+    run "$STEP-check" -c
+done
+keep 48-dump-back "$MKTINYFS" --dump "$DEV" "$OUT/back.bin"
+keep 49-compare cmp "$OUT/rebuilt.img" "$OUT/back.bin"
+run 50-check-back -c
+snap 51-round-trip
+rm -rf rebuilt dump.bin rebuilt.img back.bin

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/mktinyfs/messageText.h"
+#include "tinyfs/cMtdDevice.h"
 #include "tinyfs/fatTable.h"
 #include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
@@ -143,7 +144,8 @@ mode_t currentUmask() {
 
 } // namespace
 
-cImageOutput::cImageOutput(const std::string& sOutput, bool bNoFiles) : sOutput(sOutput) {
+cImageOutput::cImageOutput(const std::string& sOutput, bool bNoFiles, const cMtdDevice* pSource)
+    : sOutput(sOutput), pSource(pSource) {
     // What OUTPUT names now, through every link, before anything is read or made.
     const int iProbe = ::open(sOutput.c_str(), O_PATH | O_CLOEXEC);
     if (iProbe < 0 && errno != ENOENT)
@@ -270,6 +272,8 @@ void cImageOutput::checkTarget() {
     }
     if (!S_ISREG(oStat.st_mode))
         throw "OUTPUT " + quoteForMessage(sOutput) + " is " + kindOf(oStat.st_mode) + ", not a regular file";
+    if (pSource && pSource->aliasOf(oStat) == ALIAS_SAME)
+        throw "OUTPUT " + quoteForMessage(sOutput) + " is the device itself";
     bExisting = true;
     iMode = oStat.st_mode & PERMISSION_BITS;
     iUid = oStat.st_uid;

@@ -19,12 +19,16 @@
 
 #include "tinyfs/fileIo.h"
 
+class cMtdDevice;
+
 class cImageOutput {
   public:
     // Resolves and checks OUTPUT and creates the temporary file; throws a message.
     // bNoFiles: the image to come holds no file, and must not replace an image that holds
     // some (the slip of "mktinyfs dump.bin" for "mktinyfs --extract dump.bin DIR").
-    explicit cImageOutput(const std::string& sOutput, bool bNoFiles = false);
+    // pSource: the device the image comes from, which OUTPUT must not be under any name.
+    explicit cImageOutput(const std::string& sOutput, bool bNoFiles = false,
+                          const cMtdDevice* pSource = nullptr);
     ~cImageOutput(); // without commit, nothing of the run is left
     cImageOutput(const cImageOutput&) = delete;
     cImageOutput& operator=(const cImageOutput&) = delete;
@@ -51,7 +55,8 @@ class cImageOutput {
     void forgetTemporaryName();
 
     std::string sOutput; // as given, for messages
-    std::string sBase;   // the target's name in its directory
+    const cMtdDevice* pSource;
+    std::string sBase; // the target's name in its directory
     cDescriptor oDir;
     cDescriptor oTemp;
     std::string sTempName; // empty while the temporary file has no name

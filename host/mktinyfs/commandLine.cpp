@@ -44,16 +44,25 @@ class cArguments {
             return oOptions;
         const bool bBuild =
             oOptions.sOutput || !oOptions.lFiles.empty() || oOptions.sDeviceId || oOptions.sMac;
+        const bool bDevice = oOptions.sProgramImage || oOptions.sDumpDevice || oOptions.bForce;
         if (!oOptions.lImages.empty()) {
-            if (bBuild || oOptions.sExtractImage || oOptions.bSalvage)
+            if (bBuild || oOptions.sExtractImage || oOptions.bSalvage || bDevice)
                 throw std::string("--info IMAGE and --diff OLD NEW take no other arguments but --json");
         } else if (oOptions.bJson) {
             throw std::string("--json goes with --info IMAGE or --diff OLD NEW");
         } else if (oOptions.sExtractImage) {
-            if (bBuild)
+            if (bBuild || bDevice)
                 throw std::string("--extract IMAGE DIR takes no other arguments but --salvage");
         } else if (oOptions.bSalvage) {
             throw std::string("--salvage goes with --extract IMAGE DIR");
+        } else if (oOptions.sProgramImage) {
+            if (bBuild)
+                throw std::string("--program IMAGE DEVICE takes no other arguments but --force");
+        } else if (oOptions.bForce) {
+            throw std::string("--force goes with --program IMAGE DEVICE");
+        } else if (oOptions.sDumpDevice) {
+            if (bBuild)
+                throw std::string("--dump DEVICE FILE takes no other arguments");
         } else if (!oOptions.sOutput) {
             throw std::string("missing OUTPUT (try --help)");
         }

@@ -3,7 +3,10 @@
 #include "host/mktinyfs/imageReport.h"
 
 #include <cstdio>
+#include <cstring>
 #include <map>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "host/mktinyfs/cJsonWriter.h"
 #include "host/mktinyfs/manifestWords.h"
@@ -122,11 +125,35 @@ std::string bytesText(const std::optional<std::string>& sBytes) {
     return sBytes ? quoteWord(*sBytes) : "none";
 }
 
+std::vector<uint8_t> imageBuffer() {
+    std::vector<uint8_t> lBuffer;
+    lBuffer.reserve(DEVICE_SIZE);
+    // Asked before the memory is touched; small pages are what a system without huge
+    // pages gives anyway, so a refusal changes nothing.
+    const uintptr_t iPage = uintptr_t(::sysconf(_SC_PAGESIZE));
+    const uintptr_t iStart = (uintptr_t(lBuffer.data()) + iPage - 1) / iPage * iPage;
+    ::madvise(reinterpret_cast<void*>(iStart), DEVICE_SIZE - (iStart - uintptr_t(lBuffer.data())),
+              MADV_HUGEPAGE);
+    lBuffer.resize(DEVICE_SIZE);
+    return lBuffer;
+}
+
+void readDevice(cMtdDevice& oDevice, const tPiece& fPiece) {
+    std::vector<uint8_t> lPiece(PIECE_SIZE);
+    for (uint32_t iDone = 0; iDone < DEVICE_SIZE;) {
+        const uint32_t iLength = std::min(PIECE_SIZE, DEVICE_SIZE - iDone);
+        oDevice.read(iDone, lPiece.data(), iLength);
+        fPiece(iDone, lPiece.data(), iLength);
+        iDone += iLength;
+    }
+}
+
 cImageReport reportImage(cMtdDevice& oDevice) {
     cImageReport oReport;
-    oReport.lImage.resize(DEVICE_SIZE);
-    for (uint32_t iDone = 0; iDone < DEVICE_SIZE; iDone += PIECE_SIZE)
-        oDevice.read(iDone, oReport.lImage.data() + iDone, std::min(PIECE_SIZE, DEVICE_SIZE - iDone));
+    oReport.lImage = imageBuffer();
+    readDevice(oDevice, [&](uint32_t iOffset, const uint8_t* pPiece, uint32_t iLength) {
+        std::memcpy(oReport.lImage.data() + iOffset, pPiece, iLength);
+    });
     const std::vector<uint8_t>& lImage = oReport.lImage;
     const cFatTable oTable = readFatTable(lImage.data() + FAT_OFFSET);
     oReport.iMagic = loadLe32(lImage.data() + FAT_OFFSET + HEADER_MAGIC_POS);
@@ -165,6 +192,10 @@ cImageReport reportImage(cMtdDevice& oDevice) {
         oReport.sDeviceId = sId;
     judge(oDevice, oReport);
     return oReport;
+}
+
+std::string verdictMessage(const cImageReport& oReport) {
+    return oReport.bClean ? oReport.sVerdict : oReport.sVerdict.substr(sizeof FATAL - 1);
 }
 
 std::string infoText(const cImageReport& oReport) {
@@ -234,8 +265,11 @@ std::string infoJson(const cImageReport& oReport) {
     else
         putBytes(oJson, "mac_address", oReport.sMac);
     putBytes(oJson, "device_id", oReport.sDeviceId);
-    const std::string sMessage =
-        oReport.bClean ? oReport.sVerdict : oReport.sVerdict.substr(sizeof FATAL - 1);
-    oJson.key("check").open('{').key("clean").boolean(oReport.bClean).key("message").text(sMessage);
+    oJson.key("check")
+        .open('{')
+        .key("clean")
+        .boolean(oReport.bClean)
+        .key("message")
+        .text(verdictMessage(oReport));
     return oJson.close('}').close('}').str();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,9 +42,21 @@ struct cImageReport {
     std::string sVerdict; // the last line brellix --check prints
 };
 
+// DEVICE_SIZE zero bytes, for a whole image: in memory that faults in as a few huge pages
+// where the system offers them, instead of thousands of small ones.
+std::vector<uint8_t> imageBuffer();
+
+// Reads all DEVICE_SIZE bytes of the device in pieces of at most PIECE_SIZE bytes, handing
+// each to fPiece with its offset: no more memory than a piece unless fPiece keeps them.
+using tPiece = std::function<void(uint32_t iOffset, const uint8_t* pPiece, uint32_t iLength)>;
+void readDevice(cMtdDevice& oDevice, const tPiece& fPiece);
+
 // Reads the whole device under the lock its owner holds, then looks at it as brellix does.
 // Throws only what reading the device throws.
 cImageReport reportImage(cMtdDevice& oDevice);
+
+// What the check said: its last line without "Fatal: ".
+std::string verdictMessage(const cImageReport& oReport);
 
 std::string infoText(const cImageReport& oReport);
 std::string infoJson(const cImageReport& oReport);

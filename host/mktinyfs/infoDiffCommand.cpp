@@ -19,14 +19,20 @@
 
 namespace {
 
-// Without blocking: a FIFO without a writer must not hang before it is refused.
 cImageReport reportOf(const std::string& sPath) {
+    struct stat oOpened;
+    return readReport(sPath, true, oOpened);
+}
+
+} // namespace
+
+// Without blocking: a FIFO without a writer must not hang before it is refused.
+cImageReport readReport(const std::string& sPath, bool bNodes, struct stat& oOpened) {
     cDescriptor oFile(::open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat oStat;
-    if (oFile.iFd < 0 || ::fstat(oFile.iFd, &oStat) != 0)
+    if (oFile.iFd < 0 || ::fstat(oFile.iFd, &oOpened) != 0)
         throw "cannot read " + quoteForMessage(sPath) + ": " + std::strerror(errno);
-    if (!S_ISCHR(oStat.st_mode) && !S_ISBLK(oStat.st_mode))
-        cImageSource::checkImageFile(sPath, oStat);
+    if (!bNodes || (!S_ISCHR(oOpened.st_mode) && !S_ISBLK(oOpened.st_mode)))
+        cImageSource::checkImageFile(sPath, oOpened);
     cMtdDevice oDevice(oFile.release(), sPath, LOCK_SHARED);
     try {
         return reportImage(oDevice);
@@ -34,6 +40,8 @@ cImageReport reportOf(const std::string& sPath) {
         throw "cannot read " + quoteForMessage(sPath) + ": " + sProblem;
     }
 }
+
+namespace {
 
 int print(const std::string& sText, int iStatus) {
     std::fputs(sText.c_str(), stdout);

@@ -4,8 +4,16 @@
 #pragma once
 
 #include <string>
+#include <sys/stat.h>
+
+#include "host/mktinyfs/imageReport.h"
 
 constexpr int INFO_DIFF_TROUBLE = 2;
 
 int infoCommand(const std::string& sImage, bool bJson);
 int diffCommand(const std::string& sOld, const std::string& sNew, bool bJson);
+
+// What the image sPath holds, opened read-only without blocking, checked by what was
+// opened (an image file, or with bNodes also a device node) and read whole under the
+// shared lock, which ends with the reading; oOpened gets what was opened.
+cImageReport readReport(const std::string& sPath, bool bNodes, struct stat& oOpened);

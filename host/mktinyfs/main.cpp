@@ -1,6 +1,6 @@
 // The mktinyfs command: turns a command line of files and options into an image file,
 // through the image builder, takes an image apart (--extract), or looks inside images
-// (--info, --diff).
+// (--info, --diff), or puts an image on the device and reads it back (--program, --dump).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +16,7 @@
 #include "host/mktinyfs/commandLine.h"
 #include "host/mktinyfs/extractCommand.h"
 #include "host/mktinyfs/infoDiffCommand.h"
+#include "host/mktinyfs/programCommand.h"
 #include "host/mktinyfs/standardOutput.h"
 #include "tinyfs/stoppingSignals.h"
 
@@ -48,6 +49,10 @@ int run(int iArgc, char** pArgv, int& iTrouble) {
         return infoCommand(oOptions.lImages[0], oOptions.bJson);
     if (oOptions.sExtractImage)
         return extractImage(*oOptions.sExtractImage, oOptions.sExtractDir, oOptions.bSalvage);
+    if (oOptions.sProgramImage)
+        return programCommand(*oOptions.sProgramImage, oOptions.sDevice, oOptions.bForce);
+    if (oOptions.sDumpDevice)
+        return dumpCommand(*oOptions.sDumpDevice, oOptions.sDevice);
     // Checks first, reading last: the names, then OUTPUT, then the inputs' sizes and the
     // layout; contents are read while the image is written.
     cImageBuilder oBuilder;

@@ -77,6 +77,20 @@ const cOptionRow OPTION_ROWS[] = {
      },
      ""},
     {"--json", SCOPE_INFO_DIFF, "", "--json", [](const cSetting& o) { o.oOptions.bJson = true; }, ""},
+    // One device command per run, whichever option asks for it.
+    {"--program", SCOPE_DEVICE, "IMAGE DEVICE", "--program or --dump",
+     [](const cSetting& o) {
+         o.oOptions.sProgramImage = o.fValue();
+         o.oOptions.sDevice = o.fValue();
+     },
+     ""},
+    {"--dump", SCOPE_DEVICE, "DEVICE FILE", "--program or --dump",
+     [](const cSetting& o) {
+         o.oOptions.sDumpDevice = o.fValue();
+         o.oOptions.sDevice = o.fValue();
+     },
+     ""},
+    {"--force", SCOPE_DEVICE, "", nullptr, [](const cSetting& o) { o.oOptions.bForce = true; }, ""},
     {"--offset", SCOPE_FILE, "N", "--offset", [](const cSetting& o) { file(o).iOffset = numberValue(o); },
      "data offset (not inside the FAT, 0x4000..0xbfff)"},
     {"--room", SCOPE_FILE, "N", "--room", [](const cSetting& o) { file(o).iExtraRoom = numberValue(o); },
@@ -125,11 +139,15 @@ const char USAGE_HEAD[] = R"(Usage: mktinyfs [--device-id ID] [--mac TEXT] OUTPU
        mktinyfs --extract IMAGE DIR [--salvage]
        mktinyfs --info IMAGE [--json]
        mktinyfs --diff OLD NEW [--json]
+       mktinyfs --program IMAGE DEVICE [--force]
+       mktinyfs --dump DEVICE FILE
 
 Writes a tinyfs image of 0x840000 bytes to OUTPUT from local files. --extract
 takes IMAGE apart into DIR and DIR/manifest, which rebuilds it (mktinyfs NEW
 @DIR/manifest); --salvage also takes the entries after a table cut short.
 --info shows what IMAGE holds, --diff what differs, --json as one JSON document.
+--program puts IMAGE on DEVICE, programming only the pages that differ, header
+last; --dump copies DEVICE to FILE, read twice and compared. Both lock DEVICE.
 
 FILE is NAME=PATH (the contents of PATH) or NAME= (an empty file). @FILE stands
 for the arguments written in FILE. Numbers are decimal or hexadecimal (0x).

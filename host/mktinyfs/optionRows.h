@@ -31,6 +31,10 @@ struct cOptions {
     std::vector<std::string> lImages; // --info IMAGE, or --diff OLD NEW
     bool bDiff = false;
     bool bJson = false;
+    std::optional<std::string> sProgramImage; // --program IMAGE DEVICE
+    std::optional<std::string> sDumpDevice;   // --dump DEVICE FILE
+    std::string sDevice;                      // --program's DEVICE, --dump's FILE
+    bool bForce = false;
     std::set<std::string> lGiven; // the options of the line given that may be given once
 };
 
@@ -39,6 +43,7 @@ enum tOptionScope {
     SCOPE_FILE,      // applies to the FILE before it
     SCOPE_EXTRACT,   // anywhere on the line, for --extract; the usage text tells of it apart
     SCOPE_INFO_DIFF, // anywhere on the line, for --info and --diff; told of apart too
+    SCOPE_DEVICE,    // anywhere on the line, for --program and --dump; told of apart too
 };
 
 // What an option's row sets: the options read so far, the file a file option applies

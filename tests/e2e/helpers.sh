@@ -8,6 +8,8 @@ unchanged() { cmp img.0 img; }
 # poke FILE OFFSET HEX: writes bytes; peek FILE OFFSET LENGTH: prints them, in hexadecimal, 32 a line.
 poke() { printf "$(sed 's/../\\x&/g' <<<"$3")" | dd of="$1" bs=1 seek=$(($2)) conv=notrunc status=none; }
 peek() { od -An -tx1 -v -w32 -j $(($2)) -N $(($3)) "$1" | tr -d ' '; }
+# differ A B: how many pages of 1056 bytes differ between the files A and B.
+differ() { cmp -l "$1" "$2" | awk '{ print int(($1 - 1) / 1056) }' | sort -u | wc -l; }
 # slot N FIELD VALUE: stores the 32-bit number VALUE in a field of FAT slot N of img.
 declare -A FIELD=([flags]=16 [offset]=20 [size]=24 [load]=28)
 slot() { poke img $((0x4000 + 32 * $1 + FIELD[$2])) "$(printf '%08x' $(($3)) | sed 's/\(..\)\(..\)\(..\)\(..\)/\4\3\2\1/')"; }
@@ -57,8 +59,9 @@ privately() { unshare -m bash -c "mount -t tmpfs -o mode=755 tmpfs /run && $1"; 
 # class, only on the PATHs (relative to the current folder) when some are named. A class stands for every name that C libraries and
 # architectures give its calls, which are spelt here and nowhere else; a row of refused, a fault.
 declare -A CALLS=([open]='?open,?openat,?openat2,?creat' [read]='?read,?pread64,?readv,?preadv,?preadv2'
-    [write]='?write,?pwrite64,?writev,?pwritev,?pwritev2' [seek]='?lseek,?_llseek' [sync]='?fsync,?fdatasync'
-    [close]='?close' [lock]='?flock,?fcntl,?fcntl64' [ioctl]='?ioctl' [link]='?link,?linkat' [unlink]='?unlink,?unlinkat'
+    [write]='?write,?pwrite64,?writev,?pwritev,?pwritev2' [writeat]='?pwrite64,?pwritev,?pwritev2'
+    [seek]='?lseek,?_llseek' [sync]='?fsync,?fdatasync' [close]='?close' [lock]='?flock,?fcntl,?fcntl64'
+    [ioctl]='?ioctl' [link]='?link,?linkat' [unlink]='?unlink,?unlinkat'
     [rename]='?rename,?renameat,?renameat2' [mkdir]='?mkdir,?mkdirat' [readlink]='?readlink,?readlinkat'
     [stat]='?stat,?lstat,?fstat,?newfstatat,?fstatat64,?stat64,?lstat64,?fstat64,?statx'
     [chmod]='?chmod,?fchmod,?fchmodat' [truncate]='?truncate,?ftruncate,?truncate64,?ftruncate64'

@@ -7,7 +7,9 @@ prints first, and changes nothing outside the clean run's pages, nor after a dro
 powercuts: the power is cut before each page a command programs and halfway through it; every
 such image mounts, differs only in the command's pages, and checks clean but for the file a
 --write rewrote; on pages torn erased, zeroed or arbitrary, commands fail with one "Fatal:" line
-at most and read-only ones change nothing. Clean runs program just the pages that change."""
+at most and read-only ones change nothing. Clean runs program just the pages that change. sweep.py
+programcuts: the same cuts and tears of each write call of mktinyfs --program, and one amid the table's
+first slots, from images old and blank to others; --check passes only on the old image or the new."""
 import os
 import random
 import re
@@ -19,6 +21,7 @@ sys.dont_write_bytecode = True  # importing run.py leaves no __pycache__ in the 
 from run import scratch  # noqa: E402
 
 PAGE = 1056
+SLOTS_TORN = (0x4000 + 8 * 32) % PAGE  # a tear amid the slots of the table's first page, after its magic word
 DROPPED = "flash did not take the write at byte 0x{:x} (page {})"
 DAMAGED = '; "{}" in the image is now damaged, write it again'
 UNVERIFIED = '; the table was written but could not be read back to verify it: check the image with brellix -c, and write "{}" again if it fails'
@@ -53,12 +56,12 @@ with open(os.path.join(WORK, "orig"), "rb") as original:
     ORIG = original.read()
 
 
-def brellix(args, strace=(), image=ORIG):
-    """Output, error output, status and image after a run on a fresh copy of the image."""
+def brellix(args, strace=(), image=ORIG, tool=None):
+    """Output, error output, status and image after a run (of tool) on a fresh copy of the image."""
     with open(IMG, "wb") as out:
         out.write(image)
     argv = ["strace", "-qqq"] + list(strace) if strace else []
-    argv += [os.environ["BRELLIX"], "-d", IMG] + [os.path.join(WORK, a) if a in LOCAL else a for a in args]
+    argv += tool or [os.environ["BRELLIX"], "-d", IMG] + [os.path.join(WORK, a) if a in LOCAL else a for a in args]
     done = subprocess.run(argv, capture_output=True, timeout=60,
                           env=dict(os.environ, ASAN_OPTIONS="detect_leaks=0:max_allocation_size_mb=16"))
     with open(IMG, "rb") as result:
@@ -157,9 +160,41 @@ def powercuts():
     return failed, tried
 
 
+def programcuts():
+    failed = tried = 0
+    new, tool = os.path.join(WORK, "new"), [os.environ["MKTINYFS"], "--program", os.path.join(WORK, "new"), IMG]
+    subprocess.run([os.environ["MKTINYFS"], new, "kernel=IN", "cfg=old", "--offset", str(90 * PAGE)], cwd=WORK, check=True)
+    other = open(new, "rb").read()
+    renamed = ORIG[:0x40a0] + b"g" + ORIG[0x40a1:0x41c0] + b"g" + ORIG[0x41c1:]  # two slots around the tear
+    for old, image in ((ORIG, other), (other, ORIG), (ORIG, ORIG[:-1] + b"\0"), (b"\xff" * len(ORIG), other),
+                       (ORIG, renamed)):
+        with open(new, "wb") as out:
+            out.write(image)
+        final = brellix([], ["-o", os.path.join(WORK, "log"), "-P", IMG, "-e", "trace=write"], old, tool)[3]
+        with open(os.path.join(WORK, "log")) as log:
+            writes = [int(m.group(1)) for m in map(re.compile(r"write\(.*= (\d+)").match, log) if m]
+        states = [brellix([], ["-o", "/dev/null", "-P", IMG, "-e", f"inject=write:signal=KILL:when={k}"], old,
+                          tool)[3] for k in range(1, len(writes) + 1)]
+        cuts = states[:1]
+        for before, after in zip(states, states[1:] + [final]):
+            state = bytearray(before)
+            for page in sorted(pages(before, after)):
+                start, end = page * PAGE, (page + 1) * PAGE
+                cuts += [bytes(state[:start] + fill + state[end:]) for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(
+                    page).randbytes(PAGE), after[start:start + SLOTS_TORN] + state[start + SLOTS_TORN:end])]
+                state[start:end] = after[start:end]
+                cuts += [bytes(state)]
+        tried += len(cuts)
+        wrong = [cut for cut in cuts if brellix(["-c"], image=cut)[2] == 0 and cut not in (old, image)]
+        if wrong or final != image or sum(writes) > (len(pages(old, image)) + 2) * PAGE:
+            failed += 1
+            print(f"--program: {len(wrong)} cuts check clean, {sum(writes) // PAGE} pages programmed")
+    return failed, tried
+
+
 if __name__ == "__main__":
     try:
-        failed, tried = {"faults": faults, "powercuts": powercuts}[sys.argv[1]]()
+        failed, tried = {"faults": faults, "powercuts": powercuts, "programcuts": programcuts}[sys.argv[1]]()
     finally:
         shutil.rmtree(WORK, ignore_errors=True)
     print(f"{sys.argv[1]}: {failed} failures in {tried} runs")

@@ -1,0 +1,143 @@
+mktinyfs --program IMAGE DEVICE puts an image on DEVICE (here the file img), --dump DEVICE FILE reads it back.
+Each refuses in one line, img unchanged, no FILE left: a missing, short or failing IMAGE; a DEVICE that is a
+directory, a FIFO, of another size, or IMAGE; a FILE that is the device or a FIFO; more than the line asks.
+
+  $ seq 3000 >k; seq 5000 >k2; mktinyfs new k=k2 a=k; mkimg k=k a=k2; mkfifo fifo; truncate -s 100 short
+  > cp new bad; poke bad 0xc000 00; ln -s img link
+  > refused mktinyfs '--program missing img' '--program short img' '--program bad img' '--program new .' \
+  >   '--program new fifo' '--program new /dev/null' '--program img link' '--dump img link' '--dump fifo x' \
+  >   '--dump img fifo' '--program new img --json' '--force --dump img x' '--dump img x --program new img'
+  > unchanged && test ! -e x
+  ! $ mktinyfs --program missing img
+  ! mktinyfs: cannot read "missing": No such file or directory
+  ! $ mktinyfs --program short img
+  ! mktinyfs: "short" is not an image of 0x840000 bytes: it has 100 bytes
+  ! $ mktinyfs --program bad img
+  ! mktinyfs: "bad" fails brellix --check: CheckSum error: 0xad59 != 0x6c7b! (--force programs it \
+    nevertheless)
+  ! $ mktinyfs --program new .
+  ! mktinyfs: cannot open ".": Is a directory
+  ! $ mktinyfs --program new fifo
+  ! mktinyfs: "fifo" is neither a device node nor an image file
+  ! $ mktinyfs --program new /dev/null
+  ! mktinyfs: "/dev/null" is not a device of 0x840000 bytes: it has 0 bytes
+  ! $ mktinyfs --program img link
+  ! mktinyfs: DEVICE "link" is IMAGE "img" itself
+  ! $ mktinyfs --dump img link
+  ! mktinyfs: OUTPUT "link" is the device itself
+  ! $ mktinyfs --dump fifo x
+  ! mktinyfs: "fifo" is neither a device node nor an image file
+  ! $ mktinyfs --dump img fifo
+  ! mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
+  ! $ mktinyfs --program new img --json
+  ! mktinyfs: --json goes with --info IMAGE or --diff OLD NEW
+  ! $ mktinyfs --force --dump img x
+  ! mktinyfs: --force goes with --program IMAGE DEVICE
+  ! $ mktinyfs --dump img x --program new img
+  ! mktinyfs: --program or --dump given twice
+
+Programming an image onto a device that holds it programs nothing (strace shows each write call on img)...
+
+  $ programmed mktinyfs --program img.0 img
+  writes:
+
+...and otherwise each page that differs once, in runs within each piece read, but the table's header
+page: the device's with its magic word cleared first, IMAGE's with the word cleared and IMAGE's last, so no
+cut or tear leaves a valid table over a mix: two page programs more.
+
+  $ differ img new; programmed mktinyfs --program new img; cmp img new
+  26
+  writes: 1056 5280 21120 1056 1056
+
+Where only other pages differ, the header page is cleared first and restored last: two more.
+
+  $ cp new new2; poke new2 0x800000 00; differ img new2; programmed mktinyfs --program new2 img; cmp img new2
+  1
+  writes: 1056 1056 1056
+
+Where only the header page differs, two more too; where the device's table is already invalid, one more.
+
+  $ poke new2 0x3f00 00; programmed mktinyfs --program new2 img; poke img 0x4010 00; differ img new
+  > programmed mktinyfs --program new img; cmp img new
+  writes: 1056 1056 1056
+  2
+  writes: 1056 1056 1056
+
+Failing calls of every class end --program with their message, naming the device: a write the flash does
+not take in brellix's words; those that fail once a page was programmed say what that leaves.
+
+  $ cp img.0 img; refused 'fault @$PWD/img' 'read:error=EIO -- mktinyfs --program new img' \
+  >   'seek:error=ESPIPE -- mktinyfs --program new img' 'lock:error=ENOLCK -- mktinyfs --program new img' \
+  >   'write:error=EIO -- mktinyfs --program new img' 'write:retval=1056 -- mktinyfs --program new img' \
+  >   'write:error=EIO:when=2 -- mktinyfs --program new img' 'sync:error=EIO -- mktinyfs --program new img'
+  ! $ fault @$PWD/img read:error=EIO -- mktinyfs --program new img
+  ! mktinyfs: cannot read "img": unable to read
+  ! $ fault @$PWD/img seek:error=ESPIPE -- mktinyfs --program new img
+  ! mktinyfs: cannot read "img": invalid seek
+  ! $ fault @$PWD/img lock:error=ENOLCK -- mktinyfs --program new img
+  ! mktinyfs: unable to lock device (img)
+  ! $ fault @$PWD/img write:error=EIO -- mktinyfs --program new img
+  ! mktinyfs: cannot program "img": unable to write
+  ! $ fault @$PWD/img write:retval=1056 -- mktinyfs --program new img
+  ! mktinyfs: cannot program "img": flash did not take the write at byte 0x4010 (page 15)
+  ! $ fault @$PWD/img write:error=EIO:when=2 -- mktinyfs --program new img
+  ! mktinyfs: cannot program "img": unable to write; it now holds neither image, run --program again
+  ! $ fault @$PWD/img sync:error=EIO -- mktinyfs --program new img
+  ! mktinyfs: cannot program "img": unable to sync; it now holds neither image, run --program again
+
+Then no brellix command mounts the device, until --program is run again.
+
+  $ brellix -q -d img -l; mktinyfs --program new img && cmp img new
+  ! Fatal: invalid image
+
+Those of --dump leave nothing as FILE: the device's calls, a second read that differs from the first (a flaky
+bus, a writer outside the lock), FILE's write on a full disk and its sync.
+
+  $ cp img.0 img; refused 'fault' '@$PWD/img read:error=EIO -- mktinyfs --dump img x' \
+  >   '@$PWD/img seek:error=ESPIPE -- mktinyfs --dump img x' \
+  >   '@$PWD/img lock:error=ENOLCK -- mktinyfs --dump img x' \
+  >   '@$PWD/img read:retval=67584:when=129 -- mktinyfs --dump img x' \
+  >   'writeat:error=ENOSPC -- mktinyfs --dump img x' 'sync:error=EIO -- mktinyfs --dump img x'; test ! -e x
+  ! $ fault @$PWD/img read:error=EIO -- mktinyfs --dump img x
+  ! mktinyfs: cannot read "img": unable to read
+  ! $ fault @$PWD/img seek:error=ESPIPE -- mktinyfs --dump img x
+  ! mktinyfs: cannot read "img": invalid seek
+  ! $ fault @$PWD/img lock:error=ENOLCK -- mktinyfs --dump img x
+  ! mktinyfs: unable to lock device (img)
+  ! $ fault @$PWD/img read:retval=67584:when=129 -- mktinyfs --dump img x
+  ! mktinyfs: "img" read differently the second time, first at byte 0x0 (page 0): nothing written
+  ! $ fault writeat:error=ENOSPC -- mktinyfs --dump img x
+  ! mktinyfs: cannot write "x": No space left on device
+  ! $ fault sync:error=EIO -- mktinyfs --dump img x
+  ! mktinyfs: cannot write "x": Input/output error
+
+The device is held with brellix's own lock: a reader holding it keeps --program out, a writer --dump.
+
+  $ holding -s; mktinyfs --program new img; wait; holding -x; mktinyfs --dump img x; wait; unchanged
+  ! mktinyfs: device is locked by another process (img)
+  ! mktinyfs: device is locked by another process (img)
+
+A signal that arrives while --program programs waits until the image is whole, then ends the run saying so.
+
+  $ signalling SIGTERM 1 mktinyfs --program new img; echo status $?; cmp img new
+  status 1
+  ! mktinyfs: interrupted by SIGTERM: --program was finished first, the image is consistent
+
+--force programs an image that fails brellix's check, saying what the check said.
+
+  $ mktinyfs --program bad img --force; cmp img bad
+  ! mktinyfs: programming "bad" as --force asks, though brellix --check says: CheckSum error: 0xad59 != \
+    0x6c7b!
+
+--dump writes what the device holds, which --info, --diff and --extract then read.
+
+  $ mktinyfs --dump img x && cmp x bad && mktinyfs --diff x img && mktinyfs --extract x dir | head -1
+  slot 1: "k", 23893 bytes at 0xc000: 0001-k
+
+On a terminal both show their progress, erased when they end; standard error elsewhere never sees it.
+
+  $ onterminal 'fault @$PWD/img read:delay_exit=10000 -- mktinyfs --dump img x
+  >   fault @$PWD/img read:delay_exit=10000 -- mktinyfs --program new img'
+  > fault @$PWD/img read:delay_exit=10000 -- mktinyfs --program img.0 img 2>&1
+  (\|reading img: \d+ of 17301504 bytes \(\d+%\))+\|(\|programming img: \d+ of 8650752 bytes \
+    \(\d+%\))+\| \(no-eol\) (re)
