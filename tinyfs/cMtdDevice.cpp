@@ -219,8 +219,8 @@ void cMtdDevice::write(uint32_t iOffset, const uint8_t* pSource, uint32_t iLengt
         int32_t iRun = 1;
         while (i + iRun < iCount && lChanged[size_t(i + iRun)])
             ++iRun;
-        programPages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, lOld.data() + size_t(i) * PAGE_SIZE, iRun,
-                     std::find(lChanged.begin() + i + iRun, lChanged.end(), true) == lChanged.end());
+        programPages(iFirst + i, lPages.data() + size_t(i) * PAGE_SIZE, lOld.data() + size_t(i) * PAGE_SIZE,
+                     iRun, std::find(lChanged.begin() + i + iRun, lChanged.end(), true) == lChanged.end());
         i += iRun;
     }
 }
