@@ -113,13 +113,14 @@ bus, a writer outside the lock), FILE's write on a full disk and its sync.
 
 The device is held with brellix's own lock: a reader holding it keeps --program out, a writer --dump.
 
-  $ holding -s; mktinyfs --program new img; wait; holding -x; mktinyfs --dump img x; wait; unchanged
+  $ holding -s mktinyfs --program new img; holding -x mktinyfs --dump img x; unchanged
   ! mktinyfs: device is locked by another process (img)
   ! mktinyfs: device is locked by another process (img)
 
 A signal that arrives while --program programs waits until the image is whole, then ends the run saying so.
 
-  $ signalling SIGTERM 1 mktinyfs --program new img; echo status $?; cmp img new
+  $ fault @img write:signal=SIGTERM:when=1 -- env --default-signal=TERM mktinyfs --program new img
+  > echo status $?; cmp img new
   status 1
   ! mktinyfs: interrupted by SIGTERM: --program was finished first, the image is consistent
 

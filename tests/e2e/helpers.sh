@@ -19,15 +19,12 @@ slowly() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e
 # onterminal CMD: runs the shell command CMD on a pseudo-terminal; each erasure of the
 # status line shows as "|".
 onterminal() { script -qec "$1" /dev/null | sed 's/\r\x1b\[K/|/g; s/\r$//'; }
-# programmed CMD: the length of each write call CMD makes on img; dropping N CMD: its first returns N, writing nothing.
+# programmed CMD: the length of each write call CMD makes on img.
 programmed() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o log -P "$PWD/img" -e trace=write "$@"; echo "writes:$(sed -n 's/^write(.* = / /p' log | tr -d '\n')"; }
-dropping() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=write:retval="$1":when=1 "${@:2}"; }
 # onreads FILE HARM CMD...: runs CMD with strace doing HARM to each read of FILE (retval=0:when=2).
 onreads() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$(realpath "$1")" -e inject=read:"$2" "${@:3}"; }
 # skip WHAT: ends the transcript here, as this machine lacks WHAT (root, a loop device).
 skip() { echo "needs $*"; exit 77; }
-# signalling SIGNAL N CMD...: CMD gets SIGNAL at its Nth write call on img.
-signalling() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=write:signal="$1":when="$2" "${@:3}"; }
 # holding -x|-s CMD...: runs CMD while img's lock is held as another run of this account holds it, alone
 # or shared (root's runs: their lock file; others: a record lock of img's first byte), however slow the
 # machine; then lets go.
