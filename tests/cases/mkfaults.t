@@ -169,14 +169,14 @@ A folder --extract cannot list, a file it cannot create or close, a manifest it 
 another run put there meanwhile fail the extraction, naming the file (catches a failure taken for success, or
 a manifest put over another's); so does a folder not made durable once the manifest is in place (f6)...
 
-  $ refused 'fault' 'dup:error=EMFILE -- mktinyfs --extract img e1' \
+  $ refused 'fault' '@e1 dup:error=EMFILE -- mktinyfs --extract img e1' \
   >   '@e0 control:error=EBADF -- mktinyfs --extract img e0' \
   >   '@e2 open:error=EACCES -- mktinyfs --extract img e2' \
   >   '@e3/0001-a close:error=ENOSPC -- mktinyfs --extract img e3' \
   >   'sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4' \
   >   'syncfs:error=ENOSPC -- mktinyfs --extract img e8' 'rename:error=EEXIST -- mktinyfs --extract img e5' \
   >   'sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6' >/dev/null
-  ! $ fault dup:error=EMFILE -- mktinyfs --extract img e1
+  ! $ fault @e1 dup:error=EMFILE -- mktinyfs --extract img e1
   ! mktinyfs: cannot open the folder "e1": (Too many open files|No file descriptors available) (re)
   ! $ fault @e0 control:error=EBADF -- mktinyfs --extract img e0
   ! mktinyfs: cannot open the folder "e0": Bad file descriptor
