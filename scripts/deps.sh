@@ -85,7 +85,10 @@ done
 # No questions, no debconf notes: apt's output is shown only when it fails.
 export DEBIAN_FRONTEND=noninteractive
 # shellcheck disable=SC2086 # one package per word
-if ! { apt-get update -q && { [ -z "$missing" ] || apt-get install -y -q $missing; }; } >"$log" 2>&1; then
+# An index that fails to download (a mirror caught mid-sync) fails the update but
+# not always the install, which then takes the indexes it has: only the install decides.
+if ! { apt-get update -q || echo "deps.sh: apt-get update failed; installing from the indexes at hand"
+    [ -z "$missing" ] || apt-get install -y -q $missing; } >"$log" 2>&1; then
     cat "$log" >&2
     echo "deps.sh: apt-get failed (its output is above)" >&2
     exit 1
