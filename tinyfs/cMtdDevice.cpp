@@ -130,7 +130,7 @@ void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, const uint8_t
         iProgrammed -= lReadBack.size();
     const auto oFirst = std::mismatch(lReadBack.begin(), lReadBack.end(), pMeant);
     const uint32_t iByte = uint32_t(iPage) * PAGE_SIZE + uint32_t(oFirst.first - lReadBack.begin());
-    throw "flash did not take the write at byte 0x" + hexDigits(iByte) + " (page " +
+    throw "flash did not take the write at byte " + hexNumber(iByte) + " (page " +
         std::to_string(iByte / PAGE_SIZE) + ")";
 }
 

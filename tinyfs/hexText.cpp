@@ -17,6 +17,10 @@ std::string hexDigits(uint64_t iValue, int iLeastDigits) {
     return aDigits;
 }
 
+std::string hexNumber(uint64_t iValue, int iLeastDigits) {
+    return "0x" + hexDigits(iValue, iLeastDigits);
+}
+
 std::string shownByte(char c) {
     const unsigned char iByte = static_cast<unsigned char>(c);
     return iByte < FIRST_PRINTABLE || iByte == DELETE_BYTE ? "\\x" + hexDigits(iByte, BYTE_DIGITS)

@@ -7,6 +7,8 @@
 #include <string>
 
 std::string hexDigits(uint64_t iValue, int iLeastDigits = 1);
+// The same behind "0x", as every message, listing and report writes a number in hexadecimal.
+std::string hexNumber(uint64_t iValue, int iLeastDigits = 1);
 
 // A byte of a name as a line for people shows it: a control byte (below 0x20, and 0x7f)
 // as \xHH, so that no name read from an image ends the line, moves the cursor or starts

@@ -172,9 +172,9 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
                 });
             });
         }
-        std::printf("slot %u: %s, %u bytes at 0x%x: %s\n", unsigned(oFile.iSlot),
+        std::printf("slot %u: %s, %u bytes at %s: %s\n", unsigned(oFile.iSlot),
                     quoteForMessage(oFile.oEntry.sName).c_str(), unsigned(oFile.oEntry.iSize),
-                    unsigned(oFile.oEntry.iOffset), where(oFile).c_str());
+                    hexForMessage(oFile.oEntry.iOffset).c_str(), where(oFile).c_str());
     }
     oDir.publish(MANIFEST_NAME, oPlan.sManifest);
     if (oPlan.iCutSlots != 0)

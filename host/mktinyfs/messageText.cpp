@@ -21,7 +21,7 @@ std::string describeFile(const std::string& sName, uint64_t iOffset, uint64_t iB
 }
 
 std::string hexForMessage(uint64_t iValue) {
-    return "0x" + hexDigits(iValue);
+    return hexNumber(iValue);
 }
 
 int hexDigitValue(char c) {
