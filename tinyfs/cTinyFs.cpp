@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "tinyfs/capacity.h"
 #include "tinyfs/fatTable.h"
 #include "tinyfs/hexText.h"
 
@@ -42,18 +41,12 @@ cTinyFs::cTinyFs(cMtdDevice& pDevice) : pDevice(&pDevice) {
         sStrayName = oTable.lStrays.front().oEntry.sName;
     }
     lFiles.reserve(oTable.lEntries.size());
-    std::vector<cPlacement> lTable;
-    lTable.reserve(oTable.lEntries.size());
     for (const cTableEntry& oRead : oTable.lEntries) {
         const cFatSlot& oSlot = oRead.oEntry;
         lFiles.emplace_back(pDevice, oSlot.sName, oSlot.iOffset, oSlot.iSize, oSlot.iFlags,
                             oSlot.iLoadAddress);
-        lTable.push_back(lFiles.back().getPlacement());
+        lFiles.back().setCapacities(*oRead.iMediaRoom, *oRead.iBootRoom);
     }
-    // Offsets and load addresses never change: the figures last as long as the table.
-    const cCapacities oCapacities = capacities(lTable);
-    for (size_t i = 0; i < lFiles.size(); ++i)
-        lFiles[i].setCapacities(oCapacities.lMedia[i], oCapacities.lBootTime[i]);
 }
 
 cTinyFsFile& cTinyFs::find(const std::string& sName) {
@@ -86,7 +79,7 @@ void cTinyFs::verifyChecksum(const cTinyFsFile& oEntry, const tProgress& fProgre
     const uint16_t iComputed = oEntry.read(nullptr, oEntry.getSize(), fProgress);
     const uint16_t iStored = oEntry.getChecksum();
     if (iComputed != iStored)
-        throw "CheckSum error: 0x" + hexDigits(iComputed) + " != 0x" + hexDigits(iStored) + "!";
+        throw "CheckSum error: " + hexNumber(iComputed) + " != " + hexNumber(iStored) + "!";
 }
 
 void cTinyFs::checkTableEnd() const {

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "tinyfs/cMtdDevice.h"
-#include "tinyfs/capacity.h"
 #include "tinyfs/layout.h"
 
 // The whole of getUsagePercent's share.
@@ -31,15 +30,11 @@ class cTinyFsFile {
     uint32_t getOffset() const { return iOffset; }
     uint32_t getLoadAddress() const { return iLoadAddress; }
     uint32_t getFlags() const { return iFlags; }
-    uint16_t getChecksum() const { return uint16_t(iFlags >> CHECKSUM_SHIFT); }
-    bool hasLoadAddress() const { return (iFlags & FLAG_LOAD_ADDRESS) != 0; }
-    bool hasFlagX() const { return (iFlags & FLAG_X) != 0; }
+    uint16_t getChecksum() const { return recordedChecksum(iFlags); }
     bool isEmpty() const { return iFileSize == 0; }
-    bool hasFlagAx() const { return (iFlags & FLAG_AX) != 0; }
     // Whether the content check verifies the contents: not without a recorded checksum,
     // nor at offset 0.
     bool isChecked() const { return getChecksum() != NO_CHECKSUM && iOffset != 0; }
-    cPlacement getPlacement() const { return {iOffset, iLoadAddress, hasLoadAddress()}; }
 
     // Room the file may occupy, with the load-address bound of the boot-time rule; with
     // bBootTime false, without it.

@@ -15,12 +15,19 @@
 #include <optional>
 #include <vector>
 
+#include "tinyfs/layout.h"
+
 // Where one file of the table lies, as far as the rule cares.
 struct cPlacement {
     uint32_t iOffset;
     uint32_t iLoadAddress;
     bool bLoadAddress; // flag bit 1: the load address bounds the room at boot time
 };
+
+// The placement of a file at iOffset with the given load address and flags word (or flag bits).
+inline cPlacement placementOf(uint32_t iOffset, uint32_t iLoadAddress, uint32_t iFlags) {
+    return {iOffset, iLoadAddress, (iFlags & FLAG_LOAD_ADDRESS) != 0};
+}
 
 // The capacity of every file in table order, in both forms, from one sorted pass.
 struct cCapacities {

@@ -53,6 +53,16 @@ constexpr uint32_t CHECKSUM_SHIFT = 16;
 constexpr uint32_t CHECKSUM_MASK = 0xFFFF;
 constexpr uint16_t NO_CHECKSUM = 0; // a stored checksum of 0 means "not checksummed"
 
+// The letters brellix --list --verbose shows for the flag bits, and their words in JSON,
+// in the order both show them.
+struct cFlagName {
+    uint32_t iBit;
+    const char* sLetters;
+    const char* sWord;
+};
+constexpr cFlagName FLAG_NAMES[] = {
+    {FLAG_LOAD_ADDRESS, "L", "load_address"}, {FLAG_X, "X", "x"}, {FLAG_AX, "Ax", "ax"}};
+
 // The device-identifier record lives in the last 64 bytes, outside the file system.
 constexpr uint32_t DEVICE_ID_AREA_SIZE = 64;
 constexpr uint32_t DEVICE_ID_AREA = DEVICE_SIZE - DEVICE_ID_AREA_SIZE;
@@ -78,6 +88,16 @@ inline void storeLe32(uint8_t* p, uint32_t iValue) {
     p[1] = uint8_t(iValue >> 8);
     p[2] = uint8_t(iValue >> 16);
     p[3] = uint8_t(iValue >> 24);
+}
+
+// The checksum a flags word records.
+inline uint16_t recordedChecksum(uint32_t iFlags) {
+    return uint16_t(iFlags >> CHECKSUM_SHIFT & CHECKSUM_MASK);
+}
+
+// How many of iSize bytes at iOffset lie inside the device.
+inline uint32_t bytesInside(uint32_t iOffset, uint32_t iSize) {
+    return iOffset >= DEVICE_SIZE ? 0 : iSize < DEVICE_SIZE - iOffset ? iSize : DEVICE_SIZE - iOffset;
 }
 
 // One FAT entry as stored in its slot, without an owner.

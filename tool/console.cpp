@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "tinyfs/integrityCheck.h"
+
 bool bQuiet = false;
 
 namespace {
@@ -87,6 +89,6 @@ bool outputArrived() {
 
 void fatal(const std::string& sMessage, int iStatus) {
     clearStatusLine();
-    put(stderr, "Fatal: " + sMessage + "\n");
+    put(stderr, FATAL_PREFIX + sMessage + "\n");
     std::exit(iStatus);
 }

@@ -26,23 +26,24 @@ namespace {
 
 constexpr int32_t NAME_COLUMN = 20;
 constexpr int32_t SIZE_COLUMN = 16;
-constexpr int32_t CHECKSUM_COLUMN = 5;
+constexpr int32_t CHECKSUM_COLUMN = 7; // "0x" and four digits, then a blank
 constexpr int32_t FLAGS_COLUMN = 15;
 constexpr int32_t GROWABLE_COLUMN = 13;
 // How long "--read" waits for the reader of a FIFO, and how often it looks.
 constexpr int READER_TRIES = 20;
 constexpr long READER_RETRY_NS = 50 * 1000 * 1000;
 
+// The flag letters in their order, the load address behind "L", and "B" for an empty file
+// before "Ax", where the listing has always shown it.
 std::string flagText(const cTinyFsFile& oFile) {
     std::string sFlags;
-    if (oFile.hasLoadAddress())
-        sFlags += "L(0x" + hexDigits(oFile.getLoadAddress()) + ")";
-    if (oFile.hasFlagX())
-        sFlags += "X";
-    if (oFile.isEmpty())
-        sFlags += "B";
-    if (oFile.hasFlagAx())
-        sFlags += "Ax";
+    for (const cFlagName& oName : FLAG_NAMES) {
+        if (oName.iBit == FLAG_AX && oFile.isEmpty())
+            sFlags += "B";
+        if (oFile.getFlags() & oName.iBit)
+            sFlags += oName.sLetters +
+                      (oName.iBit == FLAG_LOAD_ADDRESS ? "(" + hexNumber(oFile.getLoadAddress()) + ")" : "");
+    }
     return sFlags;
 }
 
@@ -50,7 +51,7 @@ std::string listingLine(const cTinyFsFile& oFile, bool bVerbose) {
     std::string sLine = padRight(shownName(oFile.getName()), NAME_COLUMN) + " | " +
                         padRight(toDec(oFile.getSize(), 0) + " bytes", SIZE_COLUMN) + " | ";
     if (bVerbose)
-        sLine += "Sum: 0x" + padRight(hexDigits(oFile.getChecksum()), CHECKSUM_COLUMN) + " | " +
+        sLine += "Sum: " + padRight(hexNumber(oFile.getChecksum()), CHECKSUM_COLUMN) + " | " +
                  padRight(flagText(oFile), FLAGS_COLUMN) + " | ";
     return sLine + padRight(toDec(PERCENT - oFile.getUsagePercent(), 0) + "% growable", GROWABLE_COLUMN) +
            " (" + toDec(oFile.getBytesLeft(), 0) + " bytes left)";

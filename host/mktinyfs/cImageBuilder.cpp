@@ -143,8 +143,7 @@ void checkOverlaps(const std::vector<cSpan>& lSpans, uint32_t iLimit, cProblems&
 void checkLoadAddresses(const std::vector<cSpan>& lSpans, cProblems& oProblems) {
     std::vector<cPlacement> lTable;
     for (const cSpan& oSpan : lSpans)
-        lTable.push_back(
-            {oSpan.iOffset, oSpan.pFile->iLoadAddress, (oSpan.pFile->iFlagBits & FLAG_LOAD_ADDRESS) != 0});
+        lTable.push_back(placementOf(oSpan.iOffset, oSpan.pFile->iLoadAddress, oSpan.pFile->iFlagBits));
     const cCapacities oCapacities = capacities(lTable);
     for (size_t i = 0; i < lSpans.size(); ++i) {
         const uint64_t iContents = lSpans[i].iContents;

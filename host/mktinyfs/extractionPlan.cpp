@@ -8,7 +8,6 @@
 #include "host/mktinyfs/manifestWords.h"
 #include "host/mktinyfs/messageText.h"
 #include "tinyfs/boardSettings.h"
-#include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
 #include "tinyfs/fatTable.h"
 
@@ -100,7 +99,7 @@ class cPlanner {
                     roomBefore(oFile, lFiles[i + 1].oEntry.iOffset, oCapacities.lMedia[i]);
             oArguments.iLoadAddress = oEntry.iLoadAddress;
             oArguments.iFlagBits = uint16_t(oEntry.iFlags & FLAG_BITS_MASK);
-            const uint16_t iStored = uint16_t(oEntry.iFlags >> CHECKSUM_SHIFT);
+            const uint16_t iStored = oFile.iRecorded;
             if (oFile.bExtracted && iStored == contentsChecksum(oFile))
                 ; // what mktinyfs records by itself
             else if (iStored == NO_CHECKSUM)
@@ -192,11 +191,8 @@ class cPlanner {
 
     void add(const cTableEntry& oRead, bool bSalvaged) {
         cExtractedFile oFile;
-        oFile.iSlot = oRead.iSlot;
-        oFile.oEntry = oRead.oEntry;
+        static_cast<cTableEntry&>(oFile) = oRead;
         oFile.bSalvaged = bSalvaged;
-        const uint32_t iOffset = oFile.oEntry.iOffset;
-        oFile.iInside = iOffset >= DEVICE_SIZE ? 0 : std::min(oFile.oEntry.iSize, DEVICE_SIZE - iOffset);
         iExtracted += oFile.iInside;
         if (iExtracted > EXTRACT_BUDGET) {
             oFile.bExtracted = false;
@@ -315,10 +311,10 @@ cExtraction planExtraction(const tImageReader& fRead, bool bSalvage, const std::
     oPlanner.readTable(bSalvage);
     oPlanner.readDeviceId();
     oPlanner.checkLayout();
+    // The table of the rebuild: with --salvage the entries after the end slot join it.
     std::vector<cPlacement> lTable;
     for (const cExtractedFile& oFile : oPlan.lFiles)
-        lTable.push_back({oFile.oEntry.iOffset, oFile.oEntry.iLoadAddress,
-                          (oFile.oEntry.iFlags & FLAG_LOAD_ADDRESS) != 0});
+        lTable.push_back(oFile.oPlacement);
     const cCapacities oCapacities = capacities(lTable);
     oPlanner.chooseArguments(oCapacities);
     if (oPlan.lProblems.empty())

@@ -11,15 +11,13 @@
 #include <vector>
 
 #include "host/mktinyfs/cImageBuilder.h"
-#include "tinyfs/layout.h"
+#include "tinyfs/fatTable.h"
 
 // Copies iLength bytes of the image at iOffset, which all lie inside the device.
 using tImageReader = std::function<void(uint32_t iOffset, uint8_t* pDest, uint32_t iLength)>;
 
-struct cExtractedFile {
-    uint32_t iSlot = 0;     // its FAT slot, 1..1023
-    cFatSlot oEntry;        // as stored
-    uint32_t iInside = 0;   // contents bytes that lie inside the device
+// A slot as the table view shows it, with what the extraction makes of it.
+struct cExtractedFile : cTableEntry {
     bool bSalvaged = false; // found after the end slot
     bool bExtracted = true; // false when it would pass the budget of extracted bytes
     bool bMac = false;      // said again by --mac

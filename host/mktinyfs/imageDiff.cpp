@@ -24,10 +24,6 @@ constexpr cArea AREAS[] = {{"outside", 0, FAT_OFFSET},
                            {"outside", DATA_OFFSET, DEVICE_ID_AREA},
                            {"record", DEVICE_ID_AREA, DEVICE_SIZE}};
 
-std::string hex(uint64_t iValue) {
-    return "0x" + hexDigits(iValue);
-}
-
 // The fields of an entry that --diff compares one by one, as it shows them; two entries
 // differ in a field when they show it differently.
 struct cField {
@@ -37,12 +33,12 @@ struct cField {
 };
 const cField FIELDS[] = {
     {"slot", "slot", [](const cSlotReport& o) { return std::to_string(o.iSlot); }},
-    {"offset", "offset", [](const cSlotReport& o) { return hex(o.oEntry.iOffset); }},
-    {"room", "room", [](const cSlotReport& o) { return o.iRoom ? std::to_string(*o.iRoom) : "-"; }},
+    {"offset", "offset", [](const cSlotReport& o) { return hexNumber(o.oEntry.iOffset); }},
+    {"room", "room", [](const cSlotReport& o) { return o.iBootRoom ? std::to_string(*o.iBootRoom) : "-"; }},
     {"flags", "flags", [](const cSlotReport& o) { return flagsText(o.oEntry.iFlags); }},
-    {"load_address", "load address", [](const cSlotReport& o) { return hex(o.oEntry.iLoadAddress); }},
+    {"load_address", "load address", [](const cSlotReport& o) { return hexNumber(o.oEntry.iLoadAddress); }},
     {"checksum_recorded", "recorded checksum",
-     [](const cSlotReport& o) { return checksumText(o.getRecorded()); }},
+     [](const cSlotReport& o) { return checksumText(o.iRecorded); }},
 };
 
 // The first byte from which iLength bytes at pA and pB differ, iLength when none does:
@@ -244,12 +240,12 @@ std::string change(const cFileChange& oChange, const std::string& sWhat) {
 
 std::string where(const cSlotReport& oSlot) {
     return "(slot " + std::to_string(oSlot.iSlot) + ", " + std::to_string(oSlot.oEntry.iSize) + " bytes at " +
-           hex(oSlot.oEntry.iOffset) + ")";
+           hexNumber(oSlot.oEntry.iOffset) + ")";
 }
 
 std::string header(const cImageReport& oReport) {
-    return std::string(oReport.bValidHeader ? "valid" : "invalid") + " (magic word " + hex(oReport.iMagic) +
-           ")";
+    return std::string(oReport.bValidHeader ? "valid" : "invalid") + " (magic word " +
+           hexNumber(oReport.iMagic) + ")";
 }
 
 } // namespace
@@ -289,9 +285,9 @@ std::string diffText(const cImageReport& oOld, const cImageReport& oNew, const c
     if (oDiff.bDeviceId)
         sText += "device id: " + bytesText(oOld.sDeviceId) + " -> " + bytesText(oNew.sDeviceId) + "\n";
     for (const cByteRange& oRange : oDiff.lRanges)
-        sText += std::string(oRange.pArea) + " " + hex(oRange.iFrom) + ".." + hex(oRange.iTo) + ": " +
-                 std::to_string(oRange.iDiffer) + " of " + std::to_string(oRange.iTo - oRange.iFrom + 1) +
-                 " bytes differ\n";
+        sText += std::string(oRange.pArea) + " " + hexNumber(oRange.iFrom) + ".." + hexNumber(oRange.iTo) +
+                 ": " + std::to_string(oRange.iDiffer) + " of " +
+                 std::to_string(oRange.iTo - oRange.iFrom + 1) + " bytes differ\n";
     return sText;
 }
 

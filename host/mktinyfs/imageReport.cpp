@@ -13,25 +13,16 @@
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/cTinyFs.h"
-#include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
 #include "tinyfs/fatTable.h"
 #include "tinyfs/hexText.h"
+#include "tinyfs/integrityCheck.h"
 
 namespace {
 
-constexpr char FATAL[] = "Fatal: ";
-constexpr char CLEAN[] = "Filesystem is ready and clean.";
 constexpr int FLAG_DIGITS = 4;
+constexpr int MAGIC_DIGITS = 8;
 constexpr int TABLE_ROW = 160;
-
-struct cFlagName {
-    uint32_t iBit;
-    const char* pLetters; // as brellix --list --verbose shows it
-    const char* pWord;    // in JSON
-};
-constexpr cFlagName FLAG_NAMES[] = {
-    {FLAG_LOAD_ADDRESS, "L", "load_address"}, {FLAG_X, "X", "x"}, {FLAG_AX, "Ax", "ax"}};
 
 // Checksums by offset and length: slots of one range share theirs, computed once, so a
 // table of 1023 slots over one range of 8 MiB sums 8 MiB, not 8 GiB.
@@ -39,14 +30,12 @@ using tChecksums = std::map<std::pair<uint32_t, uint32_t>, uint16_t>;
 
 cSlotReport slotReport(const std::vector<uint8_t>& lImage, const cTableEntry& oRead, tChecksums& lChecksums) {
     cSlotReport oSlot;
-    oSlot.iSlot = oRead.iSlot;
-    oSlot.oEntry = oRead.oEntry;
-    const uint32_t iOffset = oSlot.oEntry.iOffset;
-    oSlot.iInside = iOffset >= DEVICE_SIZE ? 0 : std::min(oSlot.oEntry.iSize, DEVICE_SIZE - iOffset);
-    if (uint64_t(iOffset) + oSlot.oEntry.iSize <= DEVICE_SIZE) {
-        const auto oKnown = lChecksums.emplace(std::make_pair(iOffset, oSlot.iInside), 0);
+    static_cast<cTableEntry&>(oSlot) = oRead;
+    const uint32_t iOffset = oRead.oEntry.iOffset;
+    if (uint64_t(iOffset) + oRead.oEntry.iSize <= DEVICE_SIZE) {
+        const auto oKnown = lChecksums.emplace(std::make_pair(iOffset, oRead.iInside), 0);
         if (oKnown.second)
-            oKnown.first->second = crc16(lImage.data() + iOffset, oSlot.iInside);
+            oKnown.first->second = crc16(lImage.data() + iOffset, oRead.iInside);
         oSlot.iComputed = oKnown.first->second;
     }
     return oSlot;
@@ -56,31 +45,20 @@ cSlotReport slotReport(const std::vector<uint8_t>& lImage, const cTableEntry& oR
 const char* checksumState(const cSlotReport& oSlot) {
     if (!oSlot.iComputed)
         return "outside";
-    if (oSlot.getRecorded() == NO_CHECKSUM)
+    if (oSlot.iRecorded == NO_CHECKSUM)
         return "none";
-    return *oSlot.iComputed == oSlot.getRecorded() ? "agrees" : "differs";
+    return *oSlot.iComputed == oSlot.iRecorded ? "agrees" : "differs";
 }
 
-// What brellix --check prints last on this image: its checks in its order, on the same
-// device, and for the contents the file system's own comparison of the first file whose
-// checksum the report found wrong.
+// What brellix --check prints last on this image, on the same device; contents whose
+// checksum the report found right are not read again.
 void judge(cMtdDevice& oDevice, cImageReport& oReport) {
-    try {
-        cTinyFs oFs(oDevice);
-        oFs.checkTableEnd();
-        oFs.checkIntegrity(false);
-        oFs.checkIntegrity(true);
-        for (size_t i = 0; i < oFs.getFiles().size(); ++i) {
-            const cTinyFsFile& oFile = oFs.getFiles()[i];
-            const std::optional<uint16_t> iComputed = oReport.lFiles[i].iComputed;
-            if (oFile.isChecked() && (!iComputed || *iComputed != oFile.getChecksum()))
-                oFs.verifyChecksum(oFile);
-        }
-        oReport.bClean = true;
-        oReport.sVerdict = CLEAN;
-    } catch (const std::string& sMessage) {
-        oReport.sVerdict = FATAL + sMessage;
-    }
+    const cVerdict oVerdict = judgeDevice(oDevice, [&](size_t i) {
+        const cSlotReport& oSlot = oReport.lFiles[i];
+        return oSlot.iComputed && *oSlot.iComputed == oSlot.iRecorded;
+    });
+    oReport.bClean = oVerdict.bClean;
+    oReport.sVerdict = oVerdict.line();
 }
 
 // One line of the slot table, of the given column texts.
@@ -97,28 +75,27 @@ const std::vector<std::string> HEADINGS = {"slot", "offset", "size",     "room",
 
 std::string row(const cSlotReport& oSlot) {
     const cFatSlot& oEntry = oSlot.oEntry;
-    return columns({std::to_string(oSlot.iSlot), "0x" + hexDigits(oEntry.iOffset),
-                    std::to_string(oEntry.iSize), oSlot.iRoom ? std::to_string(*oSlot.iRoom) : "-",
-                    flagsText(oEntry.iFlags), "0x" + hexDigits(oEntry.iLoadAddress),
-                    checksumText(oSlot.getRecorded()), checksumText(oSlot.iComputed), checksumState(oSlot),
-                    quoteWord(oEntry.sName)});
+    return columns({std::to_string(oSlot.iSlot), hexNumber(oEntry.iOffset), std::to_string(oEntry.iSize),
+                    oSlot.iBootRoom ? std::to_string(*oSlot.iBootRoom) : "-", flagsText(oEntry.iFlags),
+                    hexNumber(oEntry.iLoadAddress), checksumText(oSlot.iRecorded),
+                    checksumText(oSlot.iComputed), checksumState(oSlot), quoteWord(oEntry.sName)});
 }
 
 } // namespace
 
 std::string flagsText(uint32_t iFlags) {
     uint32_t iBits = iFlags & FLAG_BITS_MASK;
-    std::string sText = "0x" + hexDigits(iBits, FLAG_DIGITS);
+    std::string sText = hexNumber(iBits, FLAG_DIGITS);
     for (const cFlagName& oName : FLAG_NAMES) {
         if (iBits & oName.iBit)
-            sText += std::string(" ") + oName.pLetters;
+            sText += std::string(" ") + oName.sLetters;
         iBits &= ~oName.iBit;
     }
-    return iBits ? sText + " +0x" + hexDigits(iBits) : sText;
+    return iBits ? sText + " +" + hexNumber(iBits) : sText;
 }
 
 std::string checksumText(std::optional<uint16_t> iChecksum) {
-    return iChecksum ? "0x" + hexDigits(*iChecksum, FLAG_DIGITS) : "-";
+    return iChecksum ? hexNumber(*iChecksum, FLAG_DIGITS) : "-";
 }
 
 std::string bytesText(const std::optional<std::string>& sBytes) {
@@ -156,19 +133,12 @@ cImageReport reportImage(cMtdDevice& oDevice) {
     });
     const std::vector<uint8_t>& lImage = oReport.lImage;
     const cFatTable oTable = readFatTable(lImage.data() + FAT_OFFSET);
-    oReport.iMagic = loadLe32(lImage.data() + FAT_OFFSET + HEADER_MAGIC_POS);
+    oReport.iMagic = oTable.iMagic;
     oReport.bValidHeader = oTable.bValidHeader;
     oReport.iEndSlot = oTable.iEndSlot;
-    std::vector<cPlacement> lPlacements;
     tChecksums lChecksums;
-    for (const cTableEntry& oRead : oTable.lEntries) {
+    for (const cTableEntry& oRead : oTable.lEntries)
         oReport.lFiles.push_back(slotReport(lImage, oRead, lChecksums));
-        lPlacements.push_back({oRead.oEntry.iOffset, oRead.oEntry.iLoadAddress,
-                               (oRead.oEntry.iFlags & FLAG_LOAD_ADDRESS) != 0});
-    }
-    const cCapacities oCapacities = capacities(lPlacements);
-    for (size_t i = 0; i < oReport.lFiles.size(); ++i)
-        oReport.lFiles[i].iRoom = oCapacities.lBootTime[i];
     for (const cTableEntry& oRead : oTable.lStrays)
         oReport.lStrays.push_back(slotReport(lImage, oRead, lChecksums));
     for (const cSlotReport& oSlot : oReport.lFiles) {
@@ -195,12 +165,12 @@ cImageReport reportImage(cMtdDevice& oDevice) {
 }
 
 std::string verdictMessage(const cImageReport& oReport) {
-    return oReport.bClean ? oReport.sVerdict : oReport.sVerdict.substr(sizeof FATAL - 1);
+    return oReport.bClean ? oReport.sVerdict : oReport.sVerdict.substr(sizeof FATAL_PREFIX - 1);
 }
 
 std::string infoText(const cImageReport& oReport) {
     std::string sText = "header: " + std::string(oReport.bValidHeader ? "valid" : "invalid") +
-                        " (magic word 0x" + hexDigits(oReport.iMagic, 2 * FLAG_DIGITS) + ")\n";
+                        " (magic word " + hexNumber(oReport.iMagic, MAGIC_DIGITS) + ")\n";
     const size_t iFiles = oReport.lFiles.size();
     sText += "table: " + std::to_string(iFiles) + (iFiles == 1 ? " file, " : " files, ") +
              (oReport.iEndSlot < FAT_SLOTS ? "ends at slot " + std::to_string(oReport.iEndSlot) : "full") +
@@ -216,7 +186,7 @@ std::string infoText(const cImageReport& oReport) {
         sText += row(oSlot);
     sText += "mac address: " +
              (oReport.sMacFailure
-                  ? std::string("unreadable (brellix --get-mac: ") + FATAL + *oReport.sMacFailure + ")"
+                  ? std::string("unreadable (brellix --get-mac: ") + FATAL_PREFIX + *oReport.sMacFailure + ")"
                   : bytesText(oReport.sMac)) +
              "\n";
     sText += "device id: " + bytesText(oReport.sDeviceId) + "\n";
@@ -227,14 +197,14 @@ void putSlot(cJsonWriter& oJson, const cSlotReport& oSlot) {
     const cFatSlot& oEntry = oSlot.oEntry;
     oJson.open('{').key("slot").number(oSlot.iSlot).textAndHex("name", oEntry.sName);
     oJson.key("offset").number(oEntry.iOffset).key("size").number(oEntry.iSize);
-    oJson.key("room").number(oSlot.iRoom ? std::optional<uint64_t>(*oSlot.iRoom) : std::nullopt);
+    oJson.key("room").number(oSlot.iBootRoom ? std::optional<uint64_t>(*oSlot.iBootRoom) : std::nullopt);
     oJson.key("flags").number(oEntry.iFlags & FLAG_BITS_MASK).key("flag_names").open('[');
     for (const cFlagName& oName : FLAG_NAMES) {
         if (oEntry.iFlags & oName.iBit)
-            oJson.text(oName.pWord);
+            oJson.text(oName.sWord);
     }
     oJson.close(']').key("load_address").number(oEntry.iLoadAddress);
-    oJson.key("checksum_recorded").number(oSlot.getRecorded());
+    oJson.key("checksum_recorded").number(oSlot.iRecorded);
     oJson.key("checksum_computed")
         .number(oSlot.iComputed ? std::optional<uint64_t>(*oSlot.iComputed) : std::nullopt);
     oJson.key("checksum").text(checksumState(oSlot)).close('}');

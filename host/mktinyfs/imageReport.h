@@ -10,20 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "tinyfs/layout.h"
+#include "tinyfs/fatTable.h"
 
 class cMtdDevice;
 class cJsonWriter;
 
 constexpr uint64_t REPORT_SCHEMA = 1;
 
-struct cSlotReport {
-    uint32_t iSlot = 0;
-    cFatSlot oEntry;
-    uint32_t iInside = 0;              // contents bytes that lie inside the device
-    std::optional<uint32_t> iRoom;     // what brellix lists; none after the end slot
+// A slot as the table view shows it, with the checksum of its contents.
+struct cSlotReport : cTableEntry {
     std::optional<uint16_t> iComputed; // none when the contents pass the device end
-    uint16_t getRecorded() const { return uint16_t(oEntry.iFlags >> CHECKSUM_SHIFT); }
 };
 
 struct cImageReport {
@@ -55,7 +51,7 @@ void readDevice(cMtdDevice& oDevice, const tPiece& fPiece);
 // Throws only what reading the device throws.
 cImageReport reportImage(cMtdDevice& oDevice);
 
-// What the check said: its last line without "Fatal: ".
+// What the check said: its last line without FATAL_PREFIX.
 std::string verdictMessage(const cImageReport& oReport);
 
 std::string infoText(const cImageReport& oReport);
