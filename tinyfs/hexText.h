@@ -1,5 +1,5 @@
-// Numbers in hexadecimal as messages and listings print them: lower-case digits, no
-// prefix, no leading zeros beyond a least number of digits. Names as lines for people
+// Numbers in hexadecimal as messages and listings print them: lower-case digits, bare or
+// behind "0x", no leading zeros beyond a least number of digits. Names as lines for people
 // show them, their control bytes in hexadecimal.
 #pragma once
 

@@ -1,5 +1,5 @@
-// What an image holds: the table through the one reader of it, rooms through the capacity
-// rule, the verdict through the file system's own checks, in the order of brellix --check.
+// What an image holds: the table through its view, with rooms and recorded checksums, the
+// contents' checksums, and the verdict of the integrity check that brellix --check runs.
 #include "host/mktinyfs/imageReport.h"
 
 #include <cstdio>
