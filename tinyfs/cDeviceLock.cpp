@@ -30,7 +30,6 @@ namespace {
 constexpr int LOCK_TRIES = 60;
 
 constexpr uid_t ROOT = 0;
-constexpr mode_t ALL_PERMISSIONS = 07777;
 // Permissions as ls -n and chmod write them: four octal digits.
 constexpr char MODE_FORMAT[] = "%04o";
 constexpr char MODE_FORMAT_WIDEST[] = "07777";
@@ -68,7 +67,7 @@ int lockWaiting(tTry fTry, int& iTries) {
 // uid 0"): what an operator needs to see why.
 std::string describe(const struct stat& oFile) {
     char sMode[sizeof MODE_FORMAT_WIDEST];
-    std::snprintf(sMode, sizeof sMode, MODE_FORMAT, unsigned(oFile.st_mode & ALL_PERMISSIONS));
+    std::snprintf(sMode, sizeof sMode, MODE_FORMAT, unsigned(oFile.st_mode & PERMISSION_BITS));
     return std::string(fileKind(oFile.st_mode)) + ", mode " + sMode + ", owner uid " +
            std::to_string(oFile.st_uid);
 }

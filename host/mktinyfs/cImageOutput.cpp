@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr mode_t PERMISSION_BITS = 07777;
 constexpr int LINK_HOPS_MAX = 40; // as many as the kernel follows
 constexpr size_t LINK_TEXT_MAX = 4096;
 constexpr int TEMP_NAME_TRIES = 100;
