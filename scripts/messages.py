@@ -21,13 +21,17 @@ import sys
 
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The page of each program, and the code whose messages it prints: mktinyfs reports the
-# device lock's messages as its own, the rest of tinyfs/ only inside its own texts.
+# device lock's messages as its own, and the words for a file's kind inside its own, the
+# rest of tinyfs/ only inside its own texts.
 PAGES = {"man/brellix.1.in": ("tool", "cmdline", "tinyfs"),
-         "man/mktinyfs.1.in": ("host", "tinyfs/cDeviceLock.cpp", "tinyfs/cMtdDevice.cpp", "tinyfs/cSignalHold.cpp")}
+         "man/mktinyfs.1.in": ("host", "tinyfs/cDeviceLock.cpp", "tinyfs/cMtdDevice.cpp", "tinyfs/cSignalHold.cpp",
+                               "tinyfs/fileKind.cpp")}
 MESSAGE_CALLS = ("fail", "problem", "printError", "fatal", "cFailure", "oProblems.add")
 # Texts brellix never reaches: the command-line parser's (it always passes its arguments
-# and declares no required option), and the device's sync, which only mktinyfs --program asks for.
-UNREACHED = ("no interface-file given", "missing required parameter (…)", "unable to sync")
+# and declares no required option), the device's sync, which only mktinyfs --program asks for,
+# and the kind of a file Linux does not have (a lock file is one of the kinds it has).
+UNREACHED = ("no interface-file given", "missing required parameter (…)", "unable to sync",
+             "of an unknown kind")
 TOKEN = re.compile(r'^[ \t]*#[^\n]*|"(?:\\.|[^"\\])*"|\'(?:\\.|[^\'\\])*\'|//[^\n]*|/\*.*?\*/|[A-Za-z_]\w*(?:(?:::|\.|->)\w+)*'
                    r'|::|==|!=|<=|>=|\+=|&&|\|\||\S', re.S | re.M)
 ROFF = [(r"\(dq", '"'), (r"\(aq", "'"), (r"\(bu", "-"), (r"\-", "-"), (r"\e", "\\"), (r"\&", ""), (r"\c", ""),

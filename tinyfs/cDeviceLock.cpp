@@ -15,22 +15,24 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 #include <utility>
 
 #include "tinyfs/deviceIdentity.h"
+#include "tinyfs/fileKind.h"
+#include "tinyfs/retry.h"
 
 namespace {
 
-// How long a run waits for the device, and how often it tries.
+// How many times a run tries the device's locks, a pause apart (tinyfs/retry.h): 3 s.
 constexpr int LOCK_TRIES = 60;
-constexpr long LOCK_RETRY_NS = 50 * 1000 * 1000;
 
 constexpr uid_t ROOT = 0;
-constexpr mode_t ALL_PERMISSIONS = 07777;
+// Permissions as ls -n and chmod write them: four octal digits.
+constexpr char MODE_FORMAT[] = "%04o";
+constexpr char MODE_FORMAT_WIDEST[] = "07777";
 constexpr mode_t OTHERS_WRITE = S_IWGRP | S_IWOTH;
 constexpr mode_t OTHERS_OPEN = S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
 constexpr char LOCK_PARENT[] = "/run";
@@ -50,36 +52,24 @@ constexpr int LOCK_FILE_FLAGS = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | 
 // iTries lasts: 0, or the errno of the last try (EWOULDBLOCK when the tries ran out).
 template <typename tTry>
 int lockWaiting(tTry fTry, int& iTries) {
-    while (!fTry()) {
-        // A record lock that another holds fails with EACCES or EAGAIN.
-        const int iError = errno == EINTR || errno == EACCES ? EWOULDBLOCK : errno;
-        if (iError != EWOULDBLOCK || --iTries <= 0)
-            return iError;
-        const timespec oPause = {0, LOCK_RETRY_NS};
-        ::nanosleep(&oPause, nullptr);
-    }
-    return 0;
+    int iError = 0;
+    const bool bDone = retryPaused(
+        [&] {
+            // A record lock that another holds fails with EACCES or EAGAIN.
+            iError = fTry() ? 0 : errno == EINTR || errno == EACCES ? EWOULDBLOCK : errno;
+            return iError != EWOULDBLOCK;
+        },
+        iTries);
+    return bDone ? iError : EWOULDBLOCK;
 }
 
 // What a refused file is, its permissions and its owner ("a directory, mode 1777, owner
 // uid 0"): what an operator needs to see why.
 std::string describe(const struct stat& oFile) {
-    const char* sKind = "a regular file";
-    if (S_ISDIR(oFile.st_mode))
-        sKind = "a directory";
-    else if (S_ISLNK(oFile.st_mode))
-        sKind = "a symbolic link";
-    else if (S_ISFIFO(oFile.st_mode))
-        sKind = "a FIFO";
-    else if (S_ISSOCK(oFile.st_mode))
-        sKind = "a socket";
-    else if (S_ISCHR(oFile.st_mode))
-        sKind = "a character device";
-    else if (S_ISBLK(oFile.st_mode))
-        sKind = "a block device";
-    char sMode[sizeof "07777"];
-    std::snprintf(sMode, sizeof sMode, "%04o", unsigned(oFile.st_mode & ALL_PERMISSIONS));
-    return std::string(sKind) + ", mode " + sMode + ", owner uid " + std::to_string(oFile.st_uid);
+    char sMode[sizeof MODE_FORMAT_WIDEST];
+    std::snprintf(sMode, sizeof sMode, MODE_FORMAT, unsigned(oFile.st_mode & PERMISSION_BITS));
+    return std::string(fileKind(oFile.st_mode)) + ", mode " + sMode + ", owner uid " +
+           std::to_string(oFile.st_uid);
 }
 
 // Whether sName in the directory iDirectory still names the file open as iFd.

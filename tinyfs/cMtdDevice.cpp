@@ -14,31 +14,27 @@
 
 #include "tinyfs/hexText.h"
 
-cMtdDevice::cMtdDevice(const std::string& sPath, tLock iLock) : lPages(PAGE_SIZE) {
-    iFd = ::open(sPath.c_str(), O_RDWR);
-    if (iFd < 0)
+cMtdDevice::cMtdDevice(const std::string& sPath, tLock iLock)
+    : oFile(::open(sPath.c_str(), O_RDWR)), lPages(PAGE_SIZE) {
+    if (oFile.iFd < 0)
         throw std::string("unable to open device");
     lockOpened(sPath, iLock);
 }
 
-cMtdDevice::cMtdDevice(int iOpenFd, const std::string& sPath, tLock iLock) : iFd(iOpenFd), lPages(PAGE_SIZE) {
+cMtdDevice::cMtdDevice(int iOpenFd, const std::string& sPath, tLock iLock)
+    : oFile(iOpenFd), lPages(PAGE_SIZE) {
     lockOpened(sPath, iLock);
 }
 
 void cMtdDevice::lockOpened(const std::string& sPath, tLock iLock) {
-    try {
-        if (!identifyDevice(iFd, oDevice))
-            throw std::string("unable to open device");
-        oLock.emplace(iFd, oDevice.oNode, sPath, iLock);
-    } catch (...) {
-        ::close(iFd);
-        throw;
-    }
+    if (!identifyDevice(oFile.iFd, oDevice))
+        throw std::string("unable to open device");
+    oLock.emplace(oFile.iFd, oDevice.oNode, sPath, iLock);
 }
 
-cMtdDevice::~cMtdDevice() {
-    oLock.reset(); // lets go of the node while its descriptor is still open
-    ::close(iFd);
+void cMtdDevice::fail(const char* sProblem, int iReason) {
+    iError = iReason;
+    throw std::string(sProblem);
 }
 
 bool cMtdDevice::isSameFile(const std::string& sPath) const {
@@ -59,23 +55,29 @@ tAlias cMtdDevice::aliasOf(const struct stat& oOther) const {
 
 uint64_t cMtdDevice::measure() {
     iPosition = -1;
-    const off_t iEnd = ::lseek(iFd, 0, SEEK_END);
+    const off_t iEnd = ::lseek(oFile.iFd, 0, SEEK_END);
     if (iEnd < 0)
-        throw std::string("invalid seek");
+        fail("invalid seek", errno);
     return uint64_t(iEnd);
 }
 
 void cMtdDevice::sync() {
     // EINVAL: the node keeps no cache to sync (an MTD character device).
-    if (::fsync(iFd) != 0 && errno != EINVAL)
-        throw std::string("unable to sync");
+    if (::fsync(oFile.iFd) != 0 && errno != EINVAL)
+        fail("unable to sync", errno);
 }
 
 void cMtdDevice::seekPage(int32_t iPage) {
     const off_t iPos = off_t(iPage) * PAGE_SIZE;
-    if (iPage < 0 || iPage >= PAGE_COUNT || (iPos != iPosition && ::lseek(iFd, iPos, SEEK_SET) != iPos)) {
+    if (iPage < 0 || iPage >= PAGE_COUNT) {
         iPosition = -1;
-        throw std::string("invalid seek");
+        fail("invalid seek", ESPIPE);
+    }
+    if (iPos != iPosition) {
+        iPosition = -1;
+        const off_t iReached = ::lseek(oFile.iFd, iPos, SEEK_SET);
+        if (iReached != iPos)
+            fail("invalid seek", iReached < 0 ? errno : ESPIPE);
     }
     iPosition = iPos;
 }
@@ -83,31 +85,31 @@ void cMtdDevice::seekPage(int32_t iPage) {
 void cMtdDevice::readPages(int32_t iPage, uint8_t* pDest, int32_t iCount) {
     seekPage(iPage);
     if (iCount < 0 || iCount > PAGE_COUNT - iPage)
-        throw std::string("incomplete read");
+        fail("incomplete read", EIO);
     const size_t iBytes = size_t(iCount) * PAGE_SIZE;
-    const ssize_t iDone = ::read(iFd, pDest, iBytes);
+    const ssize_t iDone = ::read(oFile.iFd, pDest, iBytes);
     iPosition = size_t(iDone) == iBytes ? iPosition + iDone : -1;
     if (iDone < 0)
-        throw std::string("unable to read");
+        fail("unable to read", errno);
     if (size_t(iDone) != iBytes)
-        throw std::string("incomplete read");
+        fail("incomplete read", EIO);
 }
 
 void cMtdDevice::writePages(int32_t iPage, const uint8_t* pSource, int32_t iCount) {
     seekPage(iPage);
     if (iCount < 0 || iCount > PAGE_COUNT - iPage)
-        throw std::string("incomplete write");
+        fail("incomplete write", EIO);
     const size_t iBytes = size_t(iCount) * PAGE_SIZE;
     if (fBeforeProgram)
         fBeforeProgram();
-    const ssize_t iDone = ::write(iFd, pSource, iBytes);
+    const ssize_t iDone = ::write(oFile.iFd, pSource, iBytes);
     iPosition = size_t(iDone) == iBytes ? iPosition + iDone : -1;
     if (iDone > 0)
         iProgrammed += uint64_t(iDone);
     if (iDone < 0)
-        throw std::string("unable to write");
+        fail("unable to write", errno);
     if (size_t(iDone) != iBytes)
-        throw std::string("incomplete write");
+        fail("incomplete write", EIO);
 }
 
 void cMtdDevice::programPages(int32_t iPage, const uint8_t* pSource, const uint8_t* pOld, int32_t iCount,
@@ -134,7 +136,7 @@ void cMtdDevice::verifyPages(int32_t iPage, const uint8_t* pMeant, const uint8_t
         std::to_string(iByte / PAGE_SIZE) + ")";
 }
 
-void cMtdDevice::checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const {
+void cMtdDevice::checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) {
     // A transfer runs as head page, whole pages, tail page; the first of these to reach
     // past the last page decides the message.
     int64_t iPage = iOffset / PAGE_SIZE;
@@ -142,21 +144,21 @@ void cMtdDevice::checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) con
     int64_t iRest = iLength;
     if (iWithin != 0) {
         if (iPage >= PAGE_COUNT)
-            throw std::string("invalid seek");
+            fail("invalid seek", ESPIPE);
         iRest -= std::min<int64_t>(PAGE_SIZE - iWithin, iRest);
         ++iPage;
     }
     const int64_t iWhole = iRest / PAGE_SIZE;
     if (iWhole > 0) {
         if (iPage >= PAGE_COUNT)
-            throw std::string("invalid seek");
+            fail("invalid seek", ESPIPE);
         if (iPage + iWhole > PAGE_COUNT)
-            throw std::string(bWrite ? "incomplete write" : "incomplete read");
+            fail(bWrite ? "incomplete write" : "incomplete read", EIO);
         iPage += iWhole;
         iRest -= iWhole * PAGE_SIZE;
     }
     if (iRest > 0 && iPage >= PAGE_COUNT)
-        throw std::string("invalid seek");
+        fail("invalid seek", ESPIPE);
 }
 
 void cMtdDevice::read(uint32_t iOffset, uint8_t* pDest, uint32_t iLength) {

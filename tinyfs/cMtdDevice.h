@@ -13,6 +13,7 @@
 
 #include "tinyfs/cDeviceLock.h"
 #include "tinyfs/deviceIdentity.h"
+#include "tinyfs/fileIo.h"
 #include "tinyfs/layout.h"
 
 class cMtdDevice {
@@ -25,7 +26,7 @@ class cMtdDevice {
     // reader that must never write the device), and locks it as above. The descriptor is
     // closed with the device, or at once when this throws.
     cMtdDevice(int iOpenFd, const std::string& sPath, tLock iLock);
-    ~cMtdDevice(); // closes the node; never writes
+    ~cMtdDevice() = default; // lets go of the lock, then closes the node; never writes
 
     cMtdDevice(const cMtdDevice&) = delete;
     cMtdDevice& operator=(const cMtdDevice&) = delete;
@@ -74,6 +75,10 @@ class cMtdDevice {
     // puts none, nor one whose pages read back as they were): once this grows, what was
     // there before is no longer whole.
     uint64_t getProgrammed() const { return iProgrammed; }
+    // The reason of the last transfer that failed, as the system names reasons: the errno of
+    // its failed call, EIO for a short count, ESPIPE for a position the node would not take
+    // or one outside the device; for a caller that words its failures that way.
+    int getError() const { return iError; }
     // Whether the last write failed only in reading back its last programmed run: every
     // page it meant to change was programmed, none of them verified wrong.
     bool isUnverified() const { return bUnverified; }
@@ -82,8 +87,10 @@ class cMtdDevice {
     void setBeforeProgram(std::function<void()> fHook) { fBeforeProgram = std::move(fHook); }
 
   private:
-    // Identifies and locks the node iFd holds; closes it when that fails.
+    // Identifies and locks the node oFile holds.
     void lockOpened(const std::string& sPath, tLock iLock);
+    // Throws sProblem, keeping iReason for getError.
+    [[noreturn]] void fail(const char* sProblem, int iReason);
     void seekPage(int32_t iPage);
     // Reads back iCount pages just programmed and throws when they differ from pMeant;
     // pages that read back as pOld, what they held before, count as not programmed.
@@ -91,16 +98,17 @@ class cMtdDevice {
                      bool bLastRun);
     // Throws, before anything moves, the failure the page sequence of a byte-addressed
     // transfer would meet at the device end.
-    void checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite) const;
+    void checkRange(uint32_t iOffset, uint32_t iLength, bool bWrite);
 
-    int32_t iFd = -1;
-    cDeviceIdentity oDevice; // what was opened, as its descriptor says
-    std::optional<cDeviceLock> oLock;
-    std::vector<uint8_t> lPages;    // scratch for partial pages and write comparison
-    std::vector<uint8_t> lReadBack; // the pages of the last programmed run, as read back
-    std::vector<uint8_t> lOld;      // the pages of the last write, as they were before it
-    int64_t iPosition = -1;         // where the descriptor stands, when known
+    cDescriptor oFile;
+    cDeviceIdentity oDevice;          // what was opened, as its descriptor says
+    std::optional<cDeviceLock> oLock; // after oFile: lets go of the node before it is closed
+    std::vector<uint8_t> lPages;      // scratch for partial pages and write comparison
+    std::vector<uint8_t> lReadBack;   // the pages of the last programmed run, as read back
+    std::vector<uint8_t> lOld;        // the pages of the last write, as they were before it
+    int64_t iPosition = -1;           // where the descriptor stands, when known
     uint64_t iProgrammed = 0;
     bool bUnverified = false;
+    int iError = 0;
     std::function<void()> fBeforeProgram;
 };

@@ -1,6 +1,6 @@
 // Whole transfers on the descriptor of a local file, going on after interrupted calls
-// and partial counts, the permissions a file gets when it is created, and the owner that
-// closes a descriptor.
+// and partial counts, the permissions a file gets when it is created and the bits that are
+// permissions in a mode, and the owner that closes a descriptor.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,8 @@
 
 // Before the umask, as for any file a program creates.
 constexpr mode_t NEW_FILE_MODE = 0666;
+// The bits of a mode that chmod sets: the permissions, set-user-ID, set-group-ID and sticky.
+constexpr mode_t PERMISSION_BITS = 07777;
 
 // Transfers at the descriptor's own position, or from the file position iAt on (pread,
 // pwrite), leaving the descriptor's position alone.

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 #include "tinyfs/cSignalHold.h"
 #include "tinyfs/cTinyFs.h"
 #include "tinyfs/hexText.h"
+#include "tinyfs/retry.h"
 #include "tool/cContentBuffer.h"
 #include "tool/cFailure.h"
 #include "tool/cLocalFile.h"
@@ -29,9 +29,8 @@ constexpr int32_t SIZE_COLUMN = 16;
 constexpr int32_t CHECKSUM_COLUMN = 7; // "0x" and four digits, then a blank
 constexpr int32_t FLAGS_COLUMN = 15;
 constexpr int32_t GROWABLE_COLUMN = 13;
-// How long "--read" waits for the reader of a FIFO, and how often it looks.
+// How many times "--read" looks for the reader of a FIFO, a pause apart (tinyfs/retry.h).
 constexpr int READER_TRIES = 20;
-constexpr long READER_RETRY_NS = 50 * 1000 * 1000;
 
 // The flag letters in their order, the load address behind "L", and "B" for an empty file
 // before "Ax", where the listing has always shown it.
@@ -76,19 +75,20 @@ std::unique_ptr<cContentBuffer> readChecked(cCmdLine& oCmdLine, const cTinyFsFil
 // The local file of "--read", opened for writing as it stands. A FIFO needs a reader,
 // who may still be on the way to opening it: it gets a second.
 std::unique_ptr<cLocalFile> openTarget(const std::string& sPath) {
-    for (int iTry = 1;; ++iTry) {
-        auto pLocal = std::make_unique<cLocalFile>(sPath, O_WRONLY | O_CREAT);
-        struct stat oFile;
-        if (pLocal->isOpen() || pLocal->openError() != ENXIO || ::stat(sPath.c_str(), &oFile) != 0 ||
-            !S_ISFIFO(oFile.st_mode)) {
-            pLocal->requireOpen();
-            return pLocal;
-        }
-        if (iTry == READER_TRIES)
-            throw "local file is a FIFO without a reader (" + sPath + ")";
-        const timespec oPause = {0, READER_RETRY_NS};
-        ::nanosleep(&oPause, nullptr);
-    }
+    std::unique_ptr<cLocalFile> pLocal;
+    int iTries = READER_TRIES;
+    const bool bDone = retryPaused(
+        [&] {
+            pLocal = std::make_unique<cLocalFile>(sPath, O_WRONLY | O_CREAT);
+            struct stat oFile;
+            return pLocal->isOpen() || pLocal->openError() != ENXIO || ::stat(sPath.c_str(), &oFile) != 0 ||
+                   !S_ISFIFO(oFile.st_mode);
+        },
+        iTries);
+    if (!bDone)
+        throw "local file is a FIFO without a reader (" + sPath + ")";
+    pLocal->requireOpen();
+    return pLocal;
 }
 
 } // namespace

@@ -15,12 +15,12 @@
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/fatTable.h"
 #include "tinyfs/fileIo.h"
+#include "tinyfs/fileKind.h"
 #include "tinyfs/layout.h"
 #include "tinyfs/stoppingSignals.h"
 
 namespace {
 
-constexpr mode_t PERMISSION_BITS = 07777;
 constexpr int LINK_HOPS_MAX = 40; // as many as the kernel follows
 constexpr size_t LINK_TEXT_MAX = 4096;
 constexpr int TEMP_NAME_TRIES = 100;
@@ -47,20 +47,6 @@ std::string followLinks(std::string sPath) {
     }
     errno = ELOOP;
     return std::string();
-}
-
-const char* kindOf(mode_t iMode) {
-    if (S_ISCHR(iMode))
-        return "a character device";
-    if (S_ISBLK(iMode))
-        return "a block device";
-    if (S_ISFIFO(iMode))
-        return "a FIFO";
-    if (S_ISSOCK(iMode))
-        return "a socket";
-    if (S_ISLNK(iMode))
-        return "a symbolic link";
-    return "of an unknown kind"; // GCOVR_EXCL_LINE: Linux knows no kind of file besides these
 }
 
 // The signals that end a run, blocked for as long as it lives; take() takes those that
@@ -160,7 +146,7 @@ cImageOutput::cImageOutput(const std::string& sOutput, bool bNoFiles, const cMtd
             fail("cannot replace ");
         }
         if (!S_ISREG(oStat.st_mode))
-            throw "OUTPUT " + quoteForMessage(sOutput) + " is " + kindOf(oStat.st_mode) +
+            throw "OUTPUT " + quoteForMessage(sOutput) + " is " + fileKind(oStat.st_mode) +
                 ", not a regular file";
         if (bNoFiles)
             keepFiles(iProbe);
@@ -271,7 +257,8 @@ void cImageOutput::checkTarget() {
         fail("cannot replace ");
     }
     if (!S_ISREG(oStat.st_mode))
-        throw "OUTPUT " + quoteForMessage(sOutput) + " is " + kindOf(oStat.st_mode) + ", not a regular file";
+        throw "OUTPUT " + quoteForMessage(sOutput) + " is " + fileKind(oStat.st_mode) +
+            ", not a regular file";
     if (pSource && pSource->aliasOf(oStat) == ALIAS_SAME)
         throw "OUTPUT " + quoteForMessage(sOutput) + " is the device itself";
     bExisting = true;

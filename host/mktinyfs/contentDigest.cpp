@@ -21,20 +21,21 @@ uint64_t reduce(uint64_t iValue) {
     return iValue >= PRIME ? iValue - PRIME : iValue;
 }
 
-// a * b modulo the prime, for a and b below it.
-uint64_t multiply(uint64_t a, uint64_t b) {
+// iLeft * iRight modulo the prime, for both below it.
+uint64_t multiply(uint64_t iLeft, uint64_t iRight) {
 #ifdef __SIZEOF_INT128__
-    const unsigned __int128 iProduct = static_cast<unsigned __int128>(a) * b;
+    const unsigned __int128 iProduct = static_cast<unsigned __int128>(iLeft) * iRight;
     return reduce((uint64_t(iProduct) & PRIME) + uint64_t(iProduct >> PRIME_BITS));
 #else
     constexpr unsigned HALF_BITS = 32;
     constexpr uint64_t LOW_HALF = 0xFFFFFFFFu;
     constexpr unsigned MIDDLE_SPLIT = PRIME_BITS - HALF_BITS;   // the middle's bits from 2^61 on are 1 each
     constexpr unsigned HIGH_SHIFT = 2 * HALF_BITS - PRIME_BITS; // 2^64 is 2^3 modulo the prime
-    const uint64_t a1 = a >> HALF_BITS, a0 = a & LOW_HALF, b1 = b >> HALF_BITS, b0 = b & LOW_HALF;
-    const uint64_t iMiddle = a1 * b0 + a0 * b1; // times 2^32
-    const uint64_t iLow = a0 * b0;
-    return reduce(((a1 * b1) << HIGH_SHIFT) + (iMiddle >> MIDDLE_SPLIT) +
+    const uint64_t iLeftHigh = iLeft >> HALF_BITS, iLeftLow = iLeft & LOW_HALF;
+    const uint64_t iRightHigh = iRight >> HALF_BITS, iRightLow = iRight & LOW_HALF;
+    const uint64_t iMiddle = iLeftHigh * iRightLow + iLeftLow * iRightHigh; // times 2^32
+    const uint64_t iLow = iLeftLow * iRightLow;
+    return reduce(((iLeftHigh * iRightHigh) << HIGH_SHIFT) + (iMiddle >> MIDDLE_SPLIT) +
                   ((iMiddle & ((uint64_t(1) << MIDDLE_SPLIT) - 1)) << HALF_BITS) + (iLow & PRIME) +
                   (iLow >> PRIME_BITS));
 #endif

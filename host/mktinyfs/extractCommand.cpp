@@ -4,10 +4,11 @@
 #include "host/mktinyfs/extractCommand.h"
 
 // Before <dirent.h>, whose NAME_MAX macro would clash with the layout's constant.
-#include "host/mktinyfs/cImageSource.h"
 #include "host/mktinyfs/extractionPlan.h"
 #include "host/mktinyfs/messageText.h"
+#include "host/mktinyfs/openImage.h"
 #include "host/mktinyfs/standardOutput.h"
+#include "tinyfs/cMtdDevice.h"
 #include "tinyfs/fileIo.h"
 
 #include <cerrno>
@@ -122,13 +123,11 @@ class cOutputDir {
     }
 
     bool isEmpty() const {
-        const int iList = ::dup(oDir.iFd);
-        DIR* pDir = iList < 0 ? nullptr : ::fdopendir(iList);
-        if (!pDir) {
-            if (iList >= 0)
-                ::close(iList);
+        cDescriptor oList(::dup(oDir.iFd));
+        DIR* pDir = oList.iFd < 0 ? nullptr : ::fdopendir(oList.iFd);
+        if (!pDir)
             fail("cannot open the folder ", sPath);
-        }
+        oList.release(); // the listing's own now, closed with it
         bool bEmpty = true;
         while (const dirent* pEntry = ::readdir(pDir))
             bEmpty = bEmpty && (!std::strcmp(pEntry->d_name, ".") || !std::strcmp(pEntry->d_name, ".."));
@@ -158,9 +157,15 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
     // A reader that stops early (| head) must not kill the extraction halfway: the lines
     // fail, the files and the manifest are all written.
     std::signal(SIGPIPE, SIG_IGN);
-    const cImageSource oImage(sImage);
+    struct stat oOpened;
+    cMtdDevice oImage = openImage(sImage, true, oOpened);
+    // In the system's words, as for any file mktinyfs cannot read.
     const tImageReader fRead = [&](uint32_t iOffset, uint8_t* pDest, uint32_t iLength) {
-        oImage.read(iOffset, pDest, iLength);
+        try {
+            oImage.read(iOffset, pDest, iLength);
+        } catch (const std::string&) {
+            throw "cannot read " + quoteForMessage(sImage) + ": " + std::strerror(oImage.getError());
+        }
     };
     const cExtraction oPlan = planExtraction(fRead, bSalvage, sImage);
     cOutputDir oDir(sDir);

@@ -1,19 +1,14 @@
-// Opening the images that --info and --diff read: an image file or the device node
-// itself, opened read-only, checked by what was opened, then held under the shared lock
-// brellix takes for reading, for as long as they are read.
+// Reading the images that --info and --diff report on, through the one opening of an
+// image (openImage.h), and printing the report with its exit status.
 #include "host/mktinyfs/infoDiffCommand.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 
-#include "host/mktinyfs/cImageSource.h"
 #include "host/mktinyfs/imageDiff.h"
 #include "host/mktinyfs/imageReport.h"
 #include "host/mktinyfs/messageText.h"
+#include "host/mktinyfs/openImage.h"
 #include "host/mktinyfs/standardOutput.h"
 #include "tinyfs/cMtdDevice.h"
 
@@ -26,14 +21,8 @@ cImageReport reportOf(const std::string& sPath) {
 
 } // namespace
 
-// Without blocking: a FIFO without a writer must not hang before it is refused.
 cImageReport readReport(const std::string& sPath, bool bNodes, struct stat& oOpened) {
-    cDescriptor oFile(::open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (oFile.iFd < 0 || ::fstat(oFile.iFd, &oOpened) != 0)
-        throw "cannot read " + quoteForMessage(sPath) + ": " + std::strerror(errno);
-    if (!bNodes || (!S_ISCHR(oOpened.st_mode) && !S_ISBLK(oOpened.st_mode)))
-        cImageSource::checkImageFile(sPath, oOpened);
-    cMtdDevice oDevice(oFile.release(), sPath, LOCK_SHARED);
+    cMtdDevice oDevice = openImage(sPath, bNodes, oOpened);
     try {
         return reportImage(oDevice);
     } catch (const std::string& sProblem) {

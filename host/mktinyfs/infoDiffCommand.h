@@ -13,7 +13,6 @@ constexpr int INFO_DIFF_TROUBLE = 2;
 int infoCommand(const std::string& sImage, bool bJson);
 int diffCommand(const std::string& sOld, const std::string& sNew, bool bJson);
 
-// What the image sPath holds, opened read-only without blocking, checked by what was
-// opened (an image file, or with bNodes also a device node) and read whole under the
-// shared lock, which ends with the reading; oOpened gets what was opened.
+// What the image sPath holds, opened by openImage (with bNodes a device node too) and read
+// whole under the shared lock, which ends with the reading; oOpened gets what was opened.
 cImageReport readReport(const std::string& sPath, bool bNodes, struct stat& oOpened);
