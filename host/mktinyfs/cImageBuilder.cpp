@@ -11,6 +11,7 @@
 #include "tinyfs/capacity.h"
 #include "tinyfs/crc16.h"
 #include "tinyfs/fileIo.h"
+#include "tinyfs/hexText.h"
 #include "tinyfs/layout.h"
 
 // Where the problems of a layout go: a build refuses with the first one met, a check of
@@ -81,15 +82,14 @@ void checkBounds(const cSpan& oSpan, bool bDeviceId, cProblems& oProblems) {
     const uint32_t iOffset = oSpan.iOffset;
     const std::optional<uint32_t> iRoomBeforeFat = roomBeforeFat(iOffset);
     if (iOffset >= FAT_OFFSET && iOffset < DATA_OFFSET)
-        oProblems.add("file " + oSpan.describe() + " starts inside the FAT (" + hexForMessage(FAT_OFFSET) +
-                      ".." + hexForMessage(DATA_OFFSET - 1) + ")");
+        oProblems.add("file " + oSpan.describe() + " starts inside the FAT (" + hexNumber(FAT_OFFSET) + ".." +
+                      hexNumber(DATA_OFFSET - 1) + ")");
     else if (iRoomBeforeFat && oSpan.end() > uint64_t(iOffset) + *iRoomBeforeFat)
-        oProblems.add("file " + oSpan.describe() + " runs into the FAT at " + hexForMessage(FAT_OFFSET));
+        oProblems.add("file " + oSpan.describe() + " runs into the FAT at " + hexNumber(FAT_OFFSET));
     if (iOffset >= iLimit || oSpan.end() > iLimit)
         oProblems.add("file " + oSpan.describe() +
-                      (bDeviceId
-                           ? " runs into the device-identifier record at " + hexForMessage(DEVICE_ID_AREA)
-                           : " passes the device end at " + hexForMessage(DEVICE_SIZE)));
+                      (bDeviceId ? " runs into the device-identifier record at " + hexNumber(DEVICE_ID_AREA)
+                                 : " passes the device end at " + hexNumber(DEVICE_SIZE)));
 }
 
 // Offsets: explicit ones as given, the others packed behind their predecessor, never
@@ -149,11 +149,10 @@ void checkLoadAddresses(const std::vector<cSpan>& lSpans, cProblems& oProblems) 
         const uint64_t iContents = lSpans[i].iContents;
         if (lTable[i].bLoadAddress && iContents > oCapacities.lBootTime[i] &&
             iContents <= oCapacities.lMedia[i])
-            oProblems.add("file " + quoteForMessage(lSpans[i].pFile->sName) + " (" +
-                          hexForMessage(iContents) +
+            oProblems.add("file " + quoteForMessage(lSpans[i].pFile->sName) + " (" + hexNumber(iContents) +
                           " bytes) does not fit below the next higher load address: room for " +
-                          hexForMessage(oCapacities.lBootTime[i]) + " bytes from load address " +
-                          hexForMessage(lSpans[i].pFile->iLoadAddress));
+                          hexNumber(oCapacities.lBootTime[i]) + " bytes from load address " +
+                          hexNumber(lSpans[i].pFile->iLoadAddress));
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "host/mktinyfs/messageText.h"
 #include "tinyfs/fileIo.h"
+#include "tinyfs/hexText.h"
 #include "tinyfs/layout.h"
 
 cInputFile::cInputFile(const std::string& sPath)
@@ -36,7 +37,7 @@ void cInputFile::readAhead(uint64_t iHeldBefore) {
                 (iHeldBefore == 0
                      ? " is larger than the device ("
                      : " and the inputs of unknown length before it hold more than the device (") +
-                hexForMessage(DEVICE_SIZE) + " bytes)";
+                hexNumber(DEVICE_SIZE) + " bytes)";
         if (iGot == 0)
             return;
         lBlock.resize(iGot);
@@ -66,7 +67,7 @@ void cInputFile::readExactly(uint8_t* pTo, size_t iLength) {
     iDelivered += iGot;
     uint8_t iMore = 0;
     if (iGot < iLength || (iDelivered == iSize && readSome(&iMore, 1) != 0))
-        throw quoteForMessage(sPath) + " changed size while it was read (" + hexForMessage(iSize) +
+        throw quoteForMessage(sPath) + " changed size while it was read (" + hexNumber(iSize) +
             " bytes when opened)";
 }
 

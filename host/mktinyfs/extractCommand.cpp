@@ -10,6 +10,7 @@
 #include "host/mktinyfs/standardOutput.h"
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/fileIo.h"
+#include "tinyfs/hexText.h"
 
 #include <cerrno>
 #include <csignal>
@@ -179,7 +180,7 @@ int extractImage(const std::string& sImage, const std::string& sDir, bool bSalva
         }
         std::printf("slot %u: %s, %u bytes at %s: %s\n", unsigned(oFile.iSlot),
                     quoteForMessage(oFile.oEntry.sName).c_str(), unsigned(oFile.oEntry.iSize),
-                    hexForMessage(oFile.oEntry.iOffset).c_str(), where(oFile).c_str());
+                    hexNumber(oFile.oEntry.iOffset).c_str(), where(oFile).c_str());
     }
     oDir.publish(MANIFEST_NAME, oPlan.sManifest);
     if (oPlan.iCutSlots != 0)

@@ -10,6 +10,7 @@
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/crc16.h"
 #include "tinyfs/fatTable.h"
+#include "tinyfs/hexText.h"
 
 namespace {
 
@@ -250,7 +251,7 @@ class cPlanner {
         const auto add = [&](const std::string& sOption, std::optional<uint64_t> iValue = std::nullopt) {
             lWords.push_back(sOption);
             if (iValue)
-                lWords.push_back(hexForMessage(*iValue));
+                lWords.push_back(hexNumber(*iValue));
         };
         if (bNameOption)
             lWords.insert(lWords.end(), {"--name", sName});

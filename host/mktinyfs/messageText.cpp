@@ -17,11 +17,7 @@ std::string quoteForMessage(const std::string& sText) {
 }
 
 std::string describeFile(const std::string& sName, uint64_t iOffset, uint64_t iBytes) {
-    return quoteForMessage(sName) + " (" + hexForMessage(iOffset) + " + " + hexForMessage(iBytes) + ")";
-}
-
-std::string hexForMessage(uint64_t iValue) {
-    return hexNumber(iValue);
+    return quoteForMessage(sName) + " (" + hexNumber(iOffset) + " + " + hexNumber(iBytes) + ")";
 }
 
 int hexDigitValue(char c) {

@@ -13,8 +13,5 @@ std::string quoteForMessage(const std::string& sText);
 // A file where it lies, as layout messages name it: "NAME" (0xOFFSET + 0xBYTES).
 std::string describeFile(const std::string& sName, uint64_t iOffset, uint64_t iBytes);
 
-// A number as messages show it: hexNumber's "0x" and lower-case hexadecimal digits.
-std::string hexForMessage(uint64_t iValue);
-
 // The value of a hexadecimal digit, either case; -1 for any other character.
 int hexDigitValue(char c);

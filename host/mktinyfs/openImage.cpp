@@ -7,6 +7,7 @@
 
 #include "host/mktinyfs/messageText.h"
 #include "tinyfs/fileIo.h"
+#include "tinyfs/hexText.h"
 #include "tinyfs/layout.h"
 
 cMtdDevice openImage(const std::string& sPath, bool bNodes, struct stat& oOpened) {
@@ -20,7 +21,7 @@ cMtdDevice openImage(const std::string& sPath, bool bNodes, struct stat& oOpened
         else if (oOpened.st_size != off_t(DEVICE_SIZE))
             sProblem = "it has " + std::to_string(oOpened.st_size) + " bytes";
         if (!sProblem.empty())
-            throw quoteForMessage(sPath) + " is not an image of " + hexForMessage(DEVICE_SIZE) +
+            throw quoteForMessage(sPath) + " is not an image of " + hexNumber(DEVICE_SIZE) +
                 " bytes: " + sProblem;
     }
     return cMtdDevice(oFile.release(), sPath, LOCK_SHARED);

@@ -5,6 +5,7 @@
 
 #include "host/mktinyfs/messageText.h"
 #include "tinyfs/boardSettings.h"
+#include "tinyfs/hexText.h"
 #include "tinyfs/layout.h"
 
 namespace {
@@ -30,7 +31,7 @@ uint32_t parseNumber(const std::string& sText, const std::string& sOption) {
         iValue = iValue * iBase + uint32_t(iDigit);
         if (iValue > NUMBER_MAX)
             throw "number " + quoteForMessage(sText) + " for " + sOption + " is out of range (at most " +
-                hexForMessage(NUMBER_MAX) + ")";
+                hexNumber(NUMBER_MAX) + ")";
     }
     return uint32_t(iValue);
 }
@@ -115,7 +116,7 @@ const cOptionRow OPTION_ROWS[] = {
          const uint32_t iBits = parseNumber(sBits, o.sOption);
          if (iBits > FLAG_BITS_MASK)
              throw "--flags " + quoteForMessage(sBits) + " does not fit the 16 flag bits (at most " +
-                 hexForMessage(FLAG_BITS_MASK) + ")";
+                 hexNumber(FLAG_BITS_MASK) + ")";
          file(o).iFlagBits |= uint16_t(iBits);
      },
      "OR the raw BITS (at most 0xffff) into the flag bits"},

@@ -19,6 +19,7 @@
 #include "tinyfs/cMtdDevice.h"
 #include "tinyfs/cProgress.h"
 #include "tinyfs/cSignalHold.h"
+#include "tinyfs/hexText.h"
 
 namespace {
 
@@ -53,8 +54,8 @@ std::unique_ptr<cMtdDevice> openDevice(const std::string& sPath, tLock iLock) {
         throw cannot("read", sPath, sProblem);
     }
     if (iSize != DEVICE_SIZE)
-        throw quoteForMessage(sPath) + " is not a device of " + hexForMessage(DEVICE_SIZE) +
-            " bytes: it has " + std::to_string(iSize) + " bytes";
+        throw quoteForMessage(sPath) + " is not a device of " + hexNumber(DEVICE_SIZE) + " bytes: it has " +
+            std::to_string(iSize) + " bytes";
     return pDevice;
 }
 
@@ -230,8 +231,7 @@ int dumpCommand(const std::string& sDevice, const std::string& sFile) {
     }
     if (iDiffers)
         throw quoteForMessage(sDevice) + " read differently the second time, first at byte " +
-            hexForMessage(*iDiffers) + " (page " + std::to_string(*iDiffers / PAGE_SIZE) +
-            "): nothing written";
+            hexNumber(*iDiffers) + " (page " + std::to_string(*iDiffers / PAGE_SIZE) + "): nothing written";
     oOutput.write(0, lFirst.data(), DEVICE_SIZE);
     oOutput.commit();
     return 0;
