@@ -3,15 +3,14 @@
 
 namespace {
 
-cTableEntry readSlot(const uint8_t* pFat, uint32_t iSlot) {
-    cTableEntry oRead;
+// Fills the entry in place: a table of a thousand entries moves none of them.
+void readSlot(cTableEntry& oRead, const uint8_t* pFat, uint32_t iSlot) {
     oRead.iSlot = iSlot;
     oRead.oEntry = decodeSlot(pFat + iSlot * FAT_SLOT_SIZE);
     const cFatSlot& oEntry = oRead.oEntry;
     oRead.iInside = bytesInside(oEntry.iOffset, oEntry.iSize);
     oRead.iRecorded = recordedChecksum(oEntry.iFlags);
     oRead.oPlacement = placementOf(oEntry.iOffset, oEntry.iLoadAddress, oEntry.iFlags);
-    return oRead;
 }
 
 } // namespace
@@ -20,14 +19,19 @@ cFatTable readFatTable(const uint8_t* pFat) {
     cFatTable oTable;
     oTable.iMagic = loadLe32(pFat + HEADER_MAGIC_POS);
     oTable.bValidHeader = oTable.iMagic == TINYFS_MAGIC;
-    // The table ends at the first slot whose name starts with a zero byte.
-    uint32_t iSlot = 1;
+    // The table ends at the first slot whose name starts with a zero byte. Found first, so
+    // that a table of a thousand entries is read without growing its vectors.
+    uint32_t iEnd = 1;
+    while (iEnd < FAT_SLOTS && pFat[iEnd * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0)
+        ++iEnd;
+    oTable.iEndSlot = iEnd;
+    oTable.lEntries.reserve(iEnd - 1);
     std::vector<cPlacement> lPlacements;
-    for (; iSlot < FAT_SLOTS && pFat[iSlot * FAT_SLOT_SIZE + SLOT_NAME_POS] != 0; ++iSlot) {
-        oTable.lEntries.push_back(readSlot(pFat, iSlot));
+    lPlacements.reserve(iEnd - 1);
+    for (uint32_t iSlot = 1; iSlot < iEnd; ++iSlot) {
+        readSlot(oTable.lEntries.emplace_back(), pFat, iSlot);
         lPlacements.push_back(oTable.lEntries.back().oPlacement);
     }
-    oTable.iEndSlot = iSlot;
     // Offsets and load addresses are what the table holds: the rooms last as long as it.
     const cCapacities oCapacities = capacities(lPlacements);
     for (size_t i = 0; i < oTable.lEntries.size(); ++i) {
@@ -36,9 +40,9 @@ cFatTable readFatTable(const uint8_t* pFat) {
     }
     // A torn page can end the table early; the entries after the cut still look like
     // entries, while slots no table ever reached are erased or zero.
-    for (uint32_t iAfter = iSlot + 1; iAfter < FAT_SLOTS; ++iAfter) {
+    for (uint32_t iAfter = iEnd + 1; iAfter < FAT_SLOTS; ++iAfter) {
         if (isEntryShaped(pFat + iAfter * FAT_SLOT_SIZE))
-            oTable.lStrays.push_back(readSlot(pFat, iAfter));
+            readSlot(oTable.lStrays.emplace_back(), pFat, iAfter);
     }
     return oTable;
 }
