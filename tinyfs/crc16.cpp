@@ -20,15 +20,23 @@
 namespace {
 
 constexpr uint16_t POLYNOMIAL = 0x1021;
+constexpr uint16_t TOP_BIT = 0x8000; // x^15: multiplied by x it becomes x^16, reduced by P
+constexpr uint16_t LOW_BYTE = 0xFF;
+constexpr uint64_t LOW_HALFWORD = 0xFFFF;
 constexpr int SLICE = 16;
 constexpr int TABLES = SLICE + 2; // x^(8k) for k = 0 .. SLICE + 1; k = 0 and 1 need no table
 
 using tTable = std::array<uint16_t, 256>;
 
+// Multiplies a reduced value by x modulo P.
+constexpr uint16_t timesX(uint16_t iValue) {
+    return uint16_t((iValue & TOP_BIT) ? (iValue << 1) ^ POLYNOMIAL : iValue << 1);
+}
+
 // Multiplies a reduced value by x^8 modulo P.
 constexpr uint16_t timesX8(uint16_t iValue) {
     for (int i = 0; i < 8; ++i)
-        iValue = uint16_t((iValue & 0x8000) ? (iValue << 1) ^ POLYNOMIAL : iValue << 1);
+        iValue = timesX(iValue);
     return iValue;
 }
 
@@ -49,7 +57,7 @@ static_assert(TABLE[2][1] == 0x1021 && TABLE[2][2] == 0x2042 && TABLE[2][255] ==
               "byte-wise table of the polynomial");
 
 inline uint16_t step(uint16_t iCrc, uint8_t b) {
-    return uint16_t(((iCrc & 0xFF) << 8 | b) ^ TABLE[2][iCrc >> 8]);
+    return uint16_t(((iCrc & LOW_BYTE) << 8 | b) ^ TABLE[2][iCrc >> 8]);
 }
 
 // Reads eight bytes in memory order as a number whose most significant byte is the
@@ -80,13 +88,13 @@ uint16_t crc16UpdateSliced(const void* pData, size_t iLength, uint16_t iCrc) {
     const uint8_t* p = static_cast<const uint8_t*>(pData);
     for (; iLength >= SLICE; iLength -= SLICE, p += SLICE) {
         const uint64_t a = loadBe64(p), b = loadBe64(p + 8);
-        uint32_t iNext = TABLE[17][iCrc >> 8] ^ TABLE[16][iCrc & 0xFF];
+        uint32_t iNext = TABLE[17][iCrc >> 8] ^ TABLE[16][iCrc & LOW_BYTE];
         iNext ^= TABLE[15][byteOf(a, 0)] ^ TABLE[14][byteOf(a, 1)] ^ TABLE[13][byteOf(a, 2)] ^
                  TABLE[12][byteOf(a, 3)] ^ TABLE[11][byteOf(a, 4)] ^ TABLE[10][byteOf(a, 5)] ^
                  TABLE[9][byteOf(a, 6)] ^ TABLE[8][byteOf(a, 7)];
         iNext ^= TABLE[7][byteOf(b, 0)] ^ TABLE[6][byteOf(b, 1)] ^ TABLE[5][byteOf(b, 2)] ^
                  TABLE[4][byteOf(b, 3)] ^ TABLE[3][byteOf(b, 4)] ^ TABLE[2][byteOf(b, 5)];
-        iCrc = uint16_t(iNext ^ (b & 0xFFFF));
+        iCrc = uint16_t(iNext ^ (b & LOW_HALFWORD));
     }
     for (; iLength > 0; --iLength)
         iCrc = step(iCrc, *p++);
@@ -103,7 +111,7 @@ constexpr size_t GROUP_BYTES = LANE_BYTES * LANES;
 constexpr uint16_t xPowerMod(int k) {
     uint16_t iValue = 1;
     for (int i = 0; i < k; ++i)
-        iValue = uint16_t((iValue & 0x8000) ? (iValue << 1) ^ POLYNOMIAL : iValue << 1);
+        iValue = timesX(iValue);
     return iValue;
 }
 
