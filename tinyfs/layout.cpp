@@ -18,8 +18,8 @@ void encodeSlot(uint8_t* pSlot, const cFatSlot& oEntry) {
 }
 
 cFatSlot decodeSlot(const uint8_t* pSlot) {
-    const char* pName = reinterpret_cast<const char*>(pSlot + SLOT_NAME_POS);
-    return {std::string(pName, strnlen(pName, NAME_MAX)), loadLe32(pSlot + SLOT_FLAGS_POS),
+    const char* sName = reinterpret_cast<const char*>(pSlot + SLOT_NAME_POS);
+    return {std::string(sName, strnlen(sName, NAME_MAX)), loadLe32(pSlot + SLOT_FLAGS_POS),
             loadLe32(pSlot + SLOT_OFFSET_POS), loadLe32(pSlot + SLOT_SIZE_POS),
             loadLe32(pSlot + SLOT_LOAD_ADDRESS_POS)};
 }

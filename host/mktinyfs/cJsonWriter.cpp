@@ -65,8 +65,8 @@ cJsonWriter& cJsonWriter::close(char cBracket) {
     return *this;
 }
 
-cJsonWriter& cJsonWriter::key(const char* pKey) {
-    text(pKey);
+cJsonWriter& cJsonWriter::key(const char* sKey) {
+    text(sKey);
     sOut += ':';
     bFirst = true;
     return *this;
@@ -117,10 +117,10 @@ cJsonWriter& cJsonWriter::text(const std::string& sBytes) {
     return *this;
 }
 
-cJsonWriter& cJsonWriter::textAndHex(const char* pKey, const std::string& sBytes) {
+cJsonWriter& cJsonWriter::textAndHex(const char* sKey, const std::string& sBytes) {
     std::string sHex;
     for (const char c : sBytes)
         sHex += hexDigits(static_cast<unsigned char>(c), HEX_BYTE_DIGITS);
-    key(pKey).text(sBytes);
-    return key((std::string(pKey) + "_hex").c_str()).text(sHex);
+    key(sKey).text(sBytes);
+    return key((std::string(sKey) + "_hex").c_str()).text(sHex);
 }

@@ -12,7 +12,7 @@ class cJsonWriter {
     cJsonWriter& open(char cBracket);
     cJsonWriter& close(char cBracket);
     // The key of the next value inside an object.
-    cJsonWriter& key(const char* pKey);
+    cJsonWriter& key(const char* sKey);
     cJsonWriter& number(uint64_t iValue);
     cJsonWriter& number(std::optional<uint64_t> iValue); // null when absent
     cJsonWriter& boolean(bool bValue);
@@ -20,7 +20,7 @@ class cJsonWriter {
     // sBytes as text: UTF-8 sequences as they are, every other byte as U+FFFD.
     cJsonWriter& text(const std::string& sBytes);
     // sBytes as text, then the key sKey + "_hex" with their exact bytes in hexadecimal.
-    cJsonWriter& textAndHex(const char* pKey, const std::string& sBytes);
+    cJsonWriter& textAndHex(const char* sKey, const std::string& sBytes);
 
     // The document, with a line end.
     std::string str() const { return sOut + "\n"; }

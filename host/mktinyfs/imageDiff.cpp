@@ -15,7 +15,7 @@
 namespace {
 
 struct cArea {
-    const char* pName;
+    const char* sName;
     uint32_t iFrom;
     uint32_t iTo; // one past the end
 };
@@ -27,8 +27,8 @@ constexpr cArea AREAS[] = {{"outside", 0, FAT_OFFSET},
 // The fields of an entry that --diff compares one by one, as it shows them; two entries
 // differ in a field when they show it differently.
 struct cField {
-    const char* pKey;   // in JSON
-    const char* pLabel; // in text
+    const char* sKey;   // in JSON
+    const char* sLabel; // in text
     std::string (*fShow)(const cSlotReport& oSlot);
 };
 const cField FIELDS[] = {
@@ -113,7 +113,7 @@ class cDiffer {
         }
         std::sort(lCovered.begin(), lCovered.end());
         for (const cArea& oArea : AREAS) {
-            if ((std::strcmp(oArea.pName, "outside") != 0) != bFieldAreas)
+            if ((std::strcmp(oArea.sName, "outside") != 0) != bFieldAreas)
                 continue;
             uint32_t iAt = oArea.iFrom;
             for (const auto& oCovered : lCovered) {
@@ -195,7 +195,7 @@ class cDiffer {
             oPair.lChanges.push_back("contents");
         for (const cField& oField : FIELDS) {
             if (oField.fShow(*oPair.pOld) != oField.fShow(*oPair.pNew))
-                oPair.lChanges.push_back(oField.pKey);
+                oPair.lChanges.push_back(oField.sKey);
         }
     }
 
@@ -209,7 +209,7 @@ class cDiffer {
             if (pA[i] == pB[i])
                 continue;
             if (!pOpen || i - pOpen->iTo > PAGE_SIZE)
-                pOpen = &oDiff.lRanges.emplace_back(cByteRange{oArea.pName, i, i, 0});
+                pOpen = &oDiff.lRanges.emplace_back(cByteRange{oArea.sName, i, i, 0});
             pOpen->iTo = i;
             ++pOpen->iDiffer;
         }
@@ -232,8 +232,8 @@ std::string change(const cFileChange& oChange, const std::string& sWhat) {
                " bytes, checksum " + checksumText(oA.iComputed) + " -> " + checksumText(oB.iComputed) +
                ", first difference at byte " + std::to_string(oChange.iFirstDifference);
     for (const cField& oField : FIELDS) {
-        if (sWhat == oField.pKey)
-            return std::string(oField.pLabel) + ": " + oField.fShow(oA) + " -> " + oField.fShow(oB);
+        if (sWhat == oField.sKey)
+            return std::string(oField.sLabel) + ": " + oField.fShow(oA) + " -> " + oField.fShow(oB);
     }
     return sWhat;
 }
@@ -285,7 +285,7 @@ std::string diffText(const cImageReport& oOld, const cImageReport& oNew, const c
     if (oDiff.bDeviceId)
         sText += "device id: " + bytesText(oOld.sDeviceId) + " -> " + bytesText(oNew.sDeviceId) + "\n";
     for (const cByteRange& oRange : oDiff.lRanges)
-        sText += std::string(oRange.pArea) + " " + hexNumber(oRange.iFrom) + ".." + hexNumber(oRange.iTo) +
+        sText += std::string(oRange.sArea) + " " + hexNumber(oRange.iFrom) + ".." + hexNumber(oRange.iTo) +
                  ": " + std::to_string(oRange.iDiffer) + " of " +
                  std::to_string(oRange.iTo - oRange.iFrom + 1) + " bytes differ\n";
     return sText;
@@ -340,7 +340,7 @@ std::string diffJson(const cImageReport& oOld, const cImageReport& oNew, const c
     }
     oJson.key("bytes").open('[');
     for (const cByteRange& oRange : oDiff.lRanges) {
-        oJson.open('{').key("area").text(oRange.pArea).key("from").number(oRange.iFrom);
+        oJson.open('{').key("area").text(oRange.sArea).key("from").number(oRange.iFrom);
         oJson.key("to").number(oRange.iTo).key("differ").number(oRange.iDiffer).close('}');
     }
     return oJson.close(']').close('}').str();

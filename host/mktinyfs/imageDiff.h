@@ -19,7 +19,7 @@ struct cFileChange {
 // Bytes iFrom..iTo (inclusive) of an area, iDiffer of them different; differences less
 // than a page apart share a range.
 struct cByteRange {
-    const char* pArea; // "outside"; "table" or "record" only when no field shows the difference
+    const char* sArea; // "outside"; "table" or "record" only when no field shows the difference
     uint32_t iFrom;
     uint32_t iTo;
     uint32_t iDiffer;

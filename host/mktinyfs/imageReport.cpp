@@ -210,8 +210,8 @@ void putSlot(cJsonWriter& oJson, const cSlotReport& oSlot) {
     oJson.key("checksum").text(checksumState(oSlot)).close('}');
 }
 
-void putBytes(cJsonWriter& oJson, const char* pKey, const std::optional<std::string>& sBytes) {
-    oJson.key(pKey);
+void putBytes(cJsonWriter& oJson, const char* sKey, const std::optional<std::string>& sBytes) {
+    oJson.key(sKey);
     if (sBytes)
         oJson.open('{').textAndHex("text", *sBytes).close('}');
     else

@@ -61,5 +61,5 @@ std::string infoJson(const cImageReport& oReport);
 std::string flagsText(uint32_t iFlags); // "0x0006 L X"
 std::string checksumText(std::optional<uint16_t> iChecksum);
 void putSlot(cJsonWriter& oJson, const cSlotReport& oSlot);
-void putBytes(cJsonWriter& oJson, const char* pKey, const std::optional<std::string>& sBytes);
+void putBytes(cJsonWriter& oJson, const char* sKey, const std::optional<std::string>& sBytes);
 std::string bytesText(const std::optional<std::string>& sBytes); // quoted as in a manifest, or "none"
