@@ -14,12 +14,10 @@ the name of the device's lock file, and NOBODY runs a command as an account of n
 A failed --exists on a device node removes its lock file and closes the device (the command's copy, then
 the run's one opening of it), as every failure does.
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -y -o log -e trace=close,unlink,unlinkat \
-  >   brellix -q -d $(<L) -e none
-  > grep -E '^(close\([0-9]+</dev/loop|unlink.*\.lock)' log
-  unlink.*\.lock.* = 0 (re)
-  close\(\d+</dev/loop\d+>\) += 0 (re)
-  close\(\d+</dev/loop\d+>\) += 0 (re)
+  $ traced close,unlink brellix -q -d $(<L) -e none; grep -E '^\w+\([0-9]+</dev/loop|\.lock"' log
+  \w+\(.*\.lock".* = 0 (re)
+  \w+\(\d+</dev/loop\d+>\) += 0 (re)
+  \w+\(\d+</dev/loop\d+>\) += 0 (re)
 
 The image behind a loop device given as the device is the device itself: --read never writes it...
 
@@ -58,7 +56,7 @@ of one device (the loop device and its copy made by mknod) still exclude each ot
 
   $ trap 'rm -rf /run/lock/$(<N) /tmp/$(<N)' EXIT
   > $(<NOBODY) mkdir /run/lock/$(<N); $(<NOBODY) ln -s x /tmp/$(<N)
-  > onreads $(<L) delay_exit=400000 brellix -q -d $(<L) -w a y & sleep 0.3; brellix -q -d alias -w b x; wait
+  > fault @$(<L) read:delay_exit=400000 -- brellix -q -d $(<L) -w a y & sleep 0.3; brellix -q -d alias -w b x; wait
   > brellix -q -d alias -rs a
   22 (no-eol)
 
@@ -137,9 +135,8 @@ A /run too full for the lock directory, or for the lock file, refuses the run, w
 
 So does a lock directory that cannot be opened, or a lock file that cannot be locked (strace fails each).
 
-  $ for fail in '-P /run -e inject=openat' '-P /run/brellix/$(<N) -e inject=flock'; do privately \
-  >   "mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N)
-  >   ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null $fail:error=ENOLCK brellix -q -d alias -w a x"
+  $ for fail in '@/run open' '@/run/brellix/$(<N) lock'; do privately "mkdir -m 700 /run/brellix
+  >   install -m 600 /dev/null /run/brellix/$(<N); fault $fail:error=ENOLCK -- brellix -q -d alias -w a x"
   > done; unchanged
   ! Fatal: unable to lock device (alias)
   ! Fatal: unusable lock file /run/brellix/.* \(a regular file, mode 0600, owner uid 0\) (re)
@@ -159,16 +156,15 @@ A lock file that another run holds stays when a run ends: a later run would make
 A lock directory or lock file another run makes between this run's look and its own making is used, not
 refused (strace hides each from the look); a lock attempt that a signal interrupts is tried again.
 
-  $ privately 'mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N)
-  >   ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P /run -P /run/brellix -P /run/brellix/$(<N) \
-  >   -e inject=openat:error=ENOENT:when=2..4+2 -e inject=flock:error=EINTR:when=1 brellix -q -d alias -rs b'
+  $ privately 'mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N); fault @/run @/run/brellix \
+  >   @/run/brellix/$(<N) open:error=ENOENT:when=2..4+2 lock:error=EINTR:when=1 -- brellix -q -d alias -rs b'
   1 (no-eol)
 
 A lock file that is gone by the time the run looks at what it could not open is made anew, not refused
 (strace fails the opening).
 
-  $ privately 'mkdir -m 700 /run/brellix; ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P $(<N) \
-  >   -e inject=openat:error=ELOOP:when=1 brellix -q -d alias -rs b; ls -A /run/brellix'
+  $ privately 'mkdir -m 700 /run/brellix; fault =$(<N) open:error=ELOOP:when=1 -- brellix -q -d alias -rs b
+  >   ls -A /run/brellix'
   1 (no-eol)
 
 mktinyfs --info reads a device node as it reads the image behind it.

@@ -244,8 +244,7 @@ refuses, writing nothing.
 
 A manifest that cannot be written whole (a full disk) fails the run...
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/fu/manifest.partial" \
-  >   -e inject=write:error=ENOSPC mktinyfs --extract img fu >/dev/null
+  $ fault @fu/manifest.partial write:error=ENOSPC -- mktinyfs --extract img fu >/dev/null
   ! mktinyfs: cannot write "fu/manifest": No space left on device
   [1]
 

@@ -9,8 +9,7 @@ Output to a closed standard output fails the run, and nothing lands on the devic
 
 So it does without /dev/null (a bare chroot; strace fails its opening): the stand-in is then "/".
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P /dev/null -e inject=openat:error=ENOENT \
-  >   brellix -d img -l >&-
+  $ fault @/dev/null open:error=ENOENT -- brellix -d img -l >&-
   ! Fatal: unable to write data
   [1]
 
@@ -65,14 +64,14 @@ Files under /proc and /sys, which measure 0, are read whole first and copy in.
 
 One whose read fails (strace fails it) fails the run, and the file in the image keeps its contents.
 
-  $ snap; onreads /proc/version error=EIO brellix -q -d img -w a /proc/version; unchanged
+  $ snap; fault @/proc/version read:error=EIO -- brellix -q -d img -w a /proc/version; unchanged
   ! Fatal: unable to read data
 
 A read or write of the local file that a signal interrupts before it moves a byte is made again (strace
 interrupts the first of each).
 
-  $ seq 100 >s; for c in '-w a s' '-r a x'; do ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null \
-  >   -P "$PWD/s" -P "$PWD/x" -e inject=read,write:error=EINTR:when=1 brellix -q -d img $c; done; cmp s x
+  $ seq 100 >s; for c in '-w a s' '-r a x'; do fault @s @x read:error=EINTR:when=1 write:error=EINTR:when=1 -- \
+  >   brellix -q -d img $c; done; cmp s x
 
 A run waits for another that holds the device, then does its work.
 
