@@ -37,10 +37,8 @@ Another file beside the image is not the image: standard output there is taken.
 Standard output on another node of the device, or on any block device (it may be the flash too), is refused.
 
   $ refused brellix '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
-  ! $ brellix -q -d alias -l 1<>$(<L)
-  ! Fatal: standard output is the device itself (alias)
-  ! $ brellix -q -d img -l 1<>$(<L)
-  ! Fatal: standard output is a block device
+  ! -q -d alias -l 1<>$(<L): Fatal: standard output is the device itself (alias)
+  ! -q -d img -l 1<>$(<L): Fatal: standard output is a block device
 
 A loop device that cannot be asked, or will not say, which file it shows may show any regular file: none
 is standard output (strace fails every opening of it, then the question).
@@ -56,7 +54,8 @@ of one device (the loop device and its copy made by mknod) still exclude each ot
 
   $ trap 'rm -rf /run/lock/$(<N) /tmp/$(<N)' EXIT
   > $(<NOBODY) mkdir /run/lock/$(<N); $(<NOBODY) ln -s x /tmp/$(<N)
-  > fault @$(<L) read:delay_exit=400000 -- brellix -q -d $(<L) -w a y & sleep 0.3; brellix -q -d alias -w b x; wait
+  > fault @$(<L) read:delay_exit=400000 -- brellix -q -d $(<L) -w a y & sleep 0.3
+  > brellix -q -d alias -w b x; wait
   > brellix -q -d alias -rs a
   22 (no-eol)
 
@@ -156,8 +155,9 @@ A lock file that another run holds stays when a run ends: a later run would make
 A lock directory or lock file another run makes between this run's look and its own making is used, not
 refused (strace hides each from the look); a lock attempt that a signal interrupts is tried again.
 
-  $ privately 'mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N); fault @/run @/run/brellix \
-  >   @/run/brellix/$(<N) open:error=ENOENT:when=2..4+2 lock:error=EINTR:when=1 -- brellix -q -d alias -rs b'
+  $ privately 'mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N)
+  >   fault @/run @/run/brellix @/run/brellix/$(<N) open:error=ENOENT:when=2..4+2 lock:error=EINTR:when=1 -- \
+  >   brellix -q -d alias -rs b'
   1 (no-eol)
 
 A lock file that is gone by the time the run looks at what it could not open is made anew, not refused

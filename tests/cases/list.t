@@ -70,7 +70,5 @@ A wrong magic word in the header is no image, nor is an erased device.
 
   $ poke img 0x4013 11; head -c 8650752 /dev/zero | tr '\0' '\377' >erased
   > refused 'brellix -q -l -d' img erased
-  ! $ brellix -q -l -d img
-  ! Fatal: invalid image
-  ! $ brellix -q -l -d erased
-  ! Fatal: invalid image
+  ! img: Fatal: invalid image
+  ! erased: Fatal: invalid image

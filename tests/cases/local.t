@@ -2,10 +2,8 @@ Output to a closed standard output fails the run, and nothing lands on the devic
 
   $ printf 123456789 >nine; printf 0123456789 >ten; mkimg a=nine b=ten
   > refused brellix '-d img -l >&-' '-q -d img -rs a >&-'; unchanged
-  ! $ brellix -d img -l >&-
-  ! Fatal: unable to write data
-  ! $ brellix -q -d img -rs a >&-
-  ! Fatal: unable to write data
+  ! -d img -l >&-: Fatal: unable to write data
+  ! -q -d img -rs a >&-: Fatal: unable to write data
 
 So it does without /dev/null (a bare chroot; strace fails its opening): the stand-in is then "/".
 
@@ -70,8 +68,8 @@ One whose read fails (strace fails it) fails the run, and the file in the image 
 A read or write of the local file that a signal interrupts before it moves a byte is made again (strace
 interrupts the first of each).
 
-  $ seq 100 >s; for c in '-w a s' '-r a x'; do fault @s @x read:error=EINTR:when=1 write:error=EINTR:when=1 -- \
-  >   brellix -q -d img $c; done; cmp s x
+  $ seq 100 >s; for c in '-w a s' '-r a x'; do
+  >   fault @s @x read:error=EINTR:when=1 write:error=EINTR:when=1 -- brellix -q -d img $c; done; cmp s x
 
 A run waits for another that holds the device, then does its work.
 

@@ -70,10 +70,10 @@ SIGTERM at the naming or the rename is held until the image is in place and dura
   $ cd kill && rm old.*.tmp && refused fault 'link:signal=SIGTERM -- mktinyfs new c=../nine' \
   >   'rename:signal=SIGTERM -- mktinyfs old c=../nine'; brellix -q -d new -c && cmp new old && echo $(ls)
   new old rename
-  ! $ fault link:signal=SIGTERM -- mktinyfs new c=../nine
-  ! mktinyfs: interrupted by SIGTERM: the new image "new" was put in place first
-  ! $ fault rename:signal=SIGTERM -- mktinyfs old c=../nine
-  ! mktinyfs: interrupted by SIGTERM: the new image "old" was put in place first
+  ! link:signal=SIGTERM -- mktinyfs new c=../nine: mktinyfs: interrupted by SIGTERM: the new image "new" was \
+  !   put in place first
+  ! rename:signal=SIGTERM -- mktinyfs old c=../nine: mktinyfs: interrupted by SIGTERM: the new image "old" \
+  !   was put in place first
 
 Past a file-size limit a build and an extraction fail as on a full disk (catches death by SIGXFSZ).
 
@@ -81,10 +81,8 @@ Past a file-size limit a build and an extraction fail as on a full disk (catches
   >   (ulimit -f 8; refused mktinyfs 'img b=big' '--extract img x'); cmp img img.0 &&
   >   echo $(ls) / $(ls x) $(wc -c <x/0001-a)
   big img img.0 x / 0001-a 8192
-  ! $ mktinyfs img b=big
-  ! mktinyfs: cannot write "img": File too large
-  ! $ mktinyfs --extract img x
-  ! mktinyfs: cannot write "x/0001-a": File too large
+  ! img b=big: mktinyfs: cannot write "img": File too large
+  ! --extract img x: mktinyfs: cannot write "x/0001-a": File too large
 
 When the image cannot be named or put in place, no temporary file can be made (a read-only folder, every
 name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails...
@@ -94,22 +92,16 @@ name taken), or OUTPUT cannot be looked at or the image's mode set, the run fail
   >   '@"$PWD" open:error=EROFS -- mktinyfs img b=../nine' 'link:error=EEXIST -- mktinyfs img b=../nine' \
   >   'link:error=ENOENT -- mktinyfs img b=../nine' '@"$PWD" open:error=EEXIST -- mktinyfs img b=../nine' \
   >   '@"$PWD" stat:error=EACCES -- mktinyfs new b=../nine' 'chmod:error=EPERM -- mktinyfs img b=../nine'
-  ! $ fault link:error=ENOSPC -- mktinyfs new b=../nine
-  ! mktinyfs: cannot replace "new": No space left on device
-  ! $ fault rename:error=EROFS -- mktinyfs img b=../nine
-  ! mktinyfs: cannot replace "img": Read-only file system
-  ! $ fault @"$PWD" open:error=EROFS -- mktinyfs img b=../nine
-  ! mktinyfs: cannot create a temporary file beside "img": Read-only file system
-  ! $ fault link:error=EEXIST -- mktinyfs img b=../nine
-  ! mktinyfs: cannot replace "img": File exists
-  ! $ fault link:error=ENOENT -- mktinyfs img b=../nine
-  ! mktinyfs: cannot replace "img": No such file or directory
-  ! $ fault @"$PWD" open:error=EEXIST -- mktinyfs img b=../nine
-  ! mktinyfs: cannot create a temporary file beside "img": File exists
-  ! $ fault @"$PWD" stat:error=EACCES -- mktinyfs new b=../nine
-  ! mktinyfs: cannot replace "new": Permission denied
-  ! $ fault chmod:error=EPERM -- mktinyfs img b=../nine
-  ! mktinyfs: cannot write "img": Operation not permitted
+  ! link:error=ENOSPC -- mktinyfs new b=../nine: mktinyfs: cannot replace "new": No space left on device
+  ! rename:error=EROFS -- mktinyfs img b=../nine: mktinyfs: cannot replace "img": Read-only file system
+  ! @"$PWD" open:error=EROFS -- mktinyfs img b=../nine: mktinyfs: cannot create a temporary file beside \
+  !   "img": Read-only file system
+  ! link:error=EEXIST -- mktinyfs img b=../nine: mktinyfs: cannot replace "img": File exists
+  ! link:error=ENOENT -- mktinyfs img b=../nine: mktinyfs: cannot replace "img": No such file or directory
+  ! @"$PWD" open:error=EEXIST -- mktinyfs img b=../nine: mktinyfs: cannot create a temporary file beside \
+  !   "img": File exists
+  ! @"$PWD" stat:error=EACCES -- mktinyfs new b=../nine: mktinyfs: cannot replace "new": Permission denied
+  ! chmod:error=EPERM -- mktinyfs img b=../nine: mktinyfs: cannot write "img": Operation not permitted
 
 ...and leaves OUTPUT and the folder as they were (catches a temporary file left behind).
 
@@ -139,18 +131,12 @@ elsewhere than named).
 
   $ python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("sock")'; ln -s loop loop
   > refused mktinyfs 'sock a=' 'loop a=' 'new/ a=' 'no/. a=' 'no/.. a=' 'no/img a='
-  ! $ mktinyfs sock a=
-  ! mktinyfs: OUTPUT "sock" is a socket, not a regular file
-  ! $ mktinyfs loop a=
-  ! mktinyfs: cannot replace "loop": (Too many levels of symbolic links|Symbolic link loop) (re)
-  ! $ mktinyfs new/ a=
-  ! mktinyfs: cannot replace "new/": Is a directory
-  ! $ mktinyfs no/. a=
-  ! mktinyfs: cannot replace "no/.": Is a directory
-  ! $ mktinyfs no/.. a=
-  ! mktinyfs: cannot replace "no/..": Is a directory
-  ! $ mktinyfs no/img a=
-  ! mktinyfs: cannot create a temporary file beside "no/img": No such file or directory
+  ! sock a=: mktinyfs: OUTPUT "sock" is a socket, not a regular file
+  ! loop a=: mktinyfs: cannot replace "loop": (Too many levels of symbolic links|Symbolic link loop) (re)
+  ! new/ a=: mktinyfs: cannot replace "new/": Is a directory
+  ! no/. a=: mktinyfs: cannot replace "no/.": Is a directory
+  ! no/.. a=: mktinyfs: cannot replace "no/..": Is a directory
+  ! no/img a=: mktinyfs: cannot create a temporary file beside "no/img": No such file or directory
 
 An image that cannot be read, or that shrinks or fails while taken apart, fails the extraction, naming it
 (catches a short read taken for contents, which would put wrong bytes in the files and the manifest).
@@ -158,12 +144,11 @@ An image that cannot be read, or that shrinks or fails while taken apart, fails 
   $ mktinyfs img a=nine; refused '' 'mktinyfs --extract nothere x' \
   >   'fault @img read:retval=0:when=3 -- mktinyfs --extract img x1' \
   >   'fault @img read:error=EIO -- mktinyfs --extract img x2'
-  ! $ mktinyfs --extract nothere x
-  ! mktinyfs: cannot read "nothere": No such file or directory
-  ! $ fault @img read:retval=0:when=3 -- mktinyfs --extract img x1
-  ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
-  ! $ fault @img read:error=EIO -- mktinyfs --extract img x2
-  ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
+  ! mktinyfs --extract nothere x: mktinyfs: cannot read "nothere": No such file or directory
+  ! fault @img read:retval=0:when=3 -- mktinyfs --extract img x1: mktinyfs: cannot read "img": \
+  !   (Input/output|I/O) error (re)
+  ! fault @img read:error=EIO -- mktinyfs --extract img x2: mktinyfs: cannot read "img": (Input/output|I/O) \
+  !   error (re)
 
 A folder --extract cannot list, a file it cannot create or close, a manifest it cannot make durable or that
 another run put there meanwhile fail the extraction, naming the file (catches a failure taken for success, or
@@ -176,22 +161,20 @@ a manifest put over another's); so does a folder not made durable once the manif
   >   'sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4' \
   >   'syncfs:error=ENOSPC -- mktinyfs --extract img e8' 'rename:error=EEXIST -- mktinyfs --extract img e5' \
   >   'sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6' >/dev/null
-  ! $ fault @e1 dup:error=EMFILE -- mktinyfs --extract img e1
-  ! mktinyfs: cannot open the folder "e1": (Too many open files|No file descriptors available) (re)
-  ! $ fault @e0 control:error=EBADF -- mktinyfs --extract img e0
-  ! mktinyfs: cannot open the folder "e0": Bad file descriptor
-  ! $ fault @e2 open:error=EACCES -- mktinyfs --extract img e2
-  ! mktinyfs: cannot write "e2/0001-a": Permission denied
-  ! $ fault @e3/0001-a close:error=ENOSPC -- mktinyfs --extract img e3
-  ! mktinyfs: cannot write "e3/0001-a": No space left on device
-  ! $ fault sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4
-  ! mktinyfs: cannot write "e4/manifest": No space left on device
-  ! $ fault syncfs:error=ENOSPC -- mktinyfs --extract img e8
-  ! mktinyfs: cannot write "e8/manifest": No space left on device
-  ! $ fault rename:error=EEXIST -- mktinyfs --extract img e5
-  ! mktinyfs: cannot write "e5/manifest": File exists
-  ! $ fault sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6
-  ! mktinyfs: the manifest "f6/manifest" is in place, but its folder cannot be synced: No space left on device
+  ! @e1 dup:error=EMFILE -- mktinyfs --extract img e1: mktinyfs: cannot open the folder "e1": (Too many open \
+  !   files|No file descriptors available) (re)
+  ! @e0 control:error=EBADF -- mktinyfs --extract img e0: mktinyfs: cannot open the folder "e0": Bad file \
+  !   descriptor
+  ! @e2 open:error=EACCES -- mktinyfs --extract img e2: mktinyfs: cannot write "e2/0001-a": Permission denied
+  ! @e3/0001-a close:error=ENOSPC -- mktinyfs --extract img e3: mktinyfs: cannot write "e3/0001-a": No space \
+  !   left on device
+  ! sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4: mktinyfs: cannot write "e4/manifest": No space \
+  !   left on device
+  ! syncfs:error=ENOSPC -- mktinyfs --extract img e8: mktinyfs: cannot write "e8/manifest": No space left on \
+  !   device
+  ! rename:error=EEXIST -- mktinyfs --extract img e5: mktinyfs: cannot write "e5/manifest": File exists
+  ! sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6: mktinyfs: the manifest "f6/manifest" is in place, \
+  !   but its folder cannot be synced: No space left on device
 
 ...leaving no manifest, under its name or another.
 

@@ -38,14 +38,10 @@ A position past 32 bits (it does not wrap around onto a file) or past the table,
 names no file.
 
   $ refused 'brellix -q -d img -r' '%4294967297 x' '%6 x' "'% ' x" '%x x'
-  ! $ brellix -q -d img -r %4294967297 x
-  ! Fatal: file entry not found ("%4294967297")
-  ! $ brellix -q -d img -r %6 x
-  ! Fatal: file entry not found ("%6")
-  ! $ brellix -q -d img -r '% ' x
-  ! Fatal: file entry not found ("% ")
-  ! $ brellix -q -d img -r %x x
-  ! Fatal: file entry not found ("%x")
+  ! %4294967297 x: Fatal: file entry not found ("%4294967297")
+  ! %6 x: Fatal: file entry not found ("%6")
+  ! '% ' x: Fatal: file entry not found ("% ")
+  ! %x x: Fatal: file entry not found ("%x")
 
 A local file that cannot be emptied first fails the run, instead of keeping its old end.
 
@@ -61,12 +57,10 @@ Contents whose checksum does not match are refused...
 
   $ echo old >old; refused brellix '-d img -r bad new' '-q -d img -r bad old' '-q -d img -rs bad'
   ** using device img
-  ! $ brellix -d img -r bad new
-  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
-  ! $ brellix -q -d img -r bad old
-  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
-  ! $ brellix -q -d img -rs bad
-  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
+  ! -d img -r bad new: Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
+  ! -q -d img -r bad old: Fatal: Checksum error would produce invalid output (use --force to write \
+  !   nevertheless)
+  ! -q -d img -rs bad: Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
 
 ...before the local file is opened: no new file, an old one as it was.
 
@@ -88,20 +82,15 @@ Contents whose checksum does not match are refused...
 The name is looked up before the local file is opened.
 
   $ refused 'brellix -q -d img -r' 'nothere /no/dir/x' '%1 /no/dir/x'
-  ! $ brellix -q -d img -r nothere /no/dir/x
-  ! Fatal: file entry not found ("nothere")
-  ! $ brellix -q -d img -r %1 /no/dir/x
-  ! Fatal: unable to open file (/no/dir/x)
+  ! nothere /no/dir/x: Fatal: file entry not found ("nothere")
+  ! %1 /no/dir/x: Fatal: unable to open file (/no/dir/x)
 
 Output that cannot be written fails the run.
 
   $ refused 'brellix -q -d img' '-r big /dev/full' '-rs big >/dev/full' '--help >/dev/full'
-  ! $ brellix -q -d img -r big /dev/full
-  ! Fatal: unable to write data
-  ! $ brellix -q -d img -rs big >/dev/full
-  ! Fatal: unable to write data
-  ! $ brellix -q -d img --help >/dev/full
-  ! Fatal: unable to write data
+  ! -r big /dev/full: Fatal: unable to write data
+  ! -rs big >/dev/full: Fatal: unable to write data
+  ! --help >/dev/full: Fatal: unable to write data
 
 So does a write past a file-size limit, leaving the file cut as a full disk would (catches death by SIGXFSZ).
 

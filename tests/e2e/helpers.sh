@@ -84,16 +84,14 @@ fault() {
     done
     ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null "${options[@]}" "${@:2}"
 }
-# refused CMD ARGS...: runs the command CMD ARGS (CMD may be empty), as eval reads it, for each ARGS,
-# first printing "$ CMD ARGS" on standard error, where the refusal comes, so that each message
-# stands under its command; a status other than 1 prints as "[N]" there too.
+# refused CMD ARGS...: runs the command CMD ARGS (CMD may be empty), as eval reads it, for each ARGS, and
+# prints on standard error a row of ARGS, a colon and what the command printed there, then " [N]" for a
+# status other than 1, so that each message stands beside its command.
 refused() {
-    local args command status
+    local args message status
     for args in "${@:2}"; do
-        command=$1${1:+${args:+ }}$args
-        echo "\$ $command" >&2
-        eval "$command"
-        status=$?
-        [ $status = 1 ] || echo "[$status]" >&2
+        { message=$(eval "$1${1:+${args:+ }}$args" 2>&1 >&3 3>&-); status=$?; } 3>&1
+        [ $status = 1 ] && status= || status=" [$status]"
+        echo "$args:${message:+ $message}$status" >&2
     done
 }
