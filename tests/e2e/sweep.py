@@ -88,10 +88,23 @@ def calls(args, path, strace=(), image=ORIG, tool=None):
     return final, [(name, CLASS.get(name), int(result)) for name, result in lines]
 
 
-def killed(args, k, image=ORIG, tool=None):
-    """The image when a run is killed at its k-th write call."""
-    return brellix(args, ["-o", "/dev/null", "-P", IMG, "-e", f"inject={CALLS['write']}:signal=KILL:when={k}"],
-                   image, tool)[3]
+def programming(args, writes, final, image=ORIG, tool=None):
+    """Each page of a run's write calls as it is programmed, from the image when the run is killed at each
+    call: the image before the page, the page's new bytes, its number and the image after it."""
+    states = [brellix(args, ["-o", "/dev/null", "-P", IMG, "-e", f"inject={CALLS['write']}:signal=KILL:when={k}"],
+                      image, tool)[3] for k in range(1, len(writes) + 1)]
+    for before, after in zip(states, states[1:] + [final]):
+        state = bytearray(before)
+        for page in sorted(pages(before, after)):
+            start, end = page * PAGE, (page + 1) * PAGE
+            old, state[start:end] = bytes(state), after[start:end]
+            yield old, after[start:end], page, bytes(state)
+
+
+def tears(image, page, *fills):
+    """The image with the page erased, zeroed, arbitrary (seeded by its number) and each fill."""
+    return [image[:page * PAGE] + fill + image[(page + 1) * PAGE:]
+            for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(page).randbytes(PAGE)) + fills]
 
 
 def pages(a, b):
@@ -143,19 +156,11 @@ def powercuts():
             print(f"{' '.join(args)}: {sum(writes) // PAGE} pages programmed for {len(own)} changed")
         if not writes:
             continue
-        # The image before each write call, then after the last; in between, the call's
-        # pages are programmed one after the other, each torn halfway first.
-        states = [killed(args, k) for k in range(1, len(writes) + 1)]
-        cuts, torn = states[:1], []
-        for before, after in zip(states, states[1:] + [final]):
-            image = bytearray(before)
-            for page in sorted(pages(before, after)):
-                start, half, end = page * PAGE, page * PAGE + PAGE // 2, (page + 1) * PAGE
-                cuts += [bytes(image[:start] + after[start:half] + image[half:])]
-                torn += [bytes(image[:start] + fill + image[end:])
-                         for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(page).randbytes(PAGE))]
-                image[start:end] = after[start:end]
-                cuts += [bytes(image)]
+        # The image before the first write call; then each page programmed, torn halfway first.
+        cuts, torn = [], []
+        for old, new, page, done in programming(args, writes, final):
+            cuts += [old] * (not cuts) + [old[:page * PAGE] + new[:PAGE // 2] + old[page * PAGE + PAGE // 2:], done]
+            torn += tears(old, page)
         tried += len(cuts) + len(torn) * len(COMMANDS)
         for image in cuts:
             check, listing = brellix(["--force", "-c"], image=image), brellix(["-l"], image=image)
@@ -186,16 +191,10 @@ def programcuts():
             out.write(image)
         final, log = calls([], IMG, ["-e", "trace=" + CALLS["write"]], old, tool)
         writes = [result for _, _, result in log]
-        states = [killed([], k, old, tool) for k in range(1, len(writes) + 1)]
-        cuts = states[:1]
-        for before, after in zip(states, states[1:] + [final]):
-            state = bytearray(before)
-            for page in sorted(pages(before, after)):
-                start, end = page * PAGE, (page + 1) * PAGE
-                cuts += [bytes(state[:start] + fill + state[end:]) for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(
-                    page).randbytes(PAGE), after[start:start + SLOTS_TORN] + state[start + SLOTS_TORN:end])]
-                state[start:end] = after[start:end]
-                cuts += [bytes(state)]
+        cuts = []
+        for before, data, page, done in programming([], writes, final, old, tool):
+            cuts += [before] * (not cuts) + tears(before, page, data[:SLOTS_TORN] + before[
+                page * PAGE + SLOTS_TORN:(page + 1) * PAGE]) + [done]
         tried += len(cuts)
         wrong = [cut for cut in cuts if brellix(["-c"], image=cut)[2] == 0 and cut not in (old, image)]
         if wrong or final != image or sum(writes) > (len(pages(old, image)) + 2) * PAGE:
