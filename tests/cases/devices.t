@@ -70,38 +70,25 @@ A lock file another account made and holds under the old name does not lock root
   > read -u ${COPROC[0]}; brellix -q -d alias -rs a
   22 (no-eol)
 
-An untrusted lock directory is refused, naming it and its owner, and nothing is written: another account's...
+An untrusted lock directory is refused, naming it and its owner, and nothing is written: another account's,
+one others may write, or a link, even to a directory of root's alone (the link would stand for it).
 
-  $ snap; privately 'mkdir /run/brellix; chown nobody /run/brellix; brellix -q -d alias -w a y'; unchanged
+  $ snap; for make in 'mkdir /run/brellix; chown nobody /run/brellix' 'mkdir -m 1777 /run/brellix' \
+  >   'mkdir -m 700 /run/d; ln -s d /run/brellix'; do privately "$make; brellix -q -d alias -w a y"; done
+  > unchanged
   ! Fatal: untrusted lock directory /run/brellix (a directory, mode 0755, owner uid 65534)
-
-...or one others may write.
-
-  $ privately 'mkdir -m 1777 /run/brellix; brellix -q -d alias -w a y'; unchanged
   ! Fatal: untrusted lock directory /run/brellix (a directory, mode 1777, owner uid 0)
-
-...or a link, even to a directory of root's alone: the link, not the directory, would stand for it.
-
-  $ privately 'mkdir -m 700 /run/d; ln -s d /run/brellix; brellix -q -d alias -w a y'; unchanged
   ! Fatal: untrusted lock directory /run/brellix (a symbolic link, mode 0777, owner uid 0)
 
-An unusable lock file is refused too: a FIFO...
+An unusable lock file is refused too, named for what it is: a FIFO, another account's file, a link (to a good
+lock file too), a device node or a socket.
 
-  $ privately 'mkdir -m 700 /run/brellix; mkfifo /run/brellix/$(<N); brellix -q -d alias -w a y'; unchanged
-  ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a FIFO, mode 0644, owner uid 0\) (re)
-
-...or another account's file.
-
-  $ privately 'mkdir -m 700 /run/brellix; install -o nobody -m 644 /dev/null /run/brellix/$(<N)
-  > brellix -q -d alias -w a y'; unchanged
-  ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a regular file, mode 0644, owner uid \
-  !   65534\) (re)
-
-...or a link (to a good lock file too), a device node or a socket, each named for what it is.
-
-  $ for make in 'ln -s f' 'cp -a /dev/null' 'cp -a alias' "python3 -c 'import socket,sys; socket.socket(
-  > socket.AF_UNIX).bind(sys.argv[1])'"; do privately "mkdir -m 700 /run/brellix; : >/run/brellix/f
-  >   $make /run/brellix/$(<N); brellix -q -d alias -w a y"; done; unchanged
+  $ for make in mkfifo 'install -o nobody -m 644 /dev/null' 'ln -s f' 'cp -a /dev/null' 'cp -a alias' \
+  >   "python3 -c 'import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])'"; do
+  >   privately "mkdir -m 700 /run/brellix; : >/run/brellix/f; $make /run/brellix/$(<N)
+  >   brellix -q -d alias -w a y"; done; unchanged
+  ! Fatal: unusable lock file /run/brellix/.* \(a FIFO, mode 0644, owner uid 0\) (re)
+  ! Fatal: unusable lock file /run/brellix/.* \(a regular file, mode 0644, owner uid 65534\) (re)
   ! Fatal: unusable lock file /run/brellix/.* \(a symbolic link, mode 0777, owner uid 0\) (re)
   ! Fatal: unusable lock file /run/brellix/.* \(a character device, mode 0666, owner uid 0\) (re)
   ! Fatal: unusable lock file /run/brellix/.* \(a block device, mode 0644, owner uid 0\) (re)

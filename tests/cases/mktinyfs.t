@@ -47,12 +47,12 @@ under valgrind, which makes the soft limit the hard one).
 
   $ [[ $BRELLIX_WRAPPER == *valgrind* ]] || (ulimit -Sn 40; mktinyfs img $(printf 'f%d=nine ' $(seq 50)))
 
-A malformed command line is refused in one line, with status 1.
+A malformed command line, or an OUTPUT that cannot be replaced, is refused in one line, with status 1.
 
   $ cp img keep; mkdir dir; ls >before; refused mktinyfs '' "''" a=nine 'img a' 'img --offset 1' \
   >   'img a= --offset' 'img a= --offset 12k' 'img a= --room -1' 'img a= --room 0b1' 'img a= --load 0x' \
   >   'img a= --offset 4294967296' 'img a= --offset 1 --offset 2' 'img a= --flags 0x10000' 'img --mac 00:11' \
-  >   'img --frob'
+  >   'img --frob' 'dir a=nine'
   ! : mktinyfs: missing OUTPUT (try --help)
   ! '': mktinyfs: empty OUTPUT path
   ! a=nine: mktinyfs: missing OUTPUT: "a=nine" is a file, the image path comes first
@@ -69,32 +69,26 @@ A malformed command line is refused in one line, with status 1.
   ! img a= --flags 0x10000: mktinyfs: --flags "0x10000" does not fit the 16 flag bits (at most 0xffff)
   ! img --mac 00:11: mktinyfs: --mac needs 17 characters such as 00:11:22:33:44:55, not "00:11"
   ! img --frob: mktinyfs: unknown option "--frob" (try --help)
+  ! dir a=nine: mktinyfs: cannot replace "dir": Is a directory
 
-Names are 1 to 15 bytes and unique; a name in a message is quoted, control bytes escaped.
+Names are 1 to 15 bytes and unique (quoted in a message, control bytes escaped) and inputs readable files;
+files stay out of the FAT, the device-identifier record and each other (named in the order given, even an
+empty one at the same offset), and inside the device.
 
-  $ refused 'mktinyfs img' =nine 0123456789abcdef= 'a= a=' 'a\"b=nine a\"b=nine' \
-  >   "\$'tab\t\x7fx=' \$'tab\t\x7fx='"
+  $ head -c 8650752 /dev/zero >full; refused 'mktinyfs img' =nine 0123456789abcdef= 'a= a=' \
+  >   'a\"b=nine a\"b=nine' "\$'tab\t\x7fx=' \$'tab\t\x7fx='" a=missing a=dir 'a=nine --offset 0x4000' \
+  >   'a=nine --offset 0x3ff8' 'a=nine --offset 0x83fff8' '--device-id 0123456789abcdef0123456789abcdefX' \
+  >   '--device-id X a=nine --offset 0x83ffb8' 'a=nine --offset 0x10000 b=nine --offset 0x10008' \
+  >   'a= --offset 0xc004 b=nine --offset 0xc000' 'a=nine --load 0x100 b=nine --load 0x104' \
+  >   '$(printf "f%d= " $(seq 1024))' 'a= --offset 0x840000' a=full \
+  >   'a=nine --offset 0xc000 b= --offset 0xc000' 'a= b=nine c= --offset 0xc1e0'
   ! =nine: mktinyfs: file 1 has an empty name
   ! 0123456789abcdef=: mktinyfs: file name "0123456789abcdef" is too long (16 bytes, at most 15)
   ! a= a=: mktinyfs: duplicate file name "a"
   ! a\"b=nine a\"b=nine: mktinyfs: duplicate file name "a\"b"
   ! $'tab\t\x7fx=' $'tab\t\x7fx=': mktinyfs: duplicate file name "tab\x09\x7fx"
-
-Inputs must be readable files; OUTPUT must be replaceable.
-
-  $ refused mktinyfs 'img a=missing' 'img a=dir' 'dir a=nine'
-  ! img a=missing: mktinyfs: cannot read "missing": No such file or directory
-  ! img a=dir: mktinyfs: cannot read "dir": Is a directory
-  ! dir a=nine: mktinyfs: cannot replace "dir": Is a directory
-
-Files stay out of the FAT, the device-identifier record and each other, and inside the device; two files
-that overlap are named in the order given.
-
-  $ head -c 8650752 /dev/zero >full; refused 'mktinyfs img' 'a=nine --offset 0x4000' \
-  >   'a=nine --offset 0x3ff8' 'a=nine --offset 0x83fff8' '--device-id 0123456789abcdef0123456789abcdefX' \
-  >   '--device-id X a=nine --offset 0x83ffb8' 'a=nine --offset 0x10000 b=nine --offset 0x10008' \
-  >   'a= --offset 0xc004 b=nine --offset 0xc000' 'a=nine --load 0x100 b=nine --load 0x104' \
-  >   '$(printf "f%d= " $(seq 1024))' 'a= --offset 0x840000' a=full
+  ! a=missing: mktinyfs: cannot read "missing": No such file or directory
+  ! a=dir: mktinyfs: cannot read "dir": Is a directory
   ! a=nine --offset 0x4000: mktinyfs: file "a" (0x4000 + 0x9) starts inside the FAT (0x4000..0xbfff)
   ! a=nine --offset 0x3ff8: mktinyfs: file "a" (0x3ff8 + 0x9) runs into the FAT at 0x4000
   ! a=nine --offset 0x83fff8: mktinyfs: file "a" (0x83fff8 + 0x9) passes the device end at 0x840000
@@ -111,10 +105,6 @@ that overlap are named in the order given.
   ! $(printf "f%d= " $(seq 1024)): mktinyfs: too many files (1024, at most 1023)
   ! a= --offset 0x840000: mktinyfs: file "a" (0x840000 + 0x0) passes the device end at 0x840000
   ! a=full: mktinyfs: file "a" (0xc000 + 0x840000) passes the device end at 0x840000
-
-Two files never share an offset, even an empty one.
-
-  $ refused 'mktinyfs img' 'a=nine --offset 0xc000 b= --offset 0xc000' 'a= b=nine c= --offset 0xc1e0'
   ! a=nine --offset 0xc000 b= --offset 0xc000: mktinyfs: files "a" (0xc000 + 0x9) and "b" (0xc000 + 0x0) \
   !   overlap
   ! a= b=nine c= --offset 0xc1e0: mktinyfs: files "b" (0xc1e0 + 0x9) and "c" (0xc1e0 + 0x0) overlap

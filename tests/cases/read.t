@@ -34,14 +34,16 @@ A sign may come first, and a minus wraps around as in an unsigned 32-bit number:
 
   $ brellix -q -d img -r %+1 x && cmp txt x && brellix -q -d img -r %-4294967295 x && cmp txt x
 
-A position past 32 bits (it does not wrap around onto a file) or past the table, or no number at all,
-names no file.
+A position past 32 bits (it does not wrap around onto a file) or past the table, no number at all or a name
+not in the table names no file, found before the local file is opened.
 
-  $ refused 'brellix -q -d img -r' '%4294967297 x' '%6 x' "'% ' x" '%x x'
+  $ refused 'brellix -q -d img -r' '%4294967297 x' '%6 x' "'% ' x" '%x x' 'nothere /no/dir/x' '%1 /no/dir/x'
   ! %4294967297 x: Fatal: file entry not found ("%4294967297")
   ! %6 x: Fatal: file entry not found ("%6")
   ! '% ' x: Fatal: file entry not found ("% ")
   ! %x x: Fatal: file entry not found ("%x")
+  ! nothere /no/dir/x: Fatal: file entry not found ("nothere")
+  ! %1 /no/dir/x: Fatal: unable to open file (/no/dir/x)
 
 A local file that cannot be emptied first fails the run, instead of keeping its old end.
 
@@ -49,13 +51,9 @@ A local file that cannot be emptied first fails the run, instead of keeping its 
   ! Fatal: unable to write data
   [1]
 
-Reading never writes the device.
+Reading never wrote the device; contents whose checksum does not match are refused...
 
-  $ unchanged
-
-Contents whose checksum does not match are refused...
-
-  $ echo old >old; refused brellix '-d img -r bad new' '-q -d img -r bad old' '-q -d img -rs bad'
+  $ unchanged; echo old >old; refused brellix '-d img -r bad new' '-q -d img -r bad old' '-q -d img -rs bad'
   ** using device img
   ! -d img -r bad new: Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
   ! -q -d img -r bad old: Fatal: Checksum error would produce invalid output (use --force to write \
@@ -78,12 +76,6 @@ Contents whose checksum does not match are refused...
   $ brellix --force -d img -rs bad
   line one
   no end (no-eol)
-
-The name is looked up before the local file is opened.
-
-  $ refused 'brellix -q -d img -r' 'nothere /no/dir/x' '%1 /no/dir/x'
-  ! nothere /no/dir/x: Fatal: file entry not found ("nothere")
-  ! %1 /no/dir/x: Fatal: unable to open file (/no/dir/x)
 
 Output that cannot be written fails the run.
 
