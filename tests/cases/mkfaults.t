@@ -67,13 +67,11 @@ name on the way); a kill at the rename over an existing one leaves the temporary
 
 SIGTERM at the naming or the rename is held until the image is in place and durable (catches status 143).
 
-  $ cd kill && rm old.*.tmp && refused fault 'link:signal=SIGTERM -- mktinyfs new c=../nine' \
-  >   'rename:signal=SIGTERM -- mktinyfs old c=../nine'; brellix -q -d new -c && cmp new old && echo $(ls)
+  $ cd kill && rm old.*.tmp && faults 'mktinyfs new c=../nine' link:signal=SIGTERM &&
+  >   faults 'mktinyfs old c=../nine' rename:signal=SIGTERM; brellix -q -d new -c && cmp new old && echo $(ls)
   new old rename
-  ! link:signal=SIGTERM -- mktinyfs new c=../nine: mktinyfs: interrupted by SIGTERM: the new image "new" was \
-  !   put in place first
-  ! rename:signal=SIGTERM -- mktinyfs old c=../nine: mktinyfs: interrupted by SIGTERM: the new image "old" \
-  !   was put in place first
+  ! link:signal=SIGTERM: mktinyfs: interrupted by SIGTERM: the new image "new" was put in place first
+  ! rename:signal=SIGTERM: mktinyfs: interrupted by SIGTERM: the new image "old" was put in place first
 
 Past a file-size limit a build and an extraction fail as on a full disk (catches death by SIGXFSZ).
 
@@ -87,21 +85,17 @@ Past a file-size limit a build and an extraction fail as on a full disk (catches
 When the image cannot be named or put in place, no temporary file can be made (a read-only folder, every
 name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails...
 
-  $ mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && refused 'fault' \
-  >   'link:error=ENOSPC -- mktinyfs new b=../nine' 'rename:error=EROFS -- mktinyfs img b=../nine' \
-  >   '@"$PWD" open:error=EROFS -- mktinyfs img b=../nine' 'link:error=EEXIST -- mktinyfs img b=../nine' \
-  >   'link:error=ENOENT -- mktinyfs img b=../nine' '@"$PWD" open:error=EEXIST -- mktinyfs img b=../nine' \
-  >   '@"$PWD" stat:error=EACCES -- mktinyfs new b=../nine' 'chmod:error=EPERM -- mktinyfs img b=../nine'
-  ! link:error=ENOSPC -- mktinyfs new b=../nine: mktinyfs: cannot replace "new": No space left on device
-  ! rename:error=EROFS -- mktinyfs img b=../nine: mktinyfs: cannot replace "img": Read-only file system
-  ! @"$PWD" open:error=EROFS -- mktinyfs img b=../nine: mktinyfs: cannot create a temporary file beside \
-  !   "img": Read-only file system
-  ! link:error=EEXIST -- mktinyfs img b=../nine: mktinyfs: cannot replace "img": File exists
-  ! link:error=ENOENT -- mktinyfs img b=../nine: mktinyfs: cannot replace "img": No such file or directory
-  ! @"$PWD" open:error=EEXIST -- mktinyfs img b=../nine: mktinyfs: cannot create a temporary file beside \
-  !   "img": File exists
-  ! @"$PWD" stat:error=EACCES -- mktinyfs new b=../nine: mktinyfs: cannot replace "new": Permission denied
-  ! chmod:error=EPERM -- mktinyfs img b=../nine: mktinyfs: cannot write "img": Operation not permitted
+  $ mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && faults 'mktinyfs img b=../nine' \
+  >   rename:error=EROFS '@. open:error=EROFS' link:error=EEXIST link:error=ENOENT '@. open:error=EEXIST' \
+  >   chmod:error=EPERM && faults 'mktinyfs new b=../nine' link:error=ENOSPC '@. stat:error=EACCES'
+  ! rename:error=EROFS: mktinyfs: cannot replace "img": Read-only file system
+  ! @. open:error=EROFS: mktinyfs: cannot create a temporary file beside "img": Read-only file system
+  ! link:error=EEXIST: mktinyfs: cannot replace "img": File exists
+  ! link:error=ENOENT: mktinyfs: cannot replace "img": No such file or directory
+  ! @. open:error=EEXIST: mktinyfs: cannot create a temporary file beside "img": File exists
+  ! chmod:error=EPERM: mktinyfs: cannot write "img": Operation not permitted
+  ! link:error=ENOSPC: mktinyfs: cannot replace "new": No space left on device
+  ! @. stat:error=EACCES: mktinyfs: cannot replace "new": Permission denied
 
 ...and leaves OUTPUT and the folder as they were (catches a temporary file left behind).
 
@@ -141,14 +135,11 @@ elsewhere than named).
 An image that cannot be read, or that shrinks or fails while taken apart, fails the extraction, naming it
 (catches a short read taken for contents, which would put wrong bytes in the files and the manifest).
 
-  $ mktinyfs img a=nine; refused '' 'mktinyfs --extract nothere x' \
-  >   'fault @img read:retval=0:when=3 -- mktinyfs --extract img x1' \
-  >   'fault @img read:error=EIO -- mktinyfs --extract img x2'
-  ! mktinyfs --extract nothere x: mktinyfs: cannot read "nothere": No such file or directory
-  ! fault @img read:retval=0:when=3 -- mktinyfs --extract img x1: mktinyfs: cannot read "img": \
-  !   (Input/output|I/O) error (re)
-  ! fault @img read:error=EIO -- mktinyfs --extract img x2: mktinyfs: cannot read "img": (Input/output|I/O) \
-  !   error (re)
+  $ mktinyfs img a=nine; refused mktinyfs '--extract nothere x'
+  > faults 'mktinyfs --extract img x' '@img read:retval=0:when=3' '@img read:error=EIO'
+  ! --extract nothere x: mktinyfs: cannot read "nothere": No such file or directory
+  ! @img read:retval=0:when=3: mktinyfs: cannot read "img": (Input/output|I/O) error (re)
+  ! @img read:error=EIO: mktinyfs: cannot read "img": (Input/output|I/O) error (re)
 
 A folder --extract cannot list, a file it cannot create or close, a manifest it cannot make durable or that
 another run put there meanwhile fail the extraction, naming the file (catches a failure taken for success, or

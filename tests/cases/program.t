@@ -53,20 +53,18 @@ Where only the header page differs, two more too; where the device's table is al
 Failing calls of every class end --program with their message, naming the device: a write the flash does
 not take in brellix's words; those that fail once a page was programmed say what that leaves.
 
-  $ cp img.0 img; refused 'fault @$PWD/img' 'read:error=EIO -- mktinyfs --program new img' \
-  >   'seek:error=ESPIPE -- mktinyfs --program new img' 'lock:error=ENOLCK -- mktinyfs --program new img' \
-  >   'write:error=EIO -- mktinyfs --program new img' 'write:retval=1056 -- mktinyfs --program new img' \
-  >   'write:error=EIO:when=2 -- mktinyfs --program new img' 'sync:error=EIO -- mktinyfs --program new img'
-  ! read:error=EIO -- mktinyfs --program new img: mktinyfs: cannot read "img": unable to read
-  ! seek:error=ESPIPE -- mktinyfs --program new img: mktinyfs: cannot read "img": invalid seek
-  ! lock:error=ENOLCK -- mktinyfs --program new img: mktinyfs: unable to lock device (img)
-  ! write:error=EIO -- mktinyfs --program new img: mktinyfs: cannot program "img": unable to write
-  ! write:retval=1056 -- mktinyfs --program new img: mktinyfs: cannot program "img": flash did not take the \
-  !   write at byte 0x4010 (page 15)
-  ! write:error=EIO:when=2 -- mktinyfs --program new img: mktinyfs: cannot program "img": unable to write; \
-  !   it now holds neither image, run --program again
-  ! sync:error=EIO -- mktinyfs --program new img: mktinyfs: cannot program "img": unable to sync; it now \
-  !   holds neither image, run --program again
+  $ cp img.0 img; faults 'mktinyfs --program new img' '@img read:error=EIO' '@img seek:error=ESPIPE' \
+  >   '@img lock:error=ENOLCK' '@img write:error=EIO' '@img write:retval=1056' '@img write:error=EIO:when=2' \
+  >   '@img sync:error=EIO'
+  ! @img read:error=EIO: mktinyfs: cannot read "img": unable to read
+  ! @img seek:error=ESPIPE: mktinyfs: cannot read "img": invalid seek
+  ! @img lock:error=ENOLCK: mktinyfs: unable to lock device (img)
+  ! @img write:error=EIO: mktinyfs: cannot program "img": unable to write
+  ! @img write:retval=1056: mktinyfs: cannot program "img": flash did not take the write at byte 0x4010 (page 15)
+  ! @img write:error=EIO:when=2: mktinyfs: cannot program "img": unable to write; it now holds neither image, \
+  !   run --program again
+  ! @img sync:error=EIO: mktinyfs: cannot program "img": unable to sync; it now holds neither image, run \
+  !   --program again
 
 Then no brellix command mounts the device, until --program is run again.
 
@@ -76,18 +74,15 @@ Then no brellix command mounts the device, until --program is run again.
 Those of --dump leave nothing as FILE: the device's calls, a second read that differs from the first (a flaky
 bus, a writer outside the lock), FILE's write on a full disk and its sync.
 
-  $ cp img.0 img; refused 'fault' '@$PWD/img read:error=EIO -- mktinyfs --dump img x' \
-  >   '@$PWD/img seek:error=ESPIPE -- mktinyfs --dump img x' \
-  >   '@$PWD/img lock:error=ENOLCK -- mktinyfs --dump img x' \
-  >   '@$PWD/img read:retval=67584:when=129 -- mktinyfs --dump img x' \
-  >   'writeat:error=ENOSPC -- mktinyfs --dump img x' 'sync:error=EIO -- mktinyfs --dump img x'; test ! -e x
-  ! @$PWD/img read:error=EIO -- mktinyfs --dump img x: mktinyfs: cannot read "img": unable to read
-  ! @$PWD/img seek:error=ESPIPE -- mktinyfs --dump img x: mktinyfs: cannot read "img": invalid seek
-  ! @$PWD/img lock:error=ENOLCK -- mktinyfs --dump img x: mktinyfs: unable to lock device (img)
-  ! @$PWD/img read:retval=67584:when=129 -- mktinyfs --dump img x: mktinyfs: "img" read differently the \
-  !   second time, first at byte 0x0 (page 0): nothing written
-  ! writeat:error=ENOSPC -- mktinyfs --dump img x: mktinyfs: cannot write "x": No space left on device
-  ! sync:error=EIO -- mktinyfs --dump img x: mktinyfs: cannot write "x": (Input/output error|I/O error) (re)
+  $ cp img.0 img; faults 'mktinyfs --dump img x' '@img read:error=EIO' '@img seek:error=ESPIPE' \
+  >   '@img lock:error=ENOLCK' '@img read:retval=67584:when=129' writeat:error=ENOSPC sync:error=EIO; test ! -e x
+  ! @img read:error=EIO: mktinyfs: cannot read "img": unable to read
+  ! @img seek:error=ESPIPE: mktinyfs: cannot read "img": invalid seek
+  ! @img lock:error=ENOLCK: mktinyfs: unable to lock device (img)
+  ! @img read:retval=67584:when=129: mktinyfs: "img" read differently the second time, first at byte 0x0 \
+  !   (page 0): nothing written
+  ! writeat:error=ENOSPC: mktinyfs: cannot write "x": No space left on device
+  ! sync:error=EIO: mktinyfs: cannot write "x": (Input/output error|I/O error) (re)
 
 The device is held with brellix's own lock: a reader holding it keeps --program out, a writer --dump.
 

@@ -84,6 +84,10 @@ fault() {
     done
     ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null "${options[@]}" "${@:2}"
 }
+# faults CMD HARMS...: refused's rows of fault: the shell command CMD run with each HARMS ([@PATH ...]
+# CLASS:HARM ..., as fault reads them) done to it.
+faults() { FAULTED=$1 refused faulted "${@:2}"; }
+faulted() { eval "fault $* -- $FAULTED"; }
 # refused CMD ARGS...: runs the command CMD ARGS (CMD may be empty), as eval reads it, for each ARGS, and
 # prints on standard error a row of ARGS, a colon and what the command printed there, then " [N]" for a
 # status other than 1, so that each message stands beside its command.
