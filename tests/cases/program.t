@@ -60,9 +60,10 @@ not take in brellix's words; those that fail once a page was programmed say what
   ! @img seek:error=ESPIPE: mktinyfs: cannot read "img": invalid seek
   ! @img lock:error=ENOLCK: mktinyfs: unable to lock device (img)
   ! @img write:error=EIO: mktinyfs: cannot program "img": unable to write
-  ! @img write:retval=1056: mktinyfs: cannot program "img": flash did not take the write at byte 0x4010 (page 15)
-  ! @img write:error=EIO:when=2: mktinyfs: cannot program "img": unable to write; it now holds neither image, \
-  !   run --program again
+  ! @img write:retval=1056: mktinyfs: cannot program "img": flash did not take the write at byte 0x4010 \
+  !   (page 15)
+  ! @img write:error=EIO:when=2: mktinyfs: cannot program "img": unable to write; it now holds neither \
+  !   image, run --program again
   ! @img sync:error=EIO: mktinyfs: cannot program "img": unable to sync; it now holds neither image, run \
   !   --program again
 
@@ -75,7 +76,8 @@ Those of --dump leave nothing as FILE: the device's calls, a second read that di
 bus, a writer outside the lock), FILE's write on a full disk and its sync.
 
   $ cp img.0 img; faults 'mktinyfs --dump img x' '@img read:error=EIO' '@img seek:error=ESPIPE' \
-  >   '@img lock:error=ENOLCK' '@img read:retval=67584:when=129' writeat:error=ENOSPC sync:error=EIO; test ! -e x
+  >   '@img lock:error=ENOLCK' '@img read:retval=67584:when=129' writeat:error=ENOSPC sync:error=EIO
+  > test ! -e x
   ! @img read:error=EIO: mktinyfs: cannot read "img": unable to read
   ! @img seek:error=ESPIPE: mktinyfs: cannot read "img": invalid seek
   ! @img lock:error=ENOLCK: mktinyfs: unable to lock device (img)
