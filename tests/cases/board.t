@@ -46,25 +46,18 @@ An image without "mac-address" has no address.
   ! Fatal: file entry not found ("mac-address")
   [1]
 
-The device identifier is stored as "DEVICE_ID", it, a zero byte, "DEVICE_ID" in the last 64 bytes.
+The device identifier is stored as "DEVICE_ID", it, a zero byte, "DEVICE_ID" in the last 64 bytes;
+--get-device-id prints it, even under --quiet.
 
-  $ mkimg; brellix -q -d img -sdid BX-0042; peek img 0x83ffc0 64
+  $ mkimg; brellix -q -d img -sdid BX-0042 -gdid; peek img 0x83ffc0 64
+  BX-0042
   4445564943455f494442582d30303432004445564943455f4944ffffffffffff
   ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
 
---get-device-id prints it, even under --quiet.
+An empty identifier is stored too, and read back empty; the bytes after the shorter record are not written.
 
-  $ brellix -q -d img -gdid
-  BX-0042
-
-An empty identifier is stored too, and read back empty...
-
-  $ brellix -q -d img -sdid '' -gdid
+  $ brellix -q -d img -sdid '' -gdid; peek img 0x83ffc0 24
   
-
-...and the bytes after the shorter record are not written.
-
-  $ peek img 0x83ffc0 24
   4445564943455f4944004445564943455f4944564943455f
 
 An identifier holds at most 32 bytes...

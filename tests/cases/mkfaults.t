@@ -1,14 +1,11 @@
 mktinyfs when the file system, the kernel or the user gets in the way; strace plays each part (the sanitizers'
 leak check cannot run under it). Where the file system cannot make unnamed files, the image is built under a
-name no file has yet (catches a failed run)...
+name no file has yet, and one left behind by a killed run stays as it was (catches a failed run, or a leftover
+overwritten).
 
   $ printf 123456789 >nine; mkdir fs && cd fs && fault @"$PWD" open:error=EOPNOTSUPP:when=1 -- \
-  >   sh -c ': >img.$$-0.tmp; exec mktinyfs img a=../nine'; brellix -d img -l | tail -n 1
+  >   sh -c ': >img.$$-0.tmp; exec mktinyfs img a=../nine'; brellix -d img -l | tail -n 1; ls
   a                    | 9 bytes          | 100% growable (8601591 bytes left)
-
-...and one left behind by a killed run stays as it was (catches a leftover overwritten).
-
-  $ ls fs
   img
   img.\d+-0.tmp (re)
 
@@ -35,15 +32,11 @@ They remove the named file and leave OUTPUT as it was (catches a leftover half i
   img
   img.0
 
-Under nohup, SIGHUP stays ignored and the image is made...
+Under nohup, SIGHUP stays ignored and the image is made, with no temporary file left.
 
   $ cd sig && . ../signalled &&
-  >   (trap '' HUP; signalled SIGHUP INT) && brellix -d img -l | tail -n 1
+  >   (trap '' HUP; signalled SIGHUP INT) && brellix -d img -l | tail -n 1 && ls
   b                    | 9 bytes          | 100% growable (8601591 bytes left)
-
-...with no temporary file left.
-
-  $ ls sig
   img
   img.0
 
@@ -83,11 +76,15 @@ Past a file-size limit a build and an extraction fail as on a full disk (catches
   ! --extract img x: mktinyfs: cannot write "x/0001-a": File too large
 
 When the image cannot be named or put in place, no temporary file can be made (a read-only folder, every
-name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails...
+name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails, and leaves OUTPUT and the
+folder as they were (catches a temporary file left behind).
 
   $ mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && faults 'mktinyfs img b=../nine' \
   >   rename:error=EROFS '@. open:error=EROFS' link:error=EEXIST link:error=ENOENT '@. open:error=EEXIST' \
   >   chmod:error=EPERM && faults 'mktinyfs new b=../nine' link:error=ENOSPC '@. stat:error=EACCES'
+  > cmp img img.0 && ls
+  img
+  img.0
   ! rename:error=EROFS: mktinyfs: cannot replace "img": Read-only file system
   ! @. open:error=EROFS: mktinyfs: cannot create a temporary file beside "img": Read-only file system
   ! link:error=EEXIST: mktinyfs: cannot replace "img": File exists
@@ -96,12 +93,6 @@ name taken), or OUTPUT cannot be looked at or the image's mode set, the run fail
   ! chmod:error=EPERM: mktinyfs: cannot write "img": Operation not permitted
   ! link:error=ENOSPC: mktinyfs: cannot replace "new": No space left on device
   ! @. stat:error=EACCES: mktinyfs: cannot replace "new": Permission denied
-
-...and leaves OUTPUT and the folder as they were (catches a temporary file left behind).
-
-  $ cd end && cmp img img.0 && ls
-  img
-  img.0
 
 A folder made at OUTPUT while the inputs are read (here, before the input's bytes come) is not replaced
 (catches a check made only at the start)...
@@ -143,7 +134,8 @@ An image that cannot be read, or that shrinks or fails while taken apart, fails 
 
 A folder --extract cannot list, a file it cannot create or close, a manifest it cannot make durable or that
 another run put there meanwhile fail the extraction, naming the file (catches a failure taken for success, or
-a manifest put over another's); so does a folder not made durable once the manifest is in place (f6)...
+a manifest put over another's), leaving no manifest under its name or another; so does a folder not made
+durable once the manifest is in place (f6).
 
   $ refused 'fault' '@e1 dup:error=EMFILE -- mktinyfs --extract img e1' \
   >   '@e0 control:error=EBADF -- mktinyfs --extract img e0' \
@@ -151,7 +143,8 @@ a manifest put over another's); so does a folder not made durable once the manif
   >   '@e3/0001-a close:error=ENOSPC -- mktinyfs --extract img e3' \
   >   'sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4' \
   >   'syncfs:error=ENOSPC -- mktinyfs --extract img e8' 'rename:error=EEXIST -- mktinyfs --extract img e5' \
-  >   'sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6' >/dev/null
+  >   'sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6' >/dev/null; echo $(find e? -type f | sort)
+  e3/0001-a e4/0001-a e5/0001-a e8/0001-a
   ! @e1 dup:error=EMFILE -- mktinyfs --extract img e1: mktinyfs: cannot open the folder "e1": (Too many open \
   !   files|No file descriptors available) (re)
   ! @e0 control:error=EBADF -- mktinyfs --extract img e0: mktinyfs: cannot open the folder "e0": Bad file \
@@ -166,11 +159,6 @@ a manifest put over another's); so does a folder not made durable once the manif
   ! rename:error=EEXIST -- mktinyfs --extract img e5: mktinyfs: cannot write "e5/manifest": File exists
   ! sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6: mktinyfs: the manifest "f6/manifest" is in place, \
   !   but its folder cannot be synced: No space left on device
-
-...leaving no manifest, under its name or another.
-
-  $ echo $(find e? -type f | sort)
-  e3/0001-a e4/0001-a e5/0001-a e8/0001-a
 
 A kernel or file system that cannot rename without replacing gets a plain rename (catches a run that fails
 there).
