@@ -1,8 +1,7 @@
 A path that is no device fails in one line: one that does not open, or has no pages.
 
-  $ mkdir dir; refused 'brellix -q -l -d' /no/img dir /dev/null
+  $ refused 'brellix -q -l -d' /no/img /dev/null
   ! /no/img: Fatal: unable to open device
-  ! dir: Fatal: unable to open device
   ! /dev/null: Fatal: invalid seek
 
 A device shorter than the FAT cannot be mounted; contents past the end of a short device cannot be read, nor

@@ -51,29 +51,18 @@ Names, then the layout from the inputs' sizes, are checked before any contents a
   ! a=idle a=: mktinyfs: duplicate file name "a"
   ! a=huge: mktinyfs: file "a" (0xc000 + 0x100000000) passes the device end at 0x840000
 
-A run that names no file leaves an image with files as it is...
+A run that names no file leaves an image with files as it is, counting the hidden files of a table cut short
+and entries behind a damaged table header; nor is an image replaced that cannot be read (catches an unread
+image taken for one without files).
 
-  $ mktinyfs two a=nine b=nine && cp two two.0 && mktinyfs two; cmp two two.0
+  $ for harm in : 'poke two 0x4020 00' 'poke two 0x4010 00'; do mktinyfs two a=nine b=nine && $harm &&
+  >   cp two two.0 && mktinyfs two; cmp two two.0; done; fault @two read:error=EIO -- mktinyfs two; cmp two two.0
   ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is (--extract \
   !   "two" DIR takes it apart; remove it first for an empty image)
-
-...hidden files of a table cut short count too...
-
-  $ poke two 0x4020 00 && cp two two.0 && mktinyfs two; cmp two two.0
   ! mktinyfs: OUTPUT "two" holds an image with 1 file, and no FILE is given: it is left as it is (--extract \
   !   "two" DIR takes it apart; remove it first for an empty image)
-
-...and so do entries behind a damaged table header...
-
-  $ mktinyfs two a=nine b=nine && poke two 0x4010 00 && cp two two.0 && mktinyfs two; cmp two two.0
-  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is \
-  ! (--extract "two" DIR takes it apart; remove it first for an empty image)
-
-...and an image that cannot be read is not replaced either (catches an unread image taken for one without
-files).
-
-  $ fault @two read:error=EIO -- mktinyfs two
-  > cmp two two.0
+  ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is (--extract \
+  !   "two" DIR takes it apart; remove it first for an empty image)
   ! mktinyfs: cannot read "two": (Input/output|I/O) error (re)
 
 ...but an empty image still replaces one without files, or a file that is no image.
