@@ -56,7 +56,8 @@ and entries behind a damaged table header; nor is an image replaced that cannot 
 image taken for one without files).
 
   $ for harm in : 'poke two 0x4020 00' 'poke two 0x4010 00'; do mktinyfs two a=nine b=nine && $harm &&
-  >   cp two two.0 && mktinyfs two; cmp two two.0; done; fault @two read:error=EIO -- mktinyfs two; cmp two two.0
+  >   cp two two.0 && mktinyfs two; cmp two two.0; done
+  > fault @two read:error=EIO -- mktinyfs two; cmp two two.0
   ! mktinyfs: OUTPUT "two" holds an image with 2 files, and no FILE is given: it is left as it is (--extract \
   !   "two" DIR takes it apart; remove it first for an empty image)
   ! mktinyfs: OUTPUT "two" holds an image with 1 file, and no FILE is given: it is left as it is (--extract \
