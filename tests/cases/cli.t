@@ -70,12 +70,10 @@ The tokens after an option are its values, whatever they look like.
 Refused: an option short of its values (named by its short name), one given twice, "=" forms, bundling;
 parsing stops at the first token no entry takes.
 
-  $ refused brellix -d --device '-r a' '-l --list' '-l -l' --list=1 -lq '-l -x -y'
+  $ refused brellix -d --device '-l --list' '-l -l' --list=1 -lq '-l -x -y'
   ! -d: Error in command line: to many arguments for parameter -d
   ! Fatal: error parsing cmd.-line
   ! --device: Error in command line: to many arguments for parameter -d
-  ! Fatal: error parsing cmd.-line
-  ! -r a: Error in command line: to many arguments for parameter -r
   ! Fatal: error parsing cmd.-line
   ! -l --list: Error in command line: unknown parameter "--list"
   ! Fatal: error parsing cmd.-line
