@@ -90,15 +90,12 @@ An image that mktinyfs cannot make is extracted as far as it goes, with status 1
   !   address: room for 0x4 bytes from load address 0x100
   [1]
 
-Nothing of it lands outside DIR, whatever the names.
+Nothing of it lands outside DIR, whatever the names; the manifest names each problem in a comment, where the
+rebuild parts from the image.
 
-  $ cd d && echo $(find . | sort)
+  $ cd d && echo $(find . | sort) && sed -n 4p out/manifest
   . ./out ./out/0001-a ./out/0002-.._x ./out/0003-. ./out/0004-_etc_x ./out/0006-_ ./out/0007-g ./out/0008-h \
     ./out/0009-a ./out/manifest
-
-The manifest names each problem in a comment, where the rebuild parts from the image.
-
-  $ sed -n 4p d/out/manifest
   #   the table has no valid header (brellix says "invalid image"); a rebuild writes one
 
 A table cut short leaves entries after its end: --extract warns of them and, as it leaves them out, fails.

@@ -1,8 +1,7 @@
 mktinyfs places files in order on page boundaries; an empty file owns up to the next page.
 
   $ printf 123456789 >nine; mktinyfs img a= b=nine c=nine --room 2000 d=nine
-  > brellix -q -d img -c && brellix -d img -l -v
-  ** using device img
+  > brellix -q -d img -c && brellix -d img -l -v | sed 1d
   a                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (480 bytes left)
   b                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (1047 bytes left)
   c                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (2103 bytes left)
@@ -16,8 +15,7 @@ The image gets the permissions of a new file.
 --offset puts a file anywhere outside the FAT, below it or up to the device end; the next follows it.
 
   $ mktinyfs img x=nine --offset 0X1000A y=nine --flags 0xfaf0 --ax z= --offset 0 e= --offset 0x1FF80 \
-  >   w=nine --offset 0x83fff7 && brellix -d img -l -v
-  ** using device img
+  >   w=nine --offset 0x83fff7 && brellix -d img -l -v | sed 1d
   x                    | 9 bytes          | Sum: 0xa69d  |                 | 100% growable (973 bytes left)
   y                    | 9 bytes          | Sum: 0xa69d  | Ax              | 100% growable (64407 bytes left)
   z                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (16384 bytes left)
@@ -38,8 +36,7 @@ A usage text that cannot be written fails the run, as any lost output does.
 
 --mac adds a file: with no other file it still replaces an image with files.
 
-  $ mktinyfs img a=nine && mktinyfs img --mac 00:11:22:33:44:55 && brellix -d img -l
-  ** using device img
+  $ mktinyfs img a=nine && mktinyfs img --mac 00:11:22:33:44:55 && brellix -d img -l | sed 1d
   mac-address          | 17 bytes         | 100% growable (8601583 bytes left)
 
 All inputs stay open from their measuring to their reading, beyond a low soft limit of descriptors (not
