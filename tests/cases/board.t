@@ -40,12 +40,6 @@ A "mac-address" shorter than 17 bytes is not read past its end, nor written past
   ! -gm: Fatal: *** BUG in cTinyFsFile::read: iSize too big!
   ! -sm 0a:1b:2c:3d:4e:5f: Fatal: *** BUG in cTinyFsFile::patch: iSize too big!
 
-An image without "mac-address" has no address.
-
-  $ mkimg a=m; brellix -q -d img -gm
-  ! Fatal: file entry not found ("mac-address")
-  [1]
-
 The device identifier is stored as "DEVICE_ID", it, a zero byte, "DEVICE_ID" in the last 64 bytes;
 --get-device-id prints it, even under --quiet.
 

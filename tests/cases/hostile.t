@@ -14,16 +14,6 @@ can the identifier record be written there: the device does not grow, nor change
   ! half -l -r a x: Fatal: incomplete read
   ! half -sdid X: Fatal: incomplete read
 
-An erased slot reads as an entry: it is listed, and its size exceeds its room.
-
-  $ mkimg a=nine; poke img 0x4040 ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff
-  > brellix -d img -l
-  ** using device img
-  a                    | 9 bytes          | 100% growable (4294918134 bytes left)
-  \xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff      | 4294967295 bytes | 4294966900% growable (8650754 bytes left) (esc) (wide)
-  ! Fatal: File system corrupt! (\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff) (esc)
-  [1]
-
 A name's bytes below 0x20 and 0x7f print as \xHH, others as they are: in the listing, the check, a rename...
 
   $ mkimg a=short; poke img 0x4020 610a0d1b7f62; brellix -d img -l -v -c -mv %0 $'a\n\r\e\x7fb' | grep -F '\x'

@@ -111,12 +111,6 @@ A device node is read as brellix reads it, and gets the verdict brellix --check 
   $ mktinyfs --info /dev/zero | tail -1
   check: Fatal: invalid seek
 
---info takes brellix's shared lock: a writer's lock keeps it out.
-
-  $ holding -x mktinyfs --info img
-  ! mktinyfs: device is locked by another process (img)
-  [2]
-
 --diff shows per file what changed, was renamed or is only in one image; settings and bytes outside.
 
   $ mkimg kernel=zImage --room 0x1000 config=cfg --no-checksum splash= log= --mac 00:11:22:33:44:55

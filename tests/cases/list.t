@@ -59,15 +59,3 @@ Else the nearest follower bounds the room; a file at the device end has none: 0%
   a                    | 123 bytes        | 100% growable (8601477 bytes left)
   b                    | 14 bytes         | 100% growable (16370 bytes left)
   c                    | 0 bytes          | 0% growable   (0 bytes left)
-
-An image without files lists nothing.
-
-  $ mkimg; brellix -d img -l
-  ** using device img
-
-A wrong magic word in the header is no image, nor is an erased device.
-
-  $ poke img 0x4013 11; head -c 8650752 /dev/zero | tr '\0' '\377' >erased
-  > refused 'brellix -q -l -d' img erased
-  ! img: Fatal: invalid image
-  ! erased: Fatal: invalid image

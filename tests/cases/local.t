@@ -61,12 +61,6 @@ A run waits for another that holds the device, then does its work.
   $ slowly brellix -q -d img -w a nine & sleep 0.2; brellix -q -d img -w b ten; wait
   > brellix -q -d img -rs a | cmp - nine && brellix -q -d img -rs b | cmp - ten
 
-It waits a few seconds at most.
-
-  $ holding -x brellix -q -d img -l
-  ! Fatal: device is locked by another process (img)
-  [1]
-
 Readers share the device; a writer waits for them, then gives up.
 
   $ holding -s eval 'brellix -q -d img -c && brellix -q -d img -w a ten'

@@ -100,15 +100,11 @@ A folder made at OUTPUT while the inputs are read (here, before the input's byte
   $ mkdir late && cd late && mkfifo fifo; (mkdir img; echo x) >fifo & mktinyfs img a=fifo; wait; test -d img
   ! mktinyfs: cannot replace "img": Is a directory
 
-...nor is a FIFO (which a rename would put the image over).
+...nor is a FIFO (which a rename would put the image over); neither leaves a temporary file.
 
-  $ cd late && rmdir img; (mkfifo img; echo x) >fifo & mktinyfs img a=fifo; wait; test -p img
-  ! mktinyfs: OUTPUT "img" is a FIFO, not a regular file
-
-Neither leaves a temporary file.
-
-  $ cd late && rm img && ls
+  $ cd late && rmdir img; (mkfifo img; echo x) >fifo & mktinyfs img a=fifo; wait; test -p img && rm img && ls
   fifo
+  ! mktinyfs: OUTPUT "img" is a FIFO, not a regular file
 
 OUTPUT is refused before anything is read when it cannot be an image file: a socket, a link loop, a name
 ending in a slash, "." or "..", a missing folder (catches the socket replaced by a file, or an image made

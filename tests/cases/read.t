@@ -9,11 +9,6 @@
 
   $ brellix -q -d img -r %1 out && cmp txt out
 
-An empty file copies out as an empty local file.
-
-  $ brellix -q -d img -r e out && wc -c <out
-  0
-
 --read-stdout prints the contents as they are.
 
   $ brellix -d img -rs txt
