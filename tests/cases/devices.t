@@ -6,10 +6,16 @@ the name of the device's lock file, and NOBODY runs a command as an account of n
   > stat -c brellix-blk-%Hr-%Lr.lock $(<L) >N
   > echo 'setpriv --reuid=nobody --regid=nogroup --clear-groups' >NOBODY
 
---read refuses a block device as its local file: a loop device over the image is the flash itself.
+The flash is never the local file nor standard output: no block device (a loop device over the image is the
+flash itself), not the image behind a loop device given as the device, nor another node of the device.
 
-  $ brellix -q -d img -r a $(<L); unchanged
-  ! Fatal: local file is a block device \(/dev/loop\d+\) (re)
+  $ refused brellix '-q -d img -r a $(<L)' '-q -d $(<L) -r a img' '-q -d $(<L) -l 1<>img' \
+  >   '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
+  ! -q -d img -r a \$\(<L\): Fatal: local file is a block device \(/dev/loop\d+\) (re)
+  ! -q -d $(<L) -r a img: Fatal: local file is the device itself (img)
+  ! -q -d \$\(<L\) -l 1<>img: Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
+  ! -q -d alias -l 1<>$(<L): Fatal: standard output is the device itself (alias)
+  ! -q -d img -l 1<>$(<L): Fatal: standard output is a block device
 
 A failed --exists on a device node removes its lock file and closes the device (the command's copy, then
 the run's one opening of it), as every failure does.
@@ -19,26 +25,10 @@ the run's one opening of it), as every failure does.
   \w+\(\d+</dev/loop\d+>\) += 0 (re)
   \w+\(\d+</dev/loop\d+>\) += 0 (re)
 
-The image behind a loop device given as the device is the device itself: --read never writes it...
-
-  $ brellix -q -d $(<L) -r a img; unchanged
-  ! Fatal: local file is the device itself (img)
-
-...nor does standard output.
-
-  $ brellix -q -d $(<L) -l 1<>img; unchanged
-  ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
-
 Another file beside the image is not the image: standard output there is taken.
 
   $ brellix -d $(<L) -l >out && wc -l <out
   3
-
-Standard output on another node of the device, or on any block device (it may be the flash too), is refused.
-
-  $ refused brellix '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
-  ! -q -d alias -l 1<>$(<L): Fatal: standard output is the device itself (alias)
-  ! -q -d img -l 1<>$(<L): Fatal: standard output is a block device
 
 A loop device that cannot be asked, or will not say, which file it shows may show any regular file: none
 is standard output (strace fails every opening of it, then the question).
