@@ -26,16 +26,12 @@ An account that may write the image still keeps root's writer waiting until it i
   122 (no-eol)
 
 Root's runs on an image file exclude one another through a lock file of root's named by the file
-system and inode of the image...
+system and inode of the image.
 
   $ privately 'mkdir -m 700 /run/brellix; umask 077
   > flock -x /run/brellix/brellix-file-$(stat -c %Hd-%Ld-%i img).lock brellix -q -d img -l'
   ! Fatal: device is locked by another process (img)
   [1]
-
-...which goes with the run.
-
-  $ privately 'brellix -q -d img -w a y; ls -A /run/brellix'
 
 A lock file whose mode lets other accounts open it (and so hold it) is refused like another account's.
 

@@ -32,10 +32,7 @@ COMMANDS = [c.split() for c in ("-l -v", "-e rootfs", "-r rootfs OUT", "-rs cfg"
 # names each C library gives a class are those of the CALLS table of helpers.sh); None: no harm done.
 with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "helpers.sh")) as helpers:
     CALLS = dict(re.findall(r"\[(\w+)\]='([^']*)'", helpers.read().split("declare -A CALLS=", 1)[1]))
-CLASS = {}
-for kind, names in CALLS.items():
-    for name in names.split(","):
-        CLASS.setdefault(name.lstrip("?"), kind)
+CLASS = {name.lstrip("?"): kind for kind, names in reversed(CALLS.items()) for name in names.split(",")}
 DEVICE = {("open", "error=ENOENT"): "unable to open device", ("seek", "error=EIO"): "invalid seek",
           ("seek", "retval=1"): "invalid seek", ("read", "error=EIO"): "unable to read",
           ("read", "retval=1"): "incomplete read", ("write", "error=EIO"): "unable to write",
