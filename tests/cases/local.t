@@ -2,9 +2,8 @@ Output to a closed standard output fails the run, and nothing lands on the devic
 /dev/null (a bare chroot; strace fails its opening), where the stand-in is "/".
 
   $ printf 123456789 >nine; printf 0123456789 >ten; mkimg a=nine b=ten; refused '' 'brellix -d img -l >&-' \
-  >   'brellix -q -d img -rs a >&-' 'fault @/dev/null open:error=ENOENT -- brellix -d img -l >&-'; unchanged
+  >   'fault @/dev/null open:error=ENOENT -- brellix -d img -l >&-'; unchanged
   ! brellix -d img -l >&-: Fatal: unable to write data
-  ! brellix -q -d img -rs a >&-: Fatal: unable to write data
   ! fault @/dev/null open:error=ENOENT -- brellix -d img -l >&-: Fatal: unable to write data
 
 A terminal as the local file of --write is refused, as it cannot be measured, instead of read until it ends.
