@@ -70,28 +70,18 @@ The tokens after an option are its values, whatever they look like.
 Refused: an option short of its values (named by its short name), one given twice, "=" forms, bundling;
 parsing stops at the first token no entry takes.
 
-  $ refused brellix -d --device '-r a' '-l --list' '-l -l' --list=1 -lq '-l -x -y'
-  ! $ brellix -d
-  ! Error in command line: to many arguments for parameter -d
+  $ refused brellix -d --device '-l --list' '-l -l' --list=1 -lq '-l -x -y'
+  ! -d: Error in command line: to many arguments for parameter -d
   ! Fatal: error parsing cmd.-line
-  ! $ brellix --device
-  ! Error in command line: to many arguments for parameter -d
+  ! --device: Error in command line: to many arguments for parameter -d
   ! Fatal: error parsing cmd.-line
-  ! $ brellix -r a
-  ! Error in command line: to many arguments for parameter -r
+  ! -l --list: Error in command line: unknown parameter "--list"
   ! Fatal: error parsing cmd.-line
-  ! $ brellix -l --list
-  ! Error in command line: unknown parameter "--list"
+  ! -l -l: Error in command line: unknown parameter "-l"
   ! Fatal: error parsing cmd.-line
-  ! $ brellix -l -l
-  ! Error in command line: unknown parameter "-l"
+  ! --list=1: Error in command line: unknown parameter "--list=1"
   ! Fatal: error parsing cmd.-line
-  ! $ brellix --list=1
-  ! Error in command line: unknown parameter "--list=1"
+  ! -lq: Error in command line: unknown parameter "-lq"
   ! Fatal: error parsing cmd.-line
-  ! $ brellix -lq
-  ! Error in command line: unknown parameter "-lq"
-  ! Fatal: error parsing cmd.-line
-  ! $ brellix -l -x -y
-  ! Error in command line: unknown parameter "-x"
+  ! -l -x -y: Error in command line: unknown parameter "-x"
   ! Fatal: error parsing cmd.-line

@@ -6,43 +6,29 @@ the name of the device's lock file, and NOBODY runs a command as an account of n
   > stat -c brellix-blk-%Hr-%Lr.lock $(<L) >N
   > echo 'setpriv --reuid=nobody --regid=nogroup --clear-groups' >NOBODY
 
---read refuses a block device as its local file: a loop device over the image is the flash itself.
+The flash is never the local file nor standard output: no block device (a loop device over the image is the
+flash itself), not the image behind a loop device given as the device, nor another node of the device.
 
-  $ brellix -q -d img -r a $(<L); unchanged
-  ! Fatal: local file is a block device \(/dev/loop\d+\) (re)
+  $ refused brellix '-q -d img -r a $(<L)' '-q -d $(<L) -r a img' '-q -d $(<L) -l 1<>img' \
+  >   '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
+  ! -q -d img -r a \$\(<L\): Fatal: local file is a block device \(/dev/loop\d+\) (re)
+  ! -q -d $(<L) -r a img: Fatal: local file is the device itself (img)
+  ! -q -d \$\(<L\) -l 1<>img: Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
+  ! -q -d alias -l 1<>$(<L): Fatal: standard output is the device itself (alias)
+  ! -q -d img -l 1<>$(<L): Fatal: standard output is a block device
 
 A failed --exists on a device node removes its lock file and closes the device (the command's copy, then
 the run's one opening of it), as every failure does.
 
-  $ ASAN_OPTIONS=detect_leaks=0 strace -qqq -y -o log -e trace=close,unlink,unlinkat \
-  >   brellix -q -d $(<L) -e none
-  > grep -E '^(close\([0-9]+</dev/loop|unlink.*\.lock)' log
-  unlink.*\.lock.* = 0 (re)
-  close\(\d+</dev/loop\d+>\) += 0 (re)
-  close\(\d+</dev/loop\d+>\) += 0 (re)
-
-The image behind a loop device given as the device is the device itself: --read never writes it...
-
-  $ brellix -q -d $(<L) -r a img; unchanged
-  ! Fatal: local file is the device itself (img)
-
-...nor does standard output.
-
-  $ brellix -q -d $(<L) -l 1<>img; unchanged
-  ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
+  $ traced close,unlink brellix -q -d $(<L) -e none; grep -E '^\w+\([0-9]+</dev/loop|\.lock"' log
+  \w+\(.*\.lock".* = 0 (re)
+  \w+\(\d+</dev/loop\d+>\) += 0 (re)
+  \w+\(\d+</dev/loop\d+>\) += 0 (re)
 
 Another file beside the image is not the image: standard output there is taken.
 
   $ brellix -d $(<L) -l >out && wc -l <out
   3
-
-Standard output on another node of the device, or on any block device (it may be the flash too), is refused.
-
-  $ refused brellix '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
-  ! $ brellix -q -d alias -l 1<>$(<L)
-  ! Fatal: standard output is the device itself (alias)
-  ! $ brellix -q -d img -l 1<>$(<L)
-  ! Fatal: standard output is a block device
 
 A loop device that cannot be asked, or will not say, which file it shows may show any regular file: none
 is standard output (strace fails every opening of it, then the question).
@@ -58,8 +44,8 @@ of one device (the loop device and its copy made by mknod) still exclude each ot
 
   $ trap 'rm -rf /run/lock/$(<N) /tmp/$(<N)' EXIT
   > $(<NOBODY) mkdir /run/lock/$(<N); $(<NOBODY) ln -s x /tmp/$(<N)
-  > onreads $(<L) delay_exit=400000 brellix -q -d $(<L) -w a y & sleep 0.3; brellix -q -d alias -w b x; wait
-  > brellix -q -d alias -rs a; brellix -q -d alias -rs b
+  > fault @$(<L) read:delay_exit=400000 -- brellix -q -d $(<L) -w a y & sleep 0.3
+  > brellix -q -d alias -w b x; wait; brellix -q -d alias -rs a; brellix -q -d alias -rs b
   221 (no-eol)
 
 A lock file another account made and holds under the old name does not lock root out.
@@ -68,38 +54,25 @@ A lock file another account made and holds under the old name does not lock root
   > read -u ${COPROC[0]}; brellix -q -d alias -rs a
   22 (no-eol)
 
-An untrusted lock directory is refused, naming it and its owner, and nothing is written: another account's...
+An untrusted lock directory is refused, naming it and its owner, and nothing is written: another account's,
+one others may write, or a link, even to a directory of root's alone (the link would stand for it).
 
-  $ snap; privately 'mkdir /run/brellix; chown nobody /run/brellix; brellix -q -d alias -w a y'; unchanged
+  $ snap; for make in 'mkdir /run/brellix; chown nobody /run/brellix' 'mkdir -m 1777 /run/brellix' \
+  >   'mkdir -m 700 /run/d; ln -s d /run/brellix'; do privately "$make; brellix -q -d alias -w a y"; done
+  > unchanged
   ! Fatal: untrusted lock directory /run/brellix (a directory, mode 0755, owner uid 65534)
-
-...or one others may write.
-
-  $ privately 'mkdir -m 1777 /run/brellix; brellix -q -d alias -w a y'; unchanged
   ! Fatal: untrusted lock directory /run/brellix (a directory, mode 1777, owner uid 0)
-
-...or a link, even to a directory of root's alone: the link, not the directory, would stand for it.
-
-  $ privately 'mkdir -m 700 /run/d; ln -s d /run/brellix; brellix -q -d alias -w a y'; unchanged
   ! Fatal: untrusted lock directory /run/brellix (a symbolic link, mode 0777, owner uid 0)
 
-An unusable lock file is refused too: a FIFO...
+An unusable lock file is refused too, named for what it is: a FIFO, another account's file, a link (to a good
+lock file too), a device node or a socket.
 
-  $ privately 'mkdir -m 700 /run/brellix; mkfifo /run/brellix/$(<N); brellix -q -d alias -w a y'; unchanged
-  ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a FIFO, mode 0644, owner uid 0\) (re)
-
-...or another account's file.
-
-  $ privately 'mkdir -m 700 /run/brellix; install -o nobody -m 644 /dev/null /run/brellix/$(<N)
-  > brellix -q -d alias -w a y'; unchanged
-  ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a regular file, mode 0644, owner uid \
-  !   65534\) (re)
-
-...or a link (to a good lock file too), a device node or a socket, each named for what it is.
-
-  $ for make in 'ln -s f' 'cp -a /dev/null' 'cp -a alias' "python3 -c 'import socket,sys; socket.socket(
-  > socket.AF_UNIX).bind(sys.argv[1])'"; do privately "mkdir -m 700 /run/brellix; : >/run/brellix/f
-  >   $make /run/brellix/$(<N); brellix -q -d alias -w a y"; done; unchanged
+  $ for make in mkfifo 'install -o nobody -m 644 /dev/null' 'ln -s f' 'cp -a /dev/null' 'cp -a alias' \
+  >   "python3 -c 'import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])'"; do
+  >   privately "mkdir -m 700 /run/brellix; : >/run/brellix/f; $make /run/brellix/$(<N)
+  >   brellix -q -d alias -w a y"; done; unchanged
+  ! Fatal: unusable lock file /run/brellix/.* \(a FIFO, mode 0644, owner uid 0\) (re)
+  ! Fatal: unusable lock file /run/brellix/.* \(a regular file, mode 0644, owner uid 65534\) (re)
   ! Fatal: unusable lock file /run/brellix/.* \(a symbolic link, mode 0777, owner uid 0\) (re)
   ! Fatal: unusable lock file /run/brellix/.* \(a character device, mode 0666, owner uid 0\) (re)
   ! Fatal: unusable lock file /run/brellix/.* \(a block device, mode 0644, owner uid 0\) (re)
@@ -132,9 +105,8 @@ A /run too full for the lock directory, or for the lock file, refuses the run, w
 
 So does a lock directory that cannot be opened, or a lock file that cannot be locked (strace fails each).
 
-  $ for fail in '-P /run -e inject=openat' '-P /run/brellix/$(<N) -e inject=flock'; do privately \
-  >   "mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N)
-  >   ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null $fail:error=ENOLCK brellix -q -d alias -w a x"
+  $ for fail in '@/run open' '@/run/brellix/$(<N) lock'; do privately "mkdir -m 700 /run/brellix
+  >   install -m 600 /dev/null /run/brellix/$(<N); fault $fail:error=ENOLCK -- brellix -q -d alias -w a x"
   > done; unchanged
   ! Fatal: unable to lock device (alias)
   ! Fatal: unusable lock file /run/brellix/.* \(a regular file, mode 0600, owner uid 0\) (re)
@@ -155,15 +127,15 @@ A lock directory or lock file another run makes between this run's look and its 
 refused (strace hides each from the look); a lock attempt that a signal interrupts is tried again.
 
   $ privately 'mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N)
-  >   ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P /run -P /run/brellix -P /run/brellix/$(<N) \
-  >   -e inject=openat:error=ENOENT:when=2..4+2 -e inject=flock:error=EINTR:when=1 brellix -q -d alias -rs b'
+  >   fault @/run @/run/brellix @/run/brellix/$(<N) open:error=ENOENT:when=2..4+2 lock:error=EINTR:when=1 -- \
+  >   brellix -q -d alias -rs b'
   1 (no-eol)
 
 A lock file that is gone by the time the run looks at what it could not open is made anew, not refused
 (strace fails the opening).
 
-  $ privately 'mkdir -m 700 /run/brellix; ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P $(<N) \
-  >   -e inject=openat:error=ELOOP:when=1 brellix -q -d alias -rs b; ls -A /run/brellix'
+  $ privately 'mkdir -m 700 /run/brellix; fault =$(<N) open:error=ELOOP:when=1 -- brellix -q -d alias -rs b
+  >   ls -A /run/brellix'
   1 (no-eol)
 
 mktinyfs --info and --extract read a device node as they read the image behind it (the manifest names it).

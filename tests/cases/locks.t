@@ -26,16 +26,12 @@ An account that may write the image still keeps root's writer waiting until it i
   122 (no-eol)
 
 Root's runs on an image file exclude one another through a lock file of root's named by the file
-system and inode of the image...
+system and inode of the image.
 
   $ privately 'mkdir -m 700 /run/brellix; umask 077
   > flock -x /run/brellix/brellix-file-$(stat -c %Hd-%Ld-%i img).lock brellix -q -d img -l'
   ! Fatal: device is locked by another process (img)
   [1]
-
-...which goes with the run.
-
-  $ privately 'brellix -q -d img -w a y; ls -A /run/brellix'
 
 A lock file whose mode lets other accounts open it (and so hold it) is refused like another account's.
 
@@ -51,11 +47,11 @@ without the sticky bit, or another account's) is refused, and nothing is written
 
   $ refused privately "'chmod 777 /run; brellix -q -d alias -w a x'" "'chown nobody /run
   > brellix -q -d alias -w a x'"; unchanged
-  ! $ privately 'chmod 777 /run; brellix -q -d alias -w a x'
-  ! Fatal: untrusted lock directory /run (a directory, mode 0777, owner uid 0)
-  ! $ privately 'chown nobody /run
-  ! brellix -q -d alias -w a x'
-  ! Fatal: untrusted lock directory /run (a directory, mode 0755, owner uid 65534)
+  ! 'chmod 777 /run; brellix -q -d alias -w a x': Fatal: untrusted lock directory /run (a directory, mode \
+  !   0777, owner uid 0)
+  ! 'chown nobody /run
+  ! brellix -q -d alias -w a x': Fatal: untrusted lock directory /run (a directory, mode 0755, owner uid \
+  !   65534)
 
 Under the sticky bit each name is its owner's alone: such a /run is used.
 
@@ -91,12 +87,9 @@ overlayfs).
   > privately '. ./OVERLAY' || skip overlayfs
   > privately '. ./OVERLAY; cp m/img m.0; refused "brellix -q -d $L -r a" up/u/img "\"lo w/l/img\"" up/other
   >   brellix -q -d $L -l 1<>up/u/img; brellix -q -d $L -r a elsewhere; cmp m.0 m/img && cmp x elsewhere'
-  ! \$ brellix -q -d /dev/loop\d+ -r a up/u/img (re)
-  ! Fatal: local file is the device itself (up/u/img)
-  ! \$ brellix -q -d /dev/loop\d+ -r a "lo w/l/img" (re)
-  ! Fatal: local file is the device itself (lo w/l/img)
-  ! \$ brellix -q -d /dev/loop\d+ -r a up/other (re)
-  ! Fatal: local file is the device itself (up/other)
+  ! up/u/img: Fatal: local file is the device itself (up/u/img)
+  ! "lo w/l/img": Fatal: local file is the device itself (lo w/l/img)
+  ! up/other: Fatal: local file is the device itself (up/other)
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
 
 A loop device over a file of a layer makes every regular file on an overlay count as it, the merged name

@@ -1,14 +1,11 @@
 mktinyfs when the file system, the kernel or the user gets in the way; strace plays each part (the sanitizers'
 leak check cannot run under it). Where the file system cannot make unnamed files, the image is built under a
-name no file has yet (catches a failed run)...
+name no file has yet, and one left behind by a killed run stays as it was (catches a failed run, or a leftover
+overwritten).
 
   $ printf 123456789 >nine; mkdir fs && cd fs && fault @"$PWD" open:error=EOPNOTSUPP:when=1 -- \
-  >   sh -c ': >img.$$-0.tmp; exec mktinyfs img a=../nine'; brellix -d img -l | tail -n 1
+  >   sh -c ': >img.$$-0.tmp; exec mktinyfs img a=../nine'; brellix -d img -l | tail -n 1; ls
   a                    | 9 bytes          | 100% growable (8601591 bytes left)
-
-...and one left behind by a killed run stays as it was (catches a leftover overwritten).
-
-  $ ls fs
   img
   img.\d+-0.tmp (re)
 
@@ -35,15 +32,11 @@ They remove the named file and leave OUTPUT as it was (catches a leftover half i
   img
   img.0
 
-Under nohup, SIGHUP stays ignored and the image is made...
+Under nohup, SIGHUP stays ignored and the image is made, with no temporary file left.
 
   $ cd sig && . ../signalled &&
-  >   (trap '' HUP; signalled SIGHUP INT) && brellix -d img -l | tail -n 1
+  >   (trap '' HUP; signalled SIGHUP INT) && brellix -d img -l | tail -n 1 && ls
   b                    | 9 bytes          | 100% growable (8601591 bytes left)
-
-...with no temporary file left.
-
-  $ ls sig
   img
   img.0
 
@@ -67,13 +60,11 @@ name on the way); a kill at the rename over an existing one leaves the temporary
 
 SIGTERM at the naming or the rename is held until the image is in place and durable (catches status 143).
 
-  $ cd kill && rm old.*.tmp && refused fault 'link:signal=SIGTERM -- mktinyfs new c=../nine' \
-  >   'rename:signal=SIGTERM -- mktinyfs old c=../nine'; brellix -q -d new -c && cmp new old && echo $(ls)
+  $ cd kill && rm old.*.tmp && faults 'mktinyfs new c=../nine' link:signal=SIGTERM &&
+  >   faults 'mktinyfs old c=../nine' rename:signal=SIGTERM; brellix -q -d new -c && cmp new old && echo $(ls)
   new old rename
-  ! $ fault link:signal=SIGTERM -- mktinyfs new c=../nine
-  ! mktinyfs: interrupted by SIGTERM: the new image "new" was put in place first
-  ! $ fault rename:signal=SIGTERM -- mktinyfs old c=../nine
-  ! mktinyfs: interrupted by SIGTERM: the new image "old" was put in place first
+  ! link:signal=SIGTERM: mktinyfs: interrupted by SIGTERM: the new image "new" was put in place first
+  ! rename:signal=SIGTERM: mktinyfs: interrupted by SIGTERM: the new image "old" was put in place first
 
 Past a file-size limit a build and an extraction fail as on a full disk (catches death by SIGXFSZ).
 
@@ -81,41 +72,27 @@ Past a file-size limit a build and an extraction fail as on a full disk (catches
   >   (ulimit -f 8; refused mktinyfs 'img b=big' '--extract img x'); cmp img img.0 &&
   >   echo $(ls) / $(ls x) $(wc -c <x/0001-a)
   big img img.0 x / 0001-a 8192
-  ! $ mktinyfs img b=big
-  ! mktinyfs: cannot write "img": File too large
-  ! $ mktinyfs --extract img x
-  ! mktinyfs: cannot write "x/0001-a": File too large
+  ! img b=big: mktinyfs: cannot write "img": File too large
+  ! --extract img x: mktinyfs: cannot write "x/0001-a": File too large
 
 When the image cannot be named or put in place, no temporary file can be made (a read-only folder, every
-name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails...
+name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails, and leaves OUTPUT and the
+folder as they were (catches a temporary file left behind).
 
-  $ mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && refused 'fault' \
-  >   'link:error=ENOSPC -- mktinyfs new b=../nine' 'rename:error=EROFS -- mktinyfs img b=../nine' \
-  >   '@"$PWD" open:error=EROFS -- mktinyfs img b=../nine' 'link:error=EEXIST -- mktinyfs img b=../nine' \
-  >   'link:error=ENOENT -- mktinyfs img b=../nine' '@"$PWD" open:error=EEXIST -- mktinyfs img b=../nine' \
-  >   '@"$PWD" stat:error=EACCES -- mktinyfs new b=../nine' 'chmod:error=EPERM -- mktinyfs img b=../nine'
-  ! $ fault link:error=ENOSPC -- mktinyfs new b=../nine
-  ! mktinyfs: cannot replace "new": No space left on device
-  ! $ fault rename:error=EROFS -- mktinyfs img b=../nine
-  ! mktinyfs: cannot replace "img": Read-only file system
-  ! $ fault @"$PWD" open:error=EROFS -- mktinyfs img b=../nine
-  ! mktinyfs: cannot create a temporary file beside "img": Read-only file system
-  ! $ fault link:error=EEXIST -- mktinyfs img b=../nine
-  ! mktinyfs: cannot replace "img": File exists
-  ! $ fault link:error=ENOENT -- mktinyfs img b=../nine
-  ! mktinyfs: cannot replace "img": No such file or directory
-  ! $ fault @"$PWD" open:error=EEXIST -- mktinyfs img b=../nine
-  ! mktinyfs: cannot create a temporary file beside "img": File exists
-  ! $ fault @"$PWD" stat:error=EACCES -- mktinyfs new b=../nine
-  ! mktinyfs: cannot replace "new": Permission denied
-  ! $ fault chmod:error=EPERM -- mktinyfs img b=../nine
-  ! mktinyfs: cannot write "img": Operation not permitted
-
-...and leaves OUTPUT and the folder as they were (catches a temporary file left behind).
-
-  $ cd end && cmp img img.0 && ls
+  $ mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && faults 'mktinyfs img b=../nine' \
+  >   rename:error=EROFS '@. open:error=EROFS' link:error=EEXIST link:error=ENOENT '@. open:error=EEXIST' \
+  >   chmod:error=EPERM && faults 'mktinyfs new b=../nine' link:error=ENOSPC '@. stat:error=EACCES'
+  > cmp img img.0 && ls
   img
   img.0
+  ! rename:error=EROFS: mktinyfs: cannot replace "img": Read-only file system
+  ! @. open:error=EROFS: mktinyfs: cannot create a temporary file beside "img": Read-only file system
+  ! link:error=EEXIST: mktinyfs: cannot replace "img": File exists
+  ! link:error=ENOENT: mktinyfs: cannot replace "img": No such file or directory
+  ! @. open:error=EEXIST: mktinyfs: cannot create a temporary file beside "img": File exists
+  ! chmod:error=EPERM: mktinyfs: cannot write "img": Operation not permitted
+  ! link:error=ENOSPC: mktinyfs: cannot replace "new": No space left on device
+  ! @. stat:error=EACCES: mktinyfs: cannot replace "new": Permission denied
 
 A folder made at OUTPUT while the inputs are read (here, before the input's bytes come) is not replaced
 (catches a check made only at the start)...
@@ -123,15 +100,11 @@ A folder made at OUTPUT while the inputs are read (here, before the input's byte
   $ mkdir late && cd late && mkfifo fifo; (mkdir img; echo x) >fifo & mktinyfs img a=fifo; wait; test -d img
   ! mktinyfs: cannot replace "img": Is a directory
 
-...nor is a FIFO (which a rename would put the image over).
+...nor is a FIFO (which a rename would put the image over); neither leaves a temporary file.
 
-  $ cd late && rmdir img; (mkfifo img; echo x) >fifo & mktinyfs img a=fifo; wait; test -p img
-  ! mktinyfs: OUTPUT "img" is a FIFO, not a regular file
-
-Neither leaves a temporary file.
-
-  $ cd late && rm img && ls
+  $ cd late && rmdir img; (mkfifo img; echo x) >fifo & mktinyfs img a=fifo; wait; test -p img && rm img && ls
   fifo
+  ! mktinyfs: OUTPUT "img" is a FIFO, not a regular file
 
 OUTPUT is refused before anything is read when it cannot be an image file: a socket, a link loop, a name
 ending in a slash, "." or "..", a missing folder (catches the socket replaced by a file, or an image made
@@ -139,35 +112,26 @@ elsewhere than named).
 
   $ python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("sock")'; ln -s loop loop
   > refused mktinyfs 'sock a=' 'loop a=' 'new/ a=' 'no/. a=' 'no/.. a=' 'no/img a='
-  ! $ mktinyfs sock a=
-  ! mktinyfs: OUTPUT "sock" is a socket, not a regular file
-  ! $ mktinyfs loop a=
-  ! mktinyfs: cannot replace "loop": (Too many levels of symbolic links|Symbolic link loop) (re)
-  ! $ mktinyfs new/ a=
-  ! mktinyfs: cannot replace "new/": Is a directory
-  ! $ mktinyfs no/. a=
-  ! mktinyfs: cannot replace "no/.": Is a directory
-  ! $ mktinyfs no/.. a=
-  ! mktinyfs: cannot replace "no/..": Is a directory
-  ! $ mktinyfs no/img a=
-  ! mktinyfs: cannot create a temporary file beside "no/img": No such file or directory
+  ! sock a=: mktinyfs: OUTPUT "sock" is a socket, not a regular file
+  ! loop a=: mktinyfs: cannot replace "loop": (Too many levels of symbolic links|Symbolic link loop) (re)
+  ! new/ a=: mktinyfs: cannot replace "new/": Is a directory
+  ! no/. a=: mktinyfs: cannot replace "no/.": Is a directory
+  ! no/.. a=: mktinyfs: cannot replace "no/..": Is a directory
+  ! no/img a=: mktinyfs: cannot create a temporary file beside "no/img": No such file or directory
 
 An image that cannot be read, or that shrinks or fails while taken apart, fails the extraction, naming it
 (catches a short read taken for contents, which would put wrong bytes in the files and the manifest).
 
-  $ mktinyfs img a=nine; refused '' 'mktinyfs --extract nothere x' \
-  >   'fault @img read:retval=0:when=3 -- mktinyfs --extract img x1' \
-  >   'fault @img read:error=EIO -- mktinyfs --extract img x2'
-  ! $ mktinyfs --extract nothere x
-  ! mktinyfs: cannot read "nothere": No such file or directory
-  ! $ fault @img read:retval=0:when=3 -- mktinyfs --extract img x1
-  ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
-  ! $ fault @img read:error=EIO -- mktinyfs --extract img x2
-  ! mktinyfs: cannot read "img": (Input/output|I/O) error (re)
+  $ mktinyfs img a=nine; refused mktinyfs '--extract nothere x'
+  > faults 'mktinyfs --extract img x' '@img read:retval=0:when=3' '@img read:error=EIO'
+  ! --extract nothere x: mktinyfs: cannot read "nothere": No such file or directory
+  ! @img read:retval=0:when=3: mktinyfs: cannot read "img": (Input/output|I/O) error (re)
+  ! @img read:error=EIO: mktinyfs: cannot read "img": (Input/output|I/O) error (re)
 
 A folder --extract cannot list, a file it cannot create or close, a manifest it cannot make durable or that
 another run put there meanwhile fail the extraction, naming the file (catches a failure taken for success, or
-a manifest put over another's); so does a folder not made durable once the manifest is in place (f6)...
+a manifest put over another's), leaving no manifest under its name or another; so does a folder not made
+durable once the manifest is in place (f6).
 
   $ refused 'fault' '@e1 dup:error=EMFILE -- mktinyfs --extract img e1' \
   >   '@e0 control:error=EBADF -- mktinyfs --extract img e0' \
@@ -175,28 +139,22 @@ a manifest put over another's); so does a folder not made durable once the manif
   >   '@e3/0001-a close:error=ENOSPC -- mktinyfs --extract img e3' \
   >   'sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4' \
   >   'syncfs:error=ENOSPC -- mktinyfs --extract img e8' 'rename:error=EEXIST -- mktinyfs --extract img e5' \
-  >   'sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6' >/dev/null
-  ! $ fault @e1 dup:error=EMFILE -- mktinyfs --extract img e1
-  ! mktinyfs: cannot open the folder "e1": (Too many open files|No file descriptors available) (re)
-  ! $ fault @e0 control:error=EBADF -- mktinyfs --extract img e0
-  ! mktinyfs: cannot open the folder "e0": Bad file descriptor
-  ! $ fault @e2 open:error=EACCES -- mktinyfs --extract img e2
-  ! mktinyfs: cannot write "e2/0001-a": Permission denied
-  ! $ fault @e3/0001-a close:error=ENOSPC -- mktinyfs --extract img e3
-  ! mktinyfs: cannot write "e3/0001-a": No space left on device
-  ! $ fault sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4
-  ! mktinyfs: cannot write "e4/manifest": No space left on device
-  ! $ fault syncfs:error=ENOSPC -- mktinyfs --extract img e8
-  ! mktinyfs: cannot write "e8/manifest": No space left on device
-  ! $ fault rename:error=EEXIST -- mktinyfs --extract img e5
-  ! mktinyfs: cannot write "e5/manifest": File exists
-  ! $ fault sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6
-  ! mktinyfs: the manifest "f6/manifest" is in place, but its folder cannot be synced: No space left on device
-
-...leaving no manifest, under its name or another.
-
-  $ echo $(find e? -type f | sort)
+  >   'sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6' >/dev/null; echo $(find e? -type f | sort)
   e3/0001-a e4/0001-a e5/0001-a e8/0001-a
+  ! @e1 dup:error=EMFILE -- mktinyfs --extract img e1: mktinyfs: cannot open the folder "e1": (Too many open \
+  !   files|No file descriptors available) (re)
+  ! @e0 control:error=EBADF -- mktinyfs --extract img e0: mktinyfs: cannot open the folder "e0": Bad file \
+  !   descriptor
+  ! @e2 open:error=EACCES -- mktinyfs --extract img e2: mktinyfs: cannot write "e2/0001-a": Permission denied
+  ! @e3/0001-a close:error=ENOSPC -- mktinyfs --extract img e3: mktinyfs: cannot write "e3/0001-a": No space \
+  !   left on device
+  ! sync:error=ENOSPC:when=1 -- mktinyfs --extract img e4: mktinyfs: cannot write "e4/manifest": No space \
+  !   left on device
+  ! syncfs:error=ENOSPC -- mktinyfs --extract img e8: mktinyfs: cannot write "e8/manifest": No space left on \
+  !   device
+  ! rename:error=EEXIST -- mktinyfs --extract img e5: mktinyfs: cannot write "e5/manifest": File exists
+  ! sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6: mktinyfs: the manifest "f6/manifest" is in place, \
+  !   but its folder cannot be synced: No space left on device
 
 A kernel or file system that cannot rename without replacing gets a plain rename (catches a run that fails
 there).

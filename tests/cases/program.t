@@ -8,33 +8,20 @@ directory, a FIFO, of another size, or IMAGE; a FILE that is the device or a FIF
   >   '--program new fifo' '--program new /dev/null' '--program img link' '--dump img link' '--dump fifo x' \
   >   '--dump img fifo' '--program new img --json' '--force --dump img x' '--dump img x --program new img'
   > unchanged && test ! -e x
-  ! $ mktinyfs --program missing img
-  ! mktinyfs: cannot read "missing": No such file or directory
-  ! $ mktinyfs --program short img
-  ! mktinyfs: "short" is not an image of 0x840000 bytes: it has 100 bytes
-  ! $ mktinyfs --program bad img
-  ! mktinyfs: "bad" fails brellix --check: CheckSum error: 0xad59 != 0x6c7b! (--force programs it \
-    nevertheless)
-  ! $ mktinyfs --program new .
-  ! mktinyfs: cannot open ".": Is a directory
-  ! $ mktinyfs --program new fifo
-  ! mktinyfs: "fifo" is neither a device node nor an image file
-  ! $ mktinyfs --program new /dev/null
-  ! mktinyfs: "/dev/null" is not a device of 0x840000 bytes: it has 0 bytes
-  ! $ mktinyfs --program img link
-  ! mktinyfs: DEVICE "link" is IMAGE "img" itself
-  ! $ mktinyfs --dump img link
-  ! mktinyfs: OUTPUT "link" is the device itself
-  ! $ mktinyfs --dump fifo x
-  ! mktinyfs: "fifo" is neither a device node nor an image file
-  ! $ mktinyfs --dump img fifo
-  ! mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
-  ! $ mktinyfs --program new img --json
-  ! mktinyfs: --json goes with --info IMAGE or --diff OLD NEW
-  ! $ mktinyfs --force --dump img x
-  ! mktinyfs: --force goes with --program IMAGE DEVICE
-  ! $ mktinyfs --dump img x --program new img
-  ! mktinyfs: --program or --dump given twice
+  ! --program missing img: mktinyfs: cannot read "missing": No such file or directory
+  ! --program short img: mktinyfs: "short" is not an image of 0x840000 bytes: it has 100 bytes
+  ! --program bad img: mktinyfs: "bad" fails brellix --check: CheckSum error: 0xad59 != 0x6c7b! (--force \
+  !   programs it nevertheless)
+  ! --program new .: mktinyfs: cannot open ".": Is a directory
+  ! --program new fifo: mktinyfs: "fifo" is neither a device node nor an image file
+  ! --program new /dev/null: mktinyfs: "/dev/null" is not a device of 0x840000 bytes: it has 0 bytes
+  ! --program img link: mktinyfs: DEVICE "link" is IMAGE "img" itself
+  ! --dump img link: mktinyfs: OUTPUT "link" is the device itself
+  ! --dump fifo x: mktinyfs: "fifo" is neither a device node nor an image file
+  ! --dump img fifo: mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
+  ! --program new img --json: mktinyfs: --json goes with --info IMAGE or --diff OLD NEW
+  ! --force --dump img x: mktinyfs: --force goes with --program IMAGE DEVICE
+  ! --dump img x --program new img: mktinyfs: --program or --dump given twice
 
 Programming an image onto a device that holds it programs nothing (strace shows each write call on img)...
 
@@ -63,27 +50,19 @@ Where only the header page differs, two more too; where the device's table is al
   2
   writes: 1056 1056 1056
 
-Failing calls of every class end --program with their message, naming the device: a write the flash does
-not take in brellix's words; those that fail once a page was programmed say what that leaves.
+Failing writes and syncs end --program with their message, naming the device (its reads, seeks and locks
+fail as --dump's below): a write the flash does not take in brellix's words; those that fail once a page was
+programmed say what that leaves.
 
-  $ cp img.0 img; refused 'fault @$PWD/img' 'read:error=EIO -- mktinyfs --program new img' \
-  >   'seek:error=ESPIPE -- mktinyfs --program new img' 'lock:error=ENOLCK -- mktinyfs --program new img' \
-  >   'write:error=EIO -- mktinyfs --program new img' 'write:retval=1056 -- mktinyfs --program new img' \
-  >   'write:error=EIO:when=2 -- mktinyfs --program new img' 'sync:error=EIO -- mktinyfs --program new img'
-  ! $ fault @$PWD/img read:error=EIO -- mktinyfs --program new img
-  ! mktinyfs: cannot read "img": unable to read
-  ! $ fault @$PWD/img seek:error=ESPIPE -- mktinyfs --program new img
-  ! mktinyfs: cannot read "img": invalid seek
-  ! $ fault @$PWD/img lock:error=ENOLCK -- mktinyfs --program new img
-  ! mktinyfs: unable to lock device (img)
-  ! $ fault @$PWD/img write:error=EIO -- mktinyfs --program new img
-  ! mktinyfs: cannot program "img": unable to write
-  ! $ fault @$PWD/img write:retval=1056 -- mktinyfs --program new img
-  ! mktinyfs: cannot program "img": flash did not take the write at byte 0x4010 (page 15)
-  ! $ fault @$PWD/img write:error=EIO:when=2 -- mktinyfs --program new img
-  ! mktinyfs: cannot program "img": unable to write; it now holds neither image, run --program again
-  ! $ fault @$PWD/img sync:error=EIO -- mktinyfs --program new img
-  ! mktinyfs: cannot program "img": unable to sync; it now holds neither image, run --program again
+  $ cp img.0 img; faults 'mktinyfs --program new img' '@img write:error=EIO' '@img write:retval=1056' \
+  >   '@img write:error=EIO:when=2' '@img sync:error=EIO'
+  ! @img write:error=EIO: mktinyfs: cannot program "img": unable to write
+  ! @img write:retval=1056: mktinyfs: cannot program "img": flash did not take the write at byte 0x4010 \
+  !   (page 15)
+  ! @img write:error=EIO:when=2: mktinyfs: cannot program "img": unable to write; it now holds neither \
+  !   image, run --program again
+  ! @img sync:error=EIO: mktinyfs: cannot program "img": unable to sync; it now holds neither image, run \
+  !   --program again
 
 Then no brellix command mounts the device, until --program is run again.
 
@@ -93,23 +72,16 @@ Then no brellix command mounts the device, until --program is run again.
 Those of --dump leave nothing as FILE: the device's calls, a second read that differs from the first (a flaky
 bus, a writer outside the lock), FILE's write on a full disk and its sync.
 
-  $ cp img.0 img; refused 'fault' '@$PWD/img read:error=EIO -- mktinyfs --dump img x' \
-  >   '@$PWD/img seek:error=ESPIPE -- mktinyfs --dump img x' \
-  >   '@$PWD/img lock:error=ENOLCK -- mktinyfs --dump img x' \
-  >   '@$PWD/img read:retval=67584:when=129 -- mktinyfs --dump img x' \
-  >   'writeat:error=ENOSPC -- mktinyfs --dump img x' 'sync:error=EIO -- mktinyfs --dump img x'; test ! -e x
-  ! $ fault @$PWD/img read:error=EIO -- mktinyfs --dump img x
-  ! mktinyfs: cannot read "img": unable to read
-  ! $ fault @$PWD/img seek:error=ESPIPE -- mktinyfs --dump img x
-  ! mktinyfs: cannot read "img": invalid seek
-  ! $ fault @$PWD/img lock:error=ENOLCK -- mktinyfs --dump img x
-  ! mktinyfs: unable to lock device (img)
-  ! $ fault @$PWD/img read:retval=67584:when=129 -- mktinyfs --dump img x
-  ! mktinyfs: "img" read differently the second time, first at byte 0x0 (page 0): nothing written
-  ! $ fault writeat:error=ENOSPC -- mktinyfs --dump img x
-  ! mktinyfs: cannot write "x": No space left on device
-  ! $ fault sync:error=EIO -- mktinyfs --dump img x
-  ! mktinyfs: cannot write "x": (Input/output error|I/O error) (re)
+  $ cp img.0 img; faults 'mktinyfs --dump img x' '@img read:error=EIO' '@img seek:error=ESPIPE' \
+  >   '@img lock:error=ENOLCK' '@img read:retval=67584:when=129' writeat:error=ENOSPC sync:error=EIO
+  > test ! -e x
+  ! @img read:error=EIO: mktinyfs: cannot read "img": unable to read
+  ! @img seek:error=ESPIPE: mktinyfs: cannot read "img": invalid seek
+  ! @img lock:error=ENOLCK: mktinyfs: unable to lock device (img)
+  ! @img read:retval=67584:when=129: mktinyfs: "img" read differently the second time, first at byte 0x0 \
+  !   (page 0): nothing written
+  ! writeat:error=ENOSPC: mktinyfs: cannot write "x": No space left on device
+  ! sync:error=EIO: mktinyfs: cannot write "x": (Input/output error|I/O error) (re)
 
 The device is held with brellix's own lock: a reader holding it keeps --program out, a writer --dump.
 

@@ -11,18 +11,11 @@ On a terminal a status line shows after half a second of work, erased before the
   ** using device img
   (\|big: \d+ of 1288902 bytes \(\d+%\))+\| \(no-eol\) (re)
 
-Work that ends sooner shows none.
+Work that ends sooner shows none, nor does --quiet, nor a standard error that is no terminal.
 
-  $ onterminal 'brellix -d img -c' | tail -1
+  $ onterminal 'brellix -d img -c' | tail -1; onterminal 'slowly brellix -q -d img -c -r big x'
+  > slowly brellix -d img -r big x 2>&1 >/dev/null
   Filesystem is ready and clean.
-
-Nor does --quiet.
-
-  $ onterminal 'slowly brellix -q -d img -c -r big x'
-
-Nor does a standard error that is no terminal.
-
-  $ slowly brellix -d img -r big x 2>&1 >/dev/null
 
 A failure that ends the run at once erases the status line before its one line.
 

@@ -9,11 +9,6 @@
 
   $ brellix -q -d img -r %1 out && cmp txt out
 
-An empty file copies out as an empty local file.
-
-  $ brellix -q -d img -r e out && wc -c <out
-  0
-
 --read-stdout prints the contents as they are.
 
   $ brellix -d img -rs txt
@@ -34,18 +29,16 @@ A sign may come first, and a minus wraps around as in an unsigned 32-bit number:
 
   $ brellix -q -d img -r %+1 x && cmp txt x && brellix -q -d img -r %-4294967295 x && cmp txt x
 
-A position past 32 bits (it does not wrap around onto a file) or past the table, or no number at all,
-names no file.
+A position past 32 bits (it does not wrap around onto a file) or past the table, no number at all or a name
+not in the table names no file, found before the local file is opened.
 
-  $ refused 'brellix -q -d img -r' '%4294967297 x' '%6 x' "'% ' x" '%x x'
-  ! $ brellix -q -d img -r %4294967297 x
-  ! Fatal: file entry not found ("%4294967297")
-  ! $ brellix -q -d img -r %6 x
-  ! Fatal: file entry not found ("%6")
-  ! $ brellix -q -d img -r '% ' x
-  ! Fatal: file entry not found ("% ")
-  ! $ brellix -q -d img -r %x x
-  ! Fatal: file entry not found ("%x")
+  $ refused 'brellix -q -d img -r' '%4294967297 x' '%6 x' "'% ' x" '%x x' 'nothere /no/dir/x' '%1 /no/dir/x'
+  ! %4294967297 x: Fatal: file entry not found ("%4294967297")
+  ! %6 x: Fatal: file entry not found ("%6")
+  ! '% ' x: Fatal: file entry not found ("% ")
+  ! %x x: Fatal: file entry not found ("%x")
+  ! nothere /no/dir/x: Fatal: file entry not found ("nothere")
+  ! %1 /no/dir/x: Fatal: unable to open file (/no/dir/x)
 
 A local file that cannot be emptied first fails the run, instead of keeping its old end.
 
@@ -53,25 +46,16 @@ A local file that cannot be emptied first fails the run, instead of keeping its 
   ! Fatal: unable to write data
   [1]
 
-Reading never writes the device.
+Reading never wrote the device; contents whose checksum does not match are refused before the local file is
+opened: no new file, an old one as it was.
 
-  $ unchanged
-
-Contents whose checksum does not match are refused...
-
-  $ echo old >old; refused brellix '-d img -r bad new' '-q -d img -r bad old' '-q -d img -rs bad'
+  $ unchanged; echo old >old; refused brellix '-d img -r bad new' '-q -d img -r bad old'
+  > test ! -e new && cat old
   ** using device img
-  ! $ brellix -d img -r bad new
-  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
-  ! $ brellix -q -d img -r bad old
-  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
-  ! $ brellix -q -d img -rs bad
-  ! Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
-
-...before the local file is opened: no new file, an old one as it was.
-
-  $ test ! -e new && cat old
   old
+  ! -d img -r bad new: Fatal: Checksum error would produce invalid output (use --force to write nevertheless)
+  ! -q -d img -r bad old: Fatal: Checksum error would produce invalid output (use --force to write \
+  !   nevertheless)
 
 --force delivers them with a notice.
 
@@ -85,23 +69,12 @@ Contents whose checksum does not match are refused...
   line one
   no end (no-eol)
 
-The name is looked up before the local file is opened.
-
-  $ refused 'brellix -q -d img -r' 'nothere /no/dir/x' '%1 /no/dir/x'
-  ! $ brellix -q -d img -r nothere /no/dir/x
-  ! Fatal: file entry not found ("nothere")
-  ! $ brellix -q -d img -r %1 /no/dir/x
-  ! Fatal: unable to open file (/no/dir/x)
-
 Output that cannot be written fails the run.
 
   $ refused 'brellix -q -d img' '-r big /dev/full' '-rs big >/dev/full' '--help >/dev/full'
-  ! $ brellix -q -d img -r big /dev/full
-  ! Fatal: unable to write data
-  ! $ brellix -q -d img -rs big >/dev/full
-  ! Fatal: unable to write data
-  ! $ brellix -q -d img --help >/dev/full
-  ! Fatal: unable to write data
+  ! -r big /dev/full: Fatal: unable to write data
+  ! -rs big >/dev/full: Fatal: unable to write data
+  ! --help >/dev/full: Fatal: unable to write data
 
 So does a write past a file-size limit, leaving the file cut as a full disk would (catches death by SIGXFSZ).
 

@@ -13,8 +13,3 @@ A rename in a table over three pages programs the one page that holds its slot.
 
   $ programmed brellix -q -d img -mv f40 x
   writes: 1056
-
-A write the flash does not take (its length returned, nothing written) fails before the table is written.
-
-  $ snap; fault @img write:retval=1056:when=1 -- brellix -q -d img -w k k; unchanged
-  ! Fatal: flash did not take the write at byte 0xc000 (page 46)

@@ -6,24 +6,15 @@ SIGPIPE, which brellix ignores, does not interrupt it. An emulator may shift the
   >   PIPE=k; held() { fault @"$PWD/img" write:signal="$1":when=2 -- env --default-signal brellix -q -d img \
   >   -w "${1#SIG}" k2; set "${1#SIG}" $?; brellix -q -d img -c -r "$1" x && cmp x k2 && return "$2"; }
   > refused held SIGQUIT SIGUSR1 SIGALRM SIGIO SIGXCPU SIGPWR SIGRT_5 SIGRT_30 SIGPIPE
-  ! $ held SIGQUIT
-  ! Fatal: interrupted by SIGQUIT: --write was finished first, the image is consistent
-  ! $ held SIGUSR1
-  ! Fatal: interrupted by SIGUSR1: --write was finished first, the image is consistent
-  ! $ held SIGALRM
-  ! Fatal: interrupted by SIGALRM: --write was finished first, the image is consistent
-  ! $ held SIGIO
-  ! Fatal: interrupted by SIGIO: --write was finished first, the image is consistent
-  ! $ held SIGXCPU
-  ! Fatal: interrupted by SIGXCPU: --write was finished first, the image is consistent
-  ! $ held SIGPWR
-  ! Fatal: interrupted by SIGPWR: --write was finished first, the image is consistent
-  ! $ held SIGRT_5
-  ! Fatal: interrupted by SIGRTMIN(\+\d+)?: --write was finished first, the image is consistent (re)
-  ! $ held SIGRT_30
-  ! Fatal: interrupted by SIGRTMAX-\d+: --write was finished first, the image is consistent (re)
-  ! $ held SIGPIPE
-  ! [0]
+  ! SIGQUIT: Fatal: interrupted by SIGQUIT: --write was finished first, the image is consistent
+  ! SIGUSR1: Fatal: interrupted by SIGUSR1: --write was finished first, the image is consistent
+  ! SIGALRM: Fatal: interrupted by SIGALRM: --write was finished first, the image is consistent
+  ! SIGIO: Fatal: interrupted by SIGIO: --write was finished first, the image is consistent
+  ! SIGXCPU: Fatal: interrupted by SIGXCPU: --write was finished first, the image is consistent
+  ! SIGPWR: Fatal: interrupted by SIGPWR: --write was finished first, the image is consistent
+  ! SIGRT_5: Fatal: interrupted by SIGRTMIN(\+\d+)?: --write was finished first, the image is consistent (re)
+  ! SIGRT_30: Fatal: interrupted by SIGRTMAX-\d+: --write was finished first, the image is consistent (re)
+  ! SIGPIPE: [0]
 
 SIGINT during --rename: the rename completes, and the commands after it do not run; SIGHUP during
 --set-device-id ends the run with status 1 when the identifier is written whole.
@@ -32,10 +23,10 @@ SIGINT during --rename: the rename completes, and the commands after it do not r
   >   'write:signal=SIGHUP:when=1 -- brellix -q -d img -sdid new'; brellix -q -d img -r j x && cmp x k2 &&
   >   brellix -q -d img -gdid
   new
-  ! $ fault @img write:signal=SIGINT:when=1 -- brellix -q -d img -mv k j -w j k
-  ! Fatal: interrupted by SIGINT: --rename was finished first, the image is consistent
-  ! $ fault @img write:signal=SIGHUP:when=1 -- brellix -q -d img -sdid new
-  ! Fatal: interrupted by SIGHUP: --set-device-id was finished first, the image is consistent
+  ! write:signal=SIGINT:when=1 -- brellix -q -d img -mv k j -w j k: Fatal: interrupted by SIGINT: --rename \
+  !   was finished first, the image is consistent
+  ! write:signal=SIGHUP:when=1 -- brellix -q -d img -sdid new: Fatal: interrupted by SIGHUP: --set-device-id \
+  !   was finished first, the image is consistent
 
 A failure of the command itself (the table write) is reported instead, naming the file damaged by it.
 

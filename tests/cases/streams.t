@@ -38,7 +38,7 @@ A regular file that reports no length (a cgroup file here) is read whole, whatev
 
 A source that changes while copied (here it shrinks) fails, saying that the file in the image is damaged.
 
-  $ seq 20000 >big; onreads big retval=0:when=2 brellix -q -d img -w a big
+  $ seq 20000 >big; fault @big read:retval=0:when=2 -- brellix -q -d img -w a big
   ! Fatal: local file has fewer than its measured 108894 bytes (big); "a" in the image is now damaged, write \
   !   it again
   [1]

@@ -14,15 +14,11 @@ differ() { cmp -l "$1" "$2" | awk '{ print int(($1 - 1) / 1056) }' | sort -u | w
 declare -A FIELD=([flags]=16 [offset]=20 [size]=24 [load]=28)
 slot() { poke img $((0x4000 + 32 * $1 + FIELD[$2])) "$(printf '%08x' $(($3)) | sed 's/\(..\)\(..\)\(..\)\(..\)/\4\3\2\1/')"; }
 # slowly CMD: runs CMD with each read of img delayed by $DELAY microseconds, so that long
-# transfers take seconds (LeakSanitizer cannot run under a tracer).
-slowly() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$PWD/img" -e inject=read:delay_exit="${DELAY:-50000}" "$@"; }
+# transfers take seconds.
+slowly() { fault @img read:delay_exit="${DELAY:-50000}" -- "$@"; }
 # onterminal CMD: runs the shell command CMD on a pseudo-terminal; each erasure of the
 # status line shows as "|".
 onterminal() { script -qec "$1" /dev/null | sed 's/\r\x1b\[K/|/g; s/\r$//'; }
-# programmed CMD: the length of each write call CMD makes on img.
-programmed() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o log -P "$PWD/img" -e trace=write "$@"; echo "writes:$(sed -n 's/^write(.* = / /p' log | tr -d '\n')"; }
-# onreads FILE HARM CMD...: runs CMD with strace doing HARM to each read of FILE (retval=0:when=2).
-onreads() { ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null -P "$(realpath "$1")" -e inject=read:"$2" "${@:3}"; }
 # skip WHAT: ends the transcript here, as this machine lacks WHAT (root, a loop device).
 skip() { echo "needs $*"; exit 77; }
 # holding -x|-s CMD...: runs CMD while img's lock is held as another run of this account holds it, alone
@@ -51,10 +47,12 @@ fcntl.fcntl(os.open("img", os.O_RDWR), fcntl.F_OFD_SETLK, struct.pack("@hhqqi0q"
 # privately CMD: runs the shell command CMD in a mount namespace of its own, on an empty /run,
 # so that what it makes there meets no other run.
 privately() { unshare -m bash -c "mount -t tmpfs -o mode=755 tmpfs /run && $1"; }
-# fault [@PATH ...] CLASS:HARM ... -- CMD...: runs CMD with strace doing each HARM (strace's
+# fault [@PATH | =NAME ...] CLASS:HARM ... -- CMD...: runs CMD with strace doing each HARM (strace's
 # error=E..., retval=N, signal=SIG or delay_exit=US, with :when=N as it reads it) to CMD's calls of that
-# class, only on the PATHs (relative to the current folder) when some are named. A class stands for every name that C libraries and
-# architectures give its calls, which are spelt here and nowhere else; a row of refused, a fault.
+# class, only on the PATHs (relative to the current folder) or NAMEs (a name as a call within its folder
+# gives it) when some are named (LeakSanitizer cannot run under a tracer). A class stands for every name
+# that C libraries and architectures give its calls, which are spelt here and nowhere else (sweep.py reads
+# them from here); a row of refused, a fault.
 declare -A CALLS=([open]='?open,?openat,?openat2,?creat' [read]='?read,?pread64,?readv,?preadv,?preadv2'
     [write]='?write,?pwrite64,?writev,?pwritev,?pwritev2' [writeat]='?pwrite64,?pwritev,?pwritev2'
     [seek]='?lseek,?_llseek' [sync]='?fsync,?fdatasync' [close]='?close' [lock]='?flock,?fcntl,?fcntl64'
@@ -64,11 +62,20 @@ declare -A CALLS=([open]='?open,?openat,?openat2,?creat' [read]='?read,?pread64,
     [chmod]='?chmod,?fchmod,?fchmodat' [truncate]='?truncate,?ftruncate,?truncate64,?ftruncate64'
     [list]='?getdents,?getdents64' [wait]='?nanosleep,?clock_nanosleep,?clock_nanosleep_time64'
     [chown]='?chown,?fchown,?lchown,?fchownat,?fchown32' [dup]='?dup,?dup2,?dup3' [control]='?fcntl,?fcntl64' [syncfs]='?syncfs' [noreplace]='?renameat2')
+# traced CLASS[,CLASS...] CMD...: runs CMD with strace logging its calls of those classes into "log", each
+# descriptor with its path; programmed CMD: the length of each write call CMD makes on img.
+traced() {
+    local class names=()
+    for class in ${1//,/ }; do names+=("${CALLS[$class]}"); done
+    ASAN_OPTIONS=detect_leaks=0 strace -qqq -y -o log -e trace="$(IFS=,; echo "${names[*]}")" "${@:2}"
+}
+programmed() { traced write -P "$PWD/img" "$@"; echo "writes:$(sed -n 's/^[a-z0-9_]*(.* = / /p' log | tr -d '\n')"; }
 fault() {
     local options=()
     while [ $# != 0 ] && [ "$1" != -- ]; do
         case $1 in
         @*) options+=(-P "$(realpath -m "${1#@}")") ;;
+        =*) options+=(-P "${1#=}") ;;
         *:*) [ -n "${CALLS[${1%%:*}]}" ] || { echo "fault: no call class ${1%%:*}" >&2 && return 2; }
             options+=(-e "inject=${CALLS[${1%%:*}]}:${1#*:}") ;;
         *) echo "fault: not a path or a harm: $1" >&2 && return 2 ;;
@@ -77,16 +84,18 @@ fault() {
     done
     ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null "${options[@]}" "${@:2}"
 }
-# refused CMD ARGS...: runs the command CMD ARGS (CMD may be empty), as eval reads it, for each ARGS,
-# first printing "$ CMD ARGS" on standard error, where the refusal comes, so that each message
-# stands under its command; a status other than 1 prints as "[N]" there too.
+# faults CMD HARMS...: refused's rows of fault: the shell command CMD run with each HARMS ([@PATH ...]
+# CLASS:HARM ..., as fault reads them) done to it.
+faults() { FAULTED=$1 refused faulted "${@:2}"; }
+faulted() { eval "fault $* -- $FAULTED"; }
+# refused CMD ARGS...: runs the command CMD ARGS (CMD may be empty), as eval reads it, for each ARGS, and
+# prints on standard error a row of ARGS, a colon and what the command printed there, then " [N]" for a
+# status other than 1, so that each message stands beside its command.
 refused() {
-    local args command status
+    local args message status
     for args in "${@:2}"; do
-        command=$1${1:+${args:+ }}$args
-        echo "\$ $command" >&2
-        eval "$command"
-        status=$?
-        [ $status = 1 ] || echo "[$status]" >&2
+        { message=$(eval "$1${1:+${args:+ }}$args" 2>&1 >&3 3>&-); status=$?; } 3>&1
+        [ $status = 1 ] && status= || status=" [$status]"
+        echo "$args:${message:+ $message}$status" >&2
     done
 }

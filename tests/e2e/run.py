@@ -15,7 +15,7 @@ build/debug) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu)
 and helpers.sh are copies in a second scratch directory that every account may read. Each step
 makes one claim, under a line of prose that says what it shows: its expected lines come
 from one program run (commands that print nothing may set it up), or name the command
-before each run's lines (refused in helpers.sh). With --update, what each step that differs
+beside each run's lines (refused in helpers.sh). With --update, what each step that differs
 prints is written back into the file, to be reviewed with git diff.
 """
 import difflib

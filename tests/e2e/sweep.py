@@ -28,17 +28,21 @@ UNVERIFIED = '; the table was written but could not be read back to verify it: c
 # IN and OUT stand for the local files.
 COMMANDS = [c.split() for c in ("-l -v", "-e rootfs", "-r rootfs OUT", "-rs cfg", "--force -c", "-gm", "-gdid",
                                 "-mv f30 x", "-w kernel IN", "-w rootfs IN", "-sm 0a:1b:2c:3d:4e:5f", "-sdid new-id")]
-# The message a harmed call ends the run with, by the file it works on; None: no harm done.
-DEVICE = {("openat", "error=ENOENT"): "unable to open device", ("lseek", "error=EIO"): "invalid seek",
-          ("lseek", "retval=1"): "invalid seek", ("read", "error=EIO"): "unable to read",
+# The message a harmed call ends the run with, by the file it works on and the class of the call (the
+# names each C library gives a class are those of the CALLS table of helpers.sh); None: no harm done.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "helpers.sh")) as helpers:
+    CALLS = dict(re.findall(r"\[(\w+)\]='([^']*)'", helpers.read().split("declare -A CALLS=", 1)[1]))
+CLASS = {name.lstrip("?"): kind for kind, names in reversed(CALLS.items()) for name in names.split(",")}
+DEVICE = {("open", "error=ENOENT"): "unable to open device", ("seek", "error=EIO"): "invalid seek",
+          ("seek", "retval=1"): "invalid seek", ("read", "error=EIO"): "unable to read",
           ("read", "retval=1"): "incomplete read", ("write", "error=EIO"): "unable to write",
           ("write", "retval=1"): "incomplete write", ("write", "retval={}"): DROPPED,
           ("close", "error=EIO"): None}
-LOCAL = {"OUT": {("openat", "error=EACCES"): "unable to open file ({})", ("write", "error=ENOSPC"): "unable to write data",
+LOCAL = {"OUT": {("open", "error=EACCES"): "unable to open file ({})", ("write", "error=ENOSPC"): "unable to write data",
                  ("close", "error=EIO"): "unable to write data"},
-         "IN": {("openat", "error=EACCES"): "unable to open file ({})", ("read", "error=EIO"): "unable to read data",
+         "IN": {("open", "error=EACCES"): "unable to open file ({})", ("read", "error=EIO"): "unable to read data",
                 ("read", "retval=0"): "local file has fewer than its measured 9000 bytes ({})",
-                ("newfstatat", "error=EIO"): "seek error",
+                ("stat", "error=EIO"): "seek error",
                 ("close", "error=EIO"): None}}
 
 WORK = scratch()
@@ -73,11 +77,31 @@ def harmed(args, path, rule):
     return brellix(args, ["-o", "/dev/null", "-P", path, "-e", "trace=" + call, "-e", rule])
 
 
-def calls(args, path):
-    """The system calls of a clean run on path, in order, with their results."""
-    brellix(args, ["-o", os.path.join(WORK, "log"), "-P", path])
+def calls(args, path, strace=(), image=ORIG, tool=None):
+    """The system calls of a clean run on path, in order: their names, classes and results."""
+    final = brellix(args, ["-o", os.path.join(WORK, "log"), "-P", path] + list(strace), image, tool)[3]
     with open(os.path.join(WORK, "log")) as log:
-        return [(m.group(1), int(m.group(2))) for m in map(re.compile(r"(\w+)\(.*= (-?\d+)").match, log) if m]
+        lines = [m.groups() for m in map(re.compile(r"(\w+)\(.*= (-?\d+)").match, log) if m]
+    return final, [(name, CLASS.get(name), int(result)) for name, result in lines]
+
+
+def programming(args, writes, final, image=ORIG, tool=None):
+    """Each page of a run's write calls as it is programmed, from the image when the run is killed at each
+    call: the image before the page, the page's new bytes, its number and the image after it."""
+    states = [brellix(args, ["-o", "/dev/null", "-P", IMG, "-e", f"inject={CALLS['write']}:signal=KILL:when={k}"],
+                      image, tool)[3] for k in range(1, len(writes) + 1)]
+    for before, after in zip(states, states[1:] + [final]):
+        state = bytearray(before)
+        for page in sorted(pages(before, after)):
+            start, end = page * PAGE, (page + 1) * PAGE
+            old, state[start:end] = bytes(state), after[start:end]
+            yield old, after[start:end], page, bytes(state)
+
+
+def tears(image, page, *fills):
+    """The image with the page erased, zeroed, arbitrary (seeded by its number) and each fill."""
+    return [image[:page * PAGE] + fill + image[(page + 1) * PAGE:]
+            for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(page).randbytes(PAGE)) + fills]
 
 
 def pages(a, b):
@@ -90,22 +114,22 @@ def faults():
         clean = brellix(args)
         for path, table in [(IMG, DEVICE)] + [(os.path.join(WORK, a), LOCAL[a]) for a in args if a in LOCAL]:
             seen = {}
-            for index, (call, result) in enumerate(log := calls(args, path)):
+            for index, (call, kind, result) in enumerate(log := calls(args, path)[1]):
                 seen[call] = seen.get(call, 0) + 1
-                for harm, message in [(harm, m) for (c, harm), m in table.items() if c == call]:
+                for harm, message in [(harm, m) for (c, harm), m in table.items() if c == kind]:
                     rule = f"inject={call}:{harm.format(result)}:when={seen[call]}"
                     run, tried = harmed(args, path, rule), tried + 1
                     out, err, status, image = run
                     kept = True  # a dropped write leaves the image as before it, naming its first new byte
                     if message is DROPPED:
-                        before, after = (harmed(args, path, f"inject=write:signal=KILL:when={seen[call] + k}")[3]
+                        before, after = (harmed(args, path, f"inject={call}:signal=KILL:when={seen[call] + k}")[3]
                                          for k in (0, 1))
                         start = min(pages(before, after)) * PAGE
                         byte = start + next(i for i in range(PAGE) if before[start + i] != after[start + i])
                         message, kept = DROPPED.format(byte, byte // PAGE), image == before
                     # A short write put a byte that nothing read back.
-                    if args[0] == "-w" and message and (pages(ORIG, image) or (call, harm) == ("write", "retval=1")):
-                        message += (UNVERIFIED if path == IMG and "write" not in [c for c, _ in log[index:]] else DAMAGED).format(args[1])
+                    if args[0] == "-w" and message and (pages(ORIG, image) or (kind, harm) == ("write", "retval=1")):
+                        message += (UNVERIFIED if path == IMG and "write" not in [c for _, c, _ in log[index:]] else DAMAGED).format(args[1])
                     # Only a harm without a message, or one that returns what the call
                     # returned anyway, may leave the run as it was; a forced check reports a
                     # failed read of contents and goes on.
@@ -123,25 +147,17 @@ def powercuts():
     for args in COMMANDS:
         target, final = args[1] if args[0] == "-w" else None, brellix(args)[3]
         own = pages(ORIG, final)
-        writes = [result for call, result in calls(args, IMG) if call == "write"]
+        writes = [result for _, kind, result in calls(args, IMG)[1] if kind == "write"]
         if sum(writes) != len(own) * PAGE:
             failed += 1
             print(f"{' '.join(args)}: {sum(writes) // PAGE} pages programmed for {len(own)} changed")
         if not writes:
             continue
-        # The image before each write call, then after the last; in between, the call's
-        # pages are programmed one after the other, each torn halfway first.
-        states = [harmed(args, IMG, f"inject=write:signal=KILL:when={k}")[3] for k in range(1, len(writes) + 1)]
-        cuts, torn = states[:1], []
-        for before, after in zip(states, states[1:] + [final]):
-            image = bytearray(before)
-            for page in sorted(pages(before, after)):
-                start, half, end = page * PAGE, page * PAGE + PAGE // 2, (page + 1) * PAGE
-                cuts += [bytes(image[:start] + after[start:half] + image[half:])]
-                torn += [bytes(image[:start] + fill + image[end:])
-                         for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(page).randbytes(PAGE))]
-                image[start:end] = after[start:end]
-                cuts += [bytes(image)]
+        # The image before the first write call; then each page programmed, torn halfway first.
+        cuts, torn = [], []
+        for old, new, page, done in programming(args, writes, final):
+            cuts += [old] * (not cuts) + [old[:page * PAGE] + new[:PAGE // 2] + old[page * PAGE + PAGE // 2:], done]
+            torn += tears(old, page)
         tried += len(cuts) + len(torn) * len(COMMANDS)
         for image in cuts:
             check, listing = brellix(["--force", "-c"], image=image), brellix(["-l"], image=image)
@@ -170,20 +186,12 @@ def programcuts():
                        (ORIG, renamed)):
         with open(new, "wb") as out:
             out.write(image)
-        final = brellix([], ["-o", os.path.join(WORK, "log"), "-P", IMG, "-e", "trace=write"], old, tool)[3]
-        with open(os.path.join(WORK, "log")) as log:
-            writes = [int(m.group(1)) for m in map(re.compile(r"write\(.*= (\d+)").match, log) if m]
-        states = [brellix([], ["-o", "/dev/null", "-P", IMG, "-e", f"inject=write:signal=KILL:when={k}"], old,
-                          tool)[3] for k in range(1, len(writes) + 1)]
-        cuts = states[:1]
-        for before, after in zip(states, states[1:] + [final]):
-            state = bytearray(before)
-            for page in sorted(pages(before, after)):
-                start, end = page * PAGE, (page + 1) * PAGE
-                cuts += [bytes(state[:start] + fill + state[end:]) for fill in (b"\xff" * PAGE, bytes(PAGE), random.Random(
-                    page).randbytes(PAGE), after[start:start + SLOTS_TORN] + state[start + SLOTS_TORN:end])]
-                state[start:end] = after[start:end]
-                cuts += [bytes(state)]
+        final, log = calls([], IMG, ["-e", "trace=" + CALLS["write"]], old, tool)
+        writes = [result for _, _, result in log]
+        cuts = []
+        for before, data, page, done in programming([], writes, final, old, tool):
+            cuts += [before] * (not cuts) + tears(before, page, data[:SLOTS_TORN] + before[
+                page * PAGE + SLOTS_TORN:(page + 1) * PAGE]) + [done]
         tried += len(cuts)
         wrong = [cut for cut in cuts if brellix(["-c"], image=cut)[2] == 0 and cut not in (old, image)]
         if wrong or final != image or sum(writes) > (len(pages(old, image)) + 2) * PAGE:

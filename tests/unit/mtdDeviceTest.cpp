@@ -3,10 +3,10 @@
 // write moves no byte (a caller's range slip must not tear the last pages).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
+#include <random>
 
 #include "tinyfs/cMtdDevice.h"
 
@@ -24,13 +24,11 @@ std::string failureOf(cMtdDevice& oDevice, bool bWrite, uint32_t iOffset, uint32
 }
 
 TEST(MtdDevice, TransfersPastTheEndFailBeforeAnyByteMoves) {
-    char aPath[] = "mtdDeviceTest.XXXXXX";
-    const int iFd = ::mkstemp(aPath);
-    ASSERT_GE(iFd, 0);
-    ASSERT_EQ(::ftruncate(iFd, DEVICE_SIZE), 0);
-    ::close(iFd);
+    const std::string sPath = "mtdDeviceTest." + std::to_string(std::random_device()());
+    std::ofstream(sPath, std::ios::binary).close();
+    std::filesystem::resize_file(sPath, DEVICE_SIZE);
     {
-        cMtdDevice oDevice(aPath);
+        cMtdDevice oDevice(sPath);
         const uint32_t END = DEVICE_SIZE, LAST = DEVICE_SIZE - PAGE_SIZE;
         EXPECT_EQ(failureOf(oDevice, true, END - 10, 20), "invalid seek");
         EXPECT_EQ(failureOf(oDevice, true, LAST, 2 * PAGE_SIZE), "incomplete write");
@@ -42,9 +40,9 @@ TEST(MtdDevice, TransfersPastTheEndFailBeforeAnyByteMoves) {
         EXPECT_THROW(oDevice.readPages(PAGE_COUNT - 1, lPages.data(), 2), std::string);
         EXPECT_THROW(oDevice.writePages(PAGE_COUNT - 1, lPages.data(), 2), std::string);
     }
-    std::ifstream oImage(aPath, std::ios::binary);
+    std::ifstream oImage(sPath, std::ios::binary);
     const std::vector<char> lImage{std::istreambuf_iterator<char>(oImage), {}};
-    ::unlink(aPath);
+    std::filesystem::remove(sPath);
     ASSERT_EQ(lImage.size(), DEVICE_SIZE);
     EXPECT_EQ(std::vector<char>(lImage.end() - 2 * PAGE_SIZE, lImage.end()),
               std::vector<char>(2 * PAGE_SIZE, 0));
