@@ -1,13 +1,14 @@
 mktinyfs refuses in one line, leaving OUTPUT as it was: a FIFO, a device (here through a link) or a link it
 cannot read (a rename would replace it), each before it opens any input, or a file whose owner it cannot keep
 as OUTPUT, an input that changes size while read, inputs of unknown length larger than the device, alone or
-together.
+together (one of the device's size is read whole, then placed).
 
   $ mkfifo fifo; ln -s /dev/null null; : >keep; printf 123456789 >nine
   > refused '' 'mktinyfs fifo a=missing' 'mktinyfs null a=' \
   >   "fault @dead readlink:error=EACCES -- sh -c 'ln -s nowhere dead; exec mktinyfs \$PWD/dead a=missing'" \
   >   'fault chown:error=EPERM -- mktinyfs keep a=' 'mktinyfs keep a=<(seq 13e5)' \
-  >   'mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)' 'fault @nine read:retval=0 -- mktinyfs keep a=nine'
+  >   'mktinyfs keep a=<(seq 7e5) b=<(seq 7e5)' 'fault @nine read:retval=0 -- mktinyfs keep a=nine' \
+  >   'mktinyfs keep a=<(head -c 8650752 /dev/zero)'
   ! mktinyfs fifo a=missing: mktinyfs: OUTPUT "fifo" is a FIFO, not a regular file
   ! mktinyfs null a=: mktinyfs: OUTPUT "null" is a character device, not a regular file
   ! fault @dead readlink:error=EACCES -- sh -c 'ln -s nowhere dead; exec mktinyfs \$PWD/dead a=missing': \
@@ -19,6 +20,8 @@ together.
   !   before it hold more than the device \(0x840000 bytes\) (re)
   ! fault @nine read:retval=0 -- mktinyfs keep a=nine: mktinyfs: "nine" changed size while it was read (0x9 \
   !   bytes when opened)
+  ! mktinyfs keep a=<\(head -c 8650752 /dev/zero\): mktinyfs: file "a" \(0xc000 \+ 0x840000\) passes the \
+  !   device end at 0x840000 (re)
 
 Each OUTPUT stays what it was.
 
