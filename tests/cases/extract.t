@@ -209,8 +209,7 @@ A manifest that cannot be written whole (a full disk) fails the run and is left 
   0001-c
   ! @fu/manifest.partial write:error=ENOSPC: mktinyfs: cannot write "fu/manifest": No space left on device
 
-As root, another account's folder is refused, empty or not, and so is a link another account planted as DIR
-(catches an extraction into a folder its owner can change before the rebuild).
+As root, another account's folder is refused, empty or not, and so is a link another account planted as DIR.
 
   $ [ $(id -u) = 0 ] || skip root; chmod 711 . && mkdir -m 1777 pub &&
   >   setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c 'mkdir pub/theirs && ln -s theirs pub/out'

@@ -114,8 +114,7 @@ in a slash, "." or "..", a missing folder (catches the socket replaced, or an im
   ! no/.. a=: mktinyfs: cannot replace "no/..": Is a directory
   ! no/img a=: mktinyfs: cannot create a temporary file beside "no/img": No such file or directory
 
-An image that cannot be read, or that shrinks or fails while taken apart, fails the extraction, naming it
-(catches a short read taken for contents).
+An image that cannot be read, or that shrinks or fails while taken apart, fails the extraction, naming it.
 
   $ mktinyfs img a=nine; refused mktinyfs '--extract nothere x'
   > faults 'mktinyfs --extract img x' '@img read:retval=0:when=3' '@img read:error=EIO'
