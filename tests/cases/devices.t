@@ -1,5 +1,5 @@
-Other names of the device, which need root and a loop device to make: skipped without them. N holds
-the name of the device's lock file, and NOBODY runs a command as an account of no standing.
+Other names of the device, which need root and a loop device. N holds the device's lock file name, and
+NOBODY runs a command as an account of no standing.
 
   $ printf 1 >x; printf 22 >y; mkimg a=x b=y; [ $(id -u) = 0 ] && losetup -f --show img >L &&
   >   mknod alias b $(stat -c '0x%t 0x%T' $(<L)) || skip root and losetup
@@ -7,7 +7,7 @@ the name of the device's lock file, and NOBODY runs a command as an account of n
   > echo 'setpriv --reuid=nobody --regid=nogroup --clear-groups' >NOBODY
 
 The flash is never the local file nor standard output: no block device (a loop device over the image is the
-flash itself), not the image behind a loop device given as the device, nor another node of the device.
+flash), nor the image behind a loop device given as the device, nor another node of the device.
 
   $ refused brellix '-q -d img -r a $(<L)' '-q -d $(<L) -r a img' '-q -d $(<L) -l 1<>img' \
   >   '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
@@ -17,8 +17,7 @@ flash itself), not the image behind a loop device given as the device, nor anoth
   ! -q -d alias -l 1<>$(<L): Fatal: standard output is the device itself (alias)
   ! -q -d img -l 1<>$(<L): Fatal: standard output is a block device
 
-A failed --exists on a device node removes its lock file and closes the device (the command's copy, then
-the run's one opening of it), as every failure does.
+A failed --exists on a device node removes its lock file, then closes both openings of the device.
 
   $ traced close,unlink brellix -q -d $(<L) -e none; grep -E '^\w+\([0-9]+</dev/loop|\.lock"' log
   \w+\(.*\.lock".* = 0 (re)
@@ -30,8 +29,8 @@ Another file beside the image is not the image: standard output there is taken.
   $ brellix -d $(<L) -l >out && wc -l <out
   3
 
-A loop device that cannot be asked, or will not say, which file it shows may show any regular file: none
-is standard output (strace fails every opening of it, then the question).
+A loop device that cannot say which file it shows (strace fails every opening, then the question) may show
+any regular file: none is standard output.
 
   $ for harm in open:error=EIO ioctl:error=EIO:when=1; do fault @$(<L) $harm -- brellix -q -d $(<L) -l >out
   > done
@@ -39,8 +38,8 @@ is standard output (strace fails every opening of it, then the question).
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
   [1]
 
-Another account's folder and link under the lock file's old names do not switch the lock off: two nodes
-of one device (the loop device and its copy made by mknod) still exclude each other, and no update is lost.
+Another account's folder and link under the lock file's old names leave two nodes of one device (the loop
+device and its mknod copy) excluding each other: no update is lost.
 
   $ trap 'rm -rf /run/lock/$(<N) /tmp/$(<N)' EXIT
   > $(<NOBODY) mkdir /run/lock/$(<N); $(<NOBODY) ln -s x /tmp/$(<N)
@@ -55,7 +54,7 @@ A lock file another account made and holds under the old name does not lock root
   22 (no-eol)
 
 An untrusted lock directory is refused, naming it and its owner, and nothing is written: another account's,
-one others may write, or a link, even to a directory of root's alone (the link would stand for it).
+one others may write, or a link, even to a directory of root's alone.
 
   $ snap; for make in 'mkdir /run/brellix; chown nobody /run/brellix' 'mkdir -m 1777 /run/brellix' \
   >   'mkdir -m 700 /run/d; ln -s d /run/brellix'; do privately "$make; brellix -q -d alias -w a y"; done
@@ -64,7 +63,7 @@ one others may write, or a link, even to a directory of root's alone (the link w
   ! Fatal: untrusted lock directory /run/brellix (a directory, mode 1777, owner uid 0)
   ! Fatal: untrusted lock directory /run/brellix (a symbolic link, mode 0777, owner uid 0)
 
-An unusable lock file is refused too, named for what it is: a FIFO, another account's file, a link (to a good
+An unusable lock file is refused, named for what it is: a FIFO, another account's file, a link (to a good
 lock file too), a device node or a socket.
 
   $ for make in mkfifo 'install -o nobody -m 644 /dev/null' 'ln -s f' 'cp -a /dev/null' 'cp -a alias' \
@@ -88,8 +87,7 @@ A read-only /run holds no lock files: the run locks the node alone...
   $ privately 'mount -o remount,ro /run; brellix -q -d alias -w a x'; brellix -q -d alias -rs a
   1 (no-eol)
 
-...as on a system without /run (an initramfs; strace hides /run, then fails the making of the directory
-as it fails there).
+...as without /run (an initramfs: strace hides /run, then fails making the directory as it fails there).
 
   $ privately 'fault @/run open:error=ENOENT -- brellix -q -d alias -w a y
   >   fault mkdir:error=ENOENT -- brellix -q -d alias -w b x'; brellix -q -d alias -rs a
@@ -123,16 +121,15 @@ A lock file that another run holds stays when a run ends: a later run would make
   >   ls /run/brellix'
   brellix-blk-7-\d+\.lock (re)
 
-A lock directory or lock file another run makes between this run's look and its own making is used, not
-refused (strace hides each from the look); a lock attempt that a signal interrupts is tried again.
+A lock directory or lock file another run makes between this run's look (strace hides it) and its making is
+used; a lock attempt that a signal interrupts is tried again.
 
   $ privately 'mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N)
   >   fault @/run @/run/brellix @/run/brellix/$(<N) open:error=ENOENT:when=2..4+2 lock:error=EINTR:when=1 -- \
   >   brellix -q -d alias -rs b'
   1 (no-eol)
 
-A lock file that is gone by the time the run looks at what it could not open is made anew, not refused
-(strace fails the opening).
+A lock file gone by the time the run looks at what it could not open (strace fails the opening) is made anew.
 
   $ privately 'mkdir -m 700 /run/brellix; fault =$(<N) open:error=ELOOP:when=1 -- brellix -q -d alias -rs b
   >   ls -A /run/brellix'

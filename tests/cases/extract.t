@@ -33,15 +33,13 @@ Any name, raw flags and load fields, a damaged checksum, files below the FAT and
   e= --offset 0x0
   w=0009-w --offset 0x83fff7
 
-An image without files comes back, its empty device identifier too (catches the manifest's last file sought
-in an empty table).
+An image without files comes back, its empty device identifier too (catches a file sought in an empty table).
 
   $ mktinyfs --device-id '' e && mktinyfs --extract e oe && mktinyfs e2 @oe/manifest && cmp e e2 &&
   >   tail -n 1 oe/manifest
   --device-id ""
 
-A "mac-address" file that --mac would not write, with flags, a load address or a zero byte, stays an
-ordinary file (catches its flags, load address or bytes lost to --mac).
+A "mac-address" file that --mac would not write (flags, a load address or a zero byte) stays an ordinary file.
 
   $ printf '00:11:22:33:44:5\0' >m17; for o in --x '--raw-load 0x1' ''; do
   >   mkimg mac-address=m17 --no-checksum $o && mktinyfs --extract img "mac$o" >/dev/null &&
@@ -66,8 +64,8 @@ A board's image rebuilds with all that brellix sees; stale bytes it cannot see a
   The manifest builds again all that brellix sees; 3887 other bytes (stale data outside the files, the table \
     and the device-identifier record) are not carried.
 
-An image that mktinyfs cannot make is extracted as far as it goes, with status 1 and one line per problem
-(two files that start at the device end pass it, and are not also said to overlap).
+An image mktinyfs cannot make is extracted as far as it goes, status 1, one line per problem (two files that
+start at the device end pass it, not also said to overlap).
 
   $ mkimg a=nine ../x=nine .=nine /etc/x=nine ..=nine $'\n'=nine g=nine --load 0x100 h=nine --load 0x200 \
   >   i=nine j=nine
@@ -90,8 +88,7 @@ An image that mktinyfs cannot make is extracted as far as it goes, with status 1
   !   address: room for 0x4 bytes from load address 0x100
   [1]
 
-Nothing of it lands outside DIR, whatever the names; the manifest names each problem in a comment, where the
-rebuild parts from the image.
+Nothing lands outside DIR, whatever the names; manifest comments name each problem where a rebuild differs.
 
   $ cd d && echo $(find . | sort) && sed -n 4p out/manifest
   . ./out ./out/0001-a ./out/0002-.._x ./out/0003-. ./out/0004-_etc_x ./out/0006-_ ./out/0007-g ./out/0008-h \
@@ -125,8 +122,7 @@ A device identifier that shares its area with a file's contents cannot be rebuil
   !   contents: mktinyfs cannot write both
   [1]
 
-Files that overlap too often are not all extracted, and --extract says which, so that the folder never holds
-more than twice the device.
+Files that overlap too often are not all extracted, and named: the folder holds at most twice the device.
 
   $ mkimg a= b= c= && for n in 1 2 3; do slot $n offset 0xc000; slot $n size 0x833fc0; done
   > mktinyfs --extract img big 2>&1 >/dev/null | grep 'not extracted'; du -s --block-size=1M big
@@ -134,8 +130,8 @@ more than twice the device.
     already hold twice the device's bytes
   17	big
 
-An @FILE stands for its words anywhere; paths in it are relative to its folder; tabs and CR line ends part
-words as spaces do, and a comment may end it without a line end; quotes and escapes write any byte.
+An @FILE stands for its words, paths relative to its folder; tabs and CR line ends part words as spaces, a
+comment may end it without a line end; quotes and escapes write any byte.
 
   $ mkdir m && printf '# files\nb=../nine --name "\\x41 \\"B\\"#"\n@more\n' >m/list && cp nine m &&
   >   printf '\tc=nine\r\n"--n"ame \\\\ # no line end' >m/more
@@ -189,8 +185,7 @@ Refusals of --extract, of @FILE and of the new file options, and a lost report: 
   ! x a= --name b --name c: mktinyfs: --name given twice for "b"
   ! --extract img o5 >/dev/full: mktinyfs: cannot write standard output: No space left on device
 
-DIR is a folder of the running account's that no other may change: a link and a folder every account may
-write are refused (catches a link followed, or another writer's folder taken).
+DIR is a folder only the running account may change: a link and a folder every account may write are refused.
 
   $ mkdir real open && chmod 777 open && ln -s real lnk
   > refused mktinyfs '--extract img lnk' '--extract img open'; ls real
@@ -203,21 +198,18 @@ A new DIR is the running account's alone, whatever the umask (catches a folder o
   $ (umask 0; mktinyfs --extract img mine >/dev/null) && stat -c %a mine
   700
 
---extract holds the image still: a writer's lock on it (as brellix -w takes it) keeps it waiting, then it
-refuses, writing nothing.
+--extract holds the image still: a writer's lock on it (as brellix -w takes) keeps it waiting, then refuses.
 
   $ mkimg c=nine; holding -x mktinyfs --extract img lk; test ! -e lk
   ! mktinyfs: device is locked by another process (img)
 
-A manifest that cannot be written whole (a full disk) fails the run, and is not left behind, under its name
-or another.
+A manifest that cannot be written whole (a full disk) fails the run and is left under no name.
 
   $ faults 'mktinyfs --extract img fu >/dev/null' '@fu/manifest.partial write:error=ENOSPC'; ls fu
   0001-c
   ! @fu/manifest.partial write:error=ENOSPC: mktinyfs: cannot write "fu/manifest": No space left on device
 
-As root, another account's folder is refused, empty or not, and so is a link another account planted where
-DIR is to be made (catches an extraction into a folder its owner can change before the rebuild).
+As root, another account's folder is refused, empty or not, and so is a link another account planted as DIR.
 
   $ [ $(id -u) = 0 ] || skip root; chmod 711 . && mkdir -m 1777 pub &&
   >   setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c 'mkdir pub/theirs && ln -s theirs pub/out'

@@ -4,8 +4,7 @@ A path that is no device fails in one line: one that does not open, or has no pa
   ! /no/img: Fatal: unable to open device
   ! /dev/null: Fatal: invalid seek
 
-A device shorter than the FAT cannot be mounted, nor can the identifier record be written past the end of a
-short device: it does not grow, nor change.
+A device shorter than the FAT is not mounted; nothing is written past a short device's end, which stays.
 
   $ printf 123456789 >nine; mkimg a=nine --offset 0x500000; head -c 20000 img >short
   > head -c 4325376 img >half

@@ -79,8 +79,7 @@ The MAC address ends at a zero byte, as brellix --get-mac reads it.
   $ printf '00:11\0:22:33:44:55' >mac; mkimg mac-address=mac; mktinyfs --info img | grep '^mac'
   mac address: 00:11
 
-A mac-address shorter than an address passes brellix --check, yet --get-mac fails on it: --info shows what
---get-mac says instead of an address (catches an address shown that --get-mac cannot read).
+A mac-address too short for an address passes brellix --check but fails --get-mac: --info shows what it says.
 
   $ printf 00:11:22 >m8; mkimg mac-address=m8 && brellix -q -d img -c && mktinyfs --info img | grep '^mac'
   mac address: unreadable (brellix --get-mac: Fatal: *** BUG in cTinyFsFile::read: iSize too big!)
@@ -183,8 +182,8 @@ A rename pairs one file of the same contents, not one of the same size and check
   w: only in the new image (slot 3, 3 bytes at 0xc600)
   [1]
 
-Of files with the same contents the first in slot order is the rename; files that share bytes are each
-compared over their own length (catches a rename out of order, or one comparison taken for another length).
+Of files with the same contents the first in slot order is the rename; files sharing bytes are each
+compared over their own length (catches a rename out of order, or one comparison at another length).
 
   $ mkimg a=zImage b=cfg c=cfg d=cfg; slot 2 offset 0xc000; slot 2 size 100; cp img new; poke new 0xc0c8 ff
   > brellix -q -d new -mv c x; brellix -q -d new -mv d y; mktinyfs --diff img new

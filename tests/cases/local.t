@@ -49,8 +49,7 @@ One whose read fails (strace fails it) fails the run, and the file in the image 
   $ snap; fault @/proc/version read:error=EIO -- brellix -q -d img -w a /proc/version; unchanged
   ! Fatal: unable to read data
 
-A read or write of the local file that a signal interrupts before it moves a byte is made again (strace
-interrupts the first of each).
+A local file's read or write that a signal interrupts before moving a byte is made again (the first of each).
 
   $ seq 100 >s; for c in '-w a s' '-r a x'; do
   >   fault @s @x read:error=EINTR:when=1 write:error=EINTR:when=1 -- brellix -q -d img $c; done; cmp s x

@@ -1,14 +1,13 @@
-Locks that no account of no standing can hold or move, and one device for the whole run. Other names of
-the device need root and a loop device to make: skipped without them. N holds the name of the device's
-lock file, and NOBODY runs a command as an account of no standing.
+Locks that no account of no standing can hold or move, and one device for the whole run (needs root and a
+loop device). N holds the device's lock file name; NOBODY runs a command as an account of no standing.
 
   $ printf 1 >x; printf 22 >y; mkimg a=x b=y; [ $(id -u) = 0 ] && losetup -f --show img >L &&
   >   mknod alias b $(stat -c '0x%t 0x%T' $(<L)) || skip root and losetup
   > stat -c brellix-blk-%Hr-%Lr.lock $(<L) >N
   > echo 'setpriv --reuid=nobody --regid=nogroup --clear-groups' >NOBODY
 
-An account that may only read the image and a node of the device holds root off neither: not with an
-exclusive flock of each, nor with a read lock of them (the only record lock it may take).
+An account that may only read the image and a device node holds root off neither, by exclusive flock
+or by read lock (the only record lock it may take).
 
   $ chmod o+x .; coproc $(<NOBODY) python3 -c 'import fcntl, sys
   > held = [open(name) for name in sys.argv[1:] for kind in (fcntl.flock, fcntl.lockf)]
@@ -25,8 +24,7 @@ An account that may write the image still keeps root's writer waiting until it i
   > brellix -q -d img -rs a; brellix -q -d img -rs b
   122 (no-eol)
 
-Root's runs on an image file exclude one another through a lock file of root's named by the file
-system and inode of the image.
+Root's runs on an image file exclude one another by a lock file of root's named by its file system and inode.
 
   $ privately 'mkdir -m 700 /run/brellix; umask 077
   > flock -x /run/brellix/brellix-file-$(stat -c %Hd-%Ld-%i img).lock brellix -q -d img -l'
@@ -42,8 +40,8 @@ A lock file whose mode lets other accounts open it (and so hold it) is refused l
   ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a regular file, mode 0604, owner uid \
   !   0\) (re)
 
-A /run in which another account could rename the lock directory away during a run (one others may write
-without the sticky bit, or another account's) is refused, and nothing is written.
+A /run where another account could rename the lock directory away (others may write it without the
+sticky bit, or another account's) is refused, and nothing is written.
 
   $ refused privately "'chmod 777 /run; brellix -q -d alias -w a x'" "'chown nobody /run
   > brellix -q -d alias -w a x'"; unchanged
@@ -58,14 +56,12 @@ Under the sticky bit each name is its owner's alone: such a /run is used.
   $ privately 'chmod 1777 /run; brellix -q -d alias -w a x'; brellix -q -d alias -rs a
   1 (no-eol)
 
-A device that cannot be looked at once opened is refused before anything is printed onto it (strace fails
-the look).
+A device that cannot be looked at once opened (strace fails the look) is refused before anything is printed.
 
   $ snap; fault @$PWD/img stat:error=EIO:when=1 -- brellix -d img -l 1<>img; unchanged
   ! Fatal: unable to open device
 
-The run opens the device once, before it prints anything: a link switched during the run (here while
---read copies onto a FIFO) leaves every command on what was opened, and nothing on the file it now names.
+The device is opened once: a link switched while --read copies onto a FIFO moves no command onto its file.
 
   $ head -c 99999 /dev/urandom >big; mkimg a=big; cp img z; mkfifo f
   > ln -s img link; brellix -d link -r a f -mv a c 1<>z & exec 3<f; ln -sfn z link; cat <&3 >/dev/null; wait
@@ -74,11 +70,9 @@ The run opens the device once, before it prints anything: a link switched during
 
   $ losetup -d $(<L)
 
-A loop device over a file of an overlay: nothing tells which file of a layer such a file is, so its name
-in the upper layer, the lower one's, and every other regular file on the layers count as the device, for
---read as for standard output, and nothing is written; a file elsewhere is taken. OVERLAY mounts one on
-two file systems (a space in a layer's name) and attaches the image there as $L (skipped without
-overlayfs).
+On an overlay no name tells a layer's file: for a loop device over one, its upper and lower names and every
+other regular file on the layers are the device, for --read and standard output; a file elsewhere is taken.
+OVERLAY mounts it on two file systems (a space in a layer's name) and attaches the image as $L.
 
   $ echo 'mkdir -p "lo w" up m && mount -t tmpfs tmpfs "lo w" && mount -t tmpfs tmpfs up && mkdir "lo w/l" \
   >   up/u up/w && mktinyfs "lo w/l/img" a=x && mount -t overlay overlay -o "lowerdir=$PWD/lo w/l,\
@@ -92,8 +86,8 @@ overlayfs).
   ! up/other: Fatal: local file is the device itself (up/other)
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
 
-A loop device over a file of a layer makes every regular file on an overlay count as it, the merged name
-too; and a layer that cannot be looked at (renamed away) makes every regular file count.
+A loop device over a layer's file makes every regular file on the overlay count as it, merged name too;
+a layer that cannot be looked at (renamed away) makes every regular file count.
 
   $ privately '. ./OVERLAY; : >>m/img; l=$(losetup -f --show up/u/img); brellix -q -d $l -r a m/img
   >   losetup -d $l; mv "lo w/l" "lo w/gone"; brellix -q -d $L -r a elsewhere'

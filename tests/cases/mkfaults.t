@@ -1,7 +1,5 @@
-mktinyfs when the file system, the kernel or the user gets in the way; strace plays each part (the sanitizers'
-leak check cannot run under it). Where the file system cannot make unnamed files, the image is built under a
-name no file has yet, and one left behind by a killed run stays as it was (catches a failed run, or a leftover
-overwritten).
+mktinyfs when the file system, kernel or user gets in the way, played by strace (no leak check under it).
+Without unnamed files, the image is built under a new name; a killed run's leftover stays as it was.
 
   $ printf 123456789 >nine; mkdir fs && cd fs && fault @"$PWD" open:error=EOPNOTSUPP:when=1 -- \
   >   sh -c ': >img.$$-0.tmp; exec mktinyfs img a=../nine'; brellix -d img -l | tail -n 1; ls
@@ -9,8 +7,8 @@ overwritten).
   img
   img.\d+-0.tmp (re)
 
-Every signal that ends a run from outside (one of each kind here) ends it while the named file is written
-(catches a run that goes on); each run gets the default action of its signals whatever the runner ignores.
+Every signal that ends a run from outside ends it while the named file is written, with the default action
+whatever the runner ignores (catches a run that goes on).
 
   $ mkdir sig && cd sig && mktinyfs img a=../nine && cp img img.0 && signalled() { ulimit -c 0; fault \
   >   @"$PWD" @"${PWD%/*}/nine" open:error=EOPNOTSUPP:when=1 read:signal="$1":when=1 -- env \
@@ -40,8 +38,8 @@ Under nohup, SIGHUP stays ignored and the image is made, with no temporary file 
   img
   img.0
 
-Without /proc, the unnamed image gets its name through its descriptor; a name taken meanwhile is passed over;
-neither leaves a temporary file (catches a run that fails in a container or on a stale name).
+Without /proc the unnamed image is named through its descriptor, a name taken meanwhile passed over, neither
+leaving a temporary file (catches a failure in a container or on a stale name).
 
   $ mkdir proc && cd proc && for harm in ENOENT EEXIST; do fault link:error=$harm:when=1 -- mktinyfs img \
   >   a=../nine && echo "$harm: $(brellix -d img -l | tail -n 1)"; done; ls
@@ -49,8 +47,8 @@ neither leaves a temporary file (catches a run that fails in a container or on a
   EEXIST: a                    | 9 bytes          | 100% growable (8601591 bytes left)
   img
 
-A new OUTPUT is the unnamed image's first name: a kill leaves nothing, there is no rename (catches a temporary
-name on the way); a kill at the rename over an existing one leaves the temporary name beside it.
+A new OUTPUT is the unnamed image's first name, so a kill leaves nothing (catches a temporary name on the
+way); a kill at the rename over an existing one leaves the temporary name beside it.
 
   $ mkdir kill && cd kill && mktinyfs old a=../nine && for c in link rename; do (fault $c:signal=SIGKILL -- \
   >   mktinyfs $c a=../nine; fault $c:signal=SIGKILL -- mktinyfs old b=../nine) 2>/dev/null; done; ls
@@ -75,9 +73,8 @@ Past a file-size limit a build and an extraction fail as on a full disk (catches
   ! img b=big: mktinyfs: cannot write "img": File too large
   ! --extract img x: mktinyfs: cannot write "x/0001-a": File too large
 
-When the image cannot be named or put in place, no temporary file can be made (a read-only folder, every
-name taken), or OUTPUT cannot be looked at or the image's mode set, the run fails, and leaves OUTPUT and the
-folder as they were (catches a temporary file left behind).
+When the image cannot be named or put in place, no temporary file made (read-only folder, every name taken),
+OUTPUT not looked at or the mode not set, the run fails, leaving OUTPUT and the folder as they were.
 
   $ mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && faults 'mktinyfs img b=../nine' \
   >   rename:error=EROFS '@. open:error=EROFS' link:error=EEXIST link:error=ENOENT '@. open:error=EEXIST' \
@@ -94,8 +91,7 @@ folder as they were (catches a temporary file left behind).
   ! link:error=ENOSPC: mktinyfs: cannot replace "new": No space left on device
   ! @. stat:error=EACCES: mktinyfs: cannot replace "new": Permission denied
 
-A folder made at OUTPUT while the inputs are read (here, before the input's bytes come) is not replaced
-(catches a check made only at the start)...
+A folder made at OUTPUT while the inputs are read is not replaced (catches a check made only at the start)...
 
   $ mkdir late && cd late && mkfifo fifo; (mkdir img; echo x) >fifo & mktinyfs img a=fifo; wait; test -d img
   ! mktinyfs: cannot replace "img": Is a directory
@@ -106,9 +102,8 @@ A folder made at OUTPUT while the inputs are read (here, before the input's byte
   fifo
   ! mktinyfs: OUTPUT "img" is a FIFO, not a regular file
 
-OUTPUT is refused before anything is read when it cannot be an image file: a socket, a link loop, a name
-ending in a slash, "." or "..", a missing folder (catches the socket replaced by a file, or an image made
-elsewhere than named).
+OUTPUT that cannot be an image file is refused before anything is read: a socket, a link loop, a name ending
+in a slash, "." or "..", a missing folder (catches the socket replaced, or an image made elsewhere).
 
   $ python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("sock")'; ln -s loop loop
   > refused mktinyfs 'sock a=' 'loop a=' 'new/ a=' 'no/. a=' 'no/.. a=' 'no/img a='
@@ -119,8 +114,7 @@ elsewhere than named).
   ! no/.. a=: mktinyfs: cannot replace "no/..": Is a directory
   ! no/img a=: mktinyfs: cannot create a temporary file beside "no/img": No such file or directory
 
-An image that cannot be read, or that shrinks or fails while taken apart, fails the extraction, naming it
-(catches a short read taken for contents, which would put wrong bytes in the files and the manifest).
+An image that cannot be read, or that shrinks or fails while taken apart, fails the extraction, naming it.
 
   $ mktinyfs img a=nine; refused mktinyfs '--extract nothere x'
   > faults 'mktinyfs --extract img x' '@img read:retval=0:when=3' '@img read:error=EIO'
@@ -128,10 +122,8 @@ An image that cannot be read, or that shrinks or fails while taken apart, fails 
   ! @img read:retval=0:when=3: mktinyfs: cannot read "img": (Input/output|I/O) error (re)
   ! @img read:error=EIO: mktinyfs: cannot read "img": (Input/output|I/O) error (re)
 
-A folder --extract cannot list, a file it cannot create or close, a manifest it cannot make durable or that
-another run put there meanwhile fail the extraction, naming the file (catches a failure taken for success, or
-a manifest put over another's), leaving no manifest under its name or another; so does a folder not made
-durable once the manifest is in place (f6).
+An unlistable folder, a file --extract cannot create or close, a manifest not made durable or put there
+meanwhile fail, naming the file and leaving no manifest; so does a folder unsynced once it is in place (f6).
 
   $ refused 'fault' '@e1 dup:error=EMFILE -- mktinyfs --extract img e1' \
   >   '@e0 control:error=EBADF -- mktinyfs --extract img e0' \
@@ -156,8 +148,7 @@ durable once the manifest is in place (f6).
   ! sync:error=ENOSPC:when=2 -- mktinyfs --extract img f6: mktinyfs: the manifest "f6/manifest" is in place, \
   !   but its folder cannot be synced: No space left on device
 
-A kernel or file system that cannot rename without replacing gets a plain rename (catches a run that fails
-there).
+A kernel or file system that cannot rename without replacing gets a plain rename.
 
   $ for e in EINVAL ENOSYS; do fault noreplace:error=$e:when=1 -- mktinyfs --extract img $e >/dev/null &&
   >   echo $(ls $e); done

@@ -33,8 +33,7 @@ The image gets the permissions of a new file.
   $ mktinyfs img a=nine && mktinyfs img --mac 00:11:22:33:44:55 && brellix -d img -l | sed 1d
   mac-address          | 17 bytes         | 100% growable (8601583 bytes left)
 
-All inputs stay open from their measuring to their reading, beyond a low soft limit of descriptors (not
-under valgrind, which makes the soft limit the hard one).
+All inputs stay open from measuring to reading, past a low soft limit of descriptors (not under valgrind).
 
   $ [[ $BRELLIX_WRAPPER == *valgrind* ]] || (ulimit -Sn 40; mktinyfs img $(printf 'f%d=nine ' $(seq 50)))
 

@@ -50,9 +50,8 @@ Where only the header page differs, two more too; where the device's table is al
   2
   writes: 1056 1056 1056
 
-Failing writes and syncs end --program with their message, naming the device (its reads, seeks and locks
-fail as --dump's below): a write the flash does not take in brellix's words; those that fail once a page was
-programmed say what that leaves.
+Failing writes and syncs end --program naming the device (its reads, seeks and locks fail as --dump's below),
+a write the flash drops in brellix's words; those after a programmed page say what that leaves.
 
   $ cp img.0 img; faults 'mktinyfs --program new img' '@img write:error=EIO' '@img write:retval=1056' \
   >   '@img write:error=EIO:when=2' '@img sync:error=EIO'
@@ -69,8 +68,8 @@ Then no brellix command mounts the device, until --program is run again.
   $ brellix -q -d img -l; mktinyfs --program new img && cmp img new
   ! Fatal: invalid image
 
-Those of --dump leave nothing as FILE: the device's calls, a second read that differs from the first (a flaky
-bus, a writer outside the lock), FILE's write on a full disk and its sync.
+Those of --dump leave no FILE: the device's calls, a second read that differs from the first (a flaky bus,
+a writer outside the lock), FILE's write on a full disk and its sync.
 
   $ cp img.0 img; faults 'mktinyfs --dump img x' '@img read:error=EIO' '@img seek:error=ESPIPE' \
   >   '@img lock:error=ENOLCK' '@img read:retval=67584:when=129' writeat:error=ENOSPC sync:error=EIO

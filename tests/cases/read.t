@@ -46,8 +46,7 @@ A local file that cannot be emptied first fails the run, instead of keeping its 
   ! Fatal: unable to write data
   [1]
 
-Reading never wrote the device; contents whose checksum does not match are refused before the local file is
-opened: no new file, an old one as it was.
+Reading never wrote the device; contents whose checksum fails are refused before the local file is opened.
 
   $ unchanged; echo old >old; refused brellix '-d img -r bad new' '-q -d img -r bad old'
   > test ! -e new && cat old

@@ -16,8 +16,8 @@ SIGPIPE, which brellix ignores, does not interrupt it. An emulator may shift the
   ! SIGRT_30: Fatal: interrupted by SIGRTMAX-\d+: --write was finished first, the image is consistent (re)
   ! SIGPIPE: [0]
 
-SIGINT during --rename: the rename completes, and the commands after it do not run; SIGHUP during
---set-device-id ends the run with status 1 when the identifier is written whole.
+SIGINT during --rename: the rename completes, the commands after it do not run; SIGHUP during
+--set-device-id ends the run with status 1 once the identifier is written whole.
 
   $ refused 'fault @img' 'write:signal=SIGINT:when=1 -- brellix -q -d img -mv k j -w j k' \
   >   'write:signal=SIGHUP:when=1 -- brellix -q -d img -sdid new'; brellix -q -d img -r j x && cmp x k2 &&

@@ -1,7 +1,6 @@
 # Shell functions for the transcripts in tests/cases, which work on the image "img".
-# mkimg ARGS: builds img with mktinyfs (without ARGS an empty image, which mktinyfs does
-# not put over one with files); snap: keeps a copy; unchanged: silent while img still
-# holds the bytes of the copy.
+# mkimg ARGS: builds img with mktinyfs (without ARGS an empty one, which mktinyfs puts over no image with
+# files); snap: keeps a copy; unchanged: silent while img still holds the bytes of the copy.
 mkimg() { [ $# != 0 ] || rm -f img; mktinyfs img "$@" && snap; }
 snap() { cp img img.0; }
 unchanged() { cmp img.0 img; }
@@ -13,17 +12,14 @@ differ() { cmp -l "$1" "$2" | awk '{ print int(($1 - 1) / 1056) }' | sort -u | w
 # slot N FIELD VALUE: stores the 32-bit number VALUE in a field of FAT slot N of img.
 declare -A FIELD=([flags]=16 [offset]=20 [size]=24 [load]=28)
 slot() { poke img $((0x4000 + 32 * $1 + FIELD[$2])) "$(printf '%08x' $(($3)) | sed 's/\(..\)\(..\)\(..\)\(..\)/\4\3\2\1/')"; }
-# slowly CMD: runs CMD with each read of img delayed by $DELAY microseconds, so that long
-# transfers take seconds.
+# slowly CMD: runs CMD with each read of img delayed by $DELAY microseconds, so long transfers take seconds.
 slowly() { fault @img read:delay_exit="${DELAY:-50000}" -- "$@"; }
-# onterminal CMD: runs the shell command CMD on a pseudo-terminal; each erasure of the
-# status line shows as "|".
+# onterminal CMD: runs the shell command CMD on a pseudo-terminal; each erasure of the status line shows "|".
 onterminal() { script -qec "$1" /dev/null | sed 's/\r\x1b\[K/|/g; s/\r$//'; }
 # skip WHAT: ends the transcript here, as this machine lacks WHAT (root, a loop device).
 skip() { echo "needs $*"; exit 77; }
-# holding -x|-s CMD...: runs CMD while img's lock is held as another run of this account holds it, alone
-# or shared (root's runs: their lock file; others: a record lock of img's first byte), however slow the
-# machine; then lets go.
+# holding -x|-s CMD...: runs CMD while img's lock is held alone or shared as another run of this account holds
+# it (root's: its lock file; others: a record lock of img's first byte), however slow the machine.
 holding() {
     local holder status lock
     rm -f held
@@ -44,8 +40,7 @@ fcntl.fcntl(os.open("img", os.O_RDWR), fcntl.F_OFD_SETLK, struct.pack("@hhqqi0q"
     [ "$(id -u)" != 0 ] || rm -f "$lock"
     return $status
 }
-# privately CMD: runs the shell command CMD in a mount namespace of its own, on an empty /run,
-# so that what it makes there meets no other run.
+# privately CMD: runs the shell command CMD in its own mount namespace, on an empty /run no other run sees.
 privately() { unshare -m bash -c "mount -t tmpfs -o mode=755 tmpfs /run && $1"; }
 # fault [@PATH | =NAME ...] CLASS:HARM ... -- CMD...: runs CMD with strace doing each HARM (strace's
 # error=E..., retval=N, signal=SIG or delay_exit=US, with :when=N as it reads it) to CMD's calls of that
@@ -84,13 +79,11 @@ fault() {
     done
     ASAN_OPTIONS=detect_leaks=0 strace -qqq -o /dev/null "${options[@]}" "${@:2}"
 }
-# faults CMD HARMS...: refused's rows of fault: the shell command CMD run with each HARMS ([@PATH ...]
-# CLASS:HARM ..., as fault reads them) done to it.
+# faults CMD HARMS...: rows of refused, each the shell command CMD run with one HARMS as fault reads them.
 faults() { FAULTED=$1 refused faulted "${@:2}"; }
 faulted() { eval "fault $* -- $FAULTED"; }
-# refused CMD ARGS...: runs the command CMD ARGS (CMD may be empty), as eval reads it, for each ARGS, and
-# prints on standard error a row of ARGS, a colon and what the command printed there, then " [N]" for a
-# status other than 1, so that each message stands beside its command.
+# refused CMD ARGS...: runs CMD ARGS (CMD may be empty) through eval for each ARGS, printing on standard error
+# a row of ARGS, a colon, what the command printed there and " [N]" for a status N other than 1.
 refused() {
     local args message status
     for args in "${@:2}"; do

@@ -1,22 +1,17 @@
 #!/usr/bin/env python3
 """Transcripts: run.py [--update] CASE.t ...; examples of documents: run.py --doc README.md PAGE.1 ...
 
-In a transcript, lines indented by two spaces are the test, the others prose. "  $ " starts
-a command, "  > " continues it; the indented lines after it are what it prints: standard
-output, then standard error with "! " before each line, then "[N]" for an exit status N
-other than 0 (77 unexpected: skip the rest, and run.py exits 77, a skip to ctest). An
-expected line ending in " (re)" is a regular expression; " (no-eol)" marks output without a
-final line end, " (esc)" a line in Python escapes. An expected line ending in " \\" goes on in the next line, whose
-indentation (and "! ") is dropped: long lines are split at a space. " (wide)", after all
-those, lets an expected line pass the 110 columns that make lint allows (scripts/lint.sh)
-and is not part of the line. Commands run in bash, in a scratch directory, with the
-functions of helpers.sh, and brellix and mktinyfs ($BRELLIX and $MKTINYFS, else those of
-build/debug) first on the PATH, under $BRELLIX_WRAPPER when set (valgrind, qemu); the programs
-and helpers.sh are copies in a second scratch directory that every account may read. Each step
-makes one claim, under a line of prose that says what it shows: its expected lines come
-from one program run (commands that print nothing may set it up), or name the command
-beside each run's lines (refused in helpers.sh). With --update, what each step that differs
-prints is written back into the file, to be reviewed with git diff.
+Lines indented by two spaces are the test, the others prose. "  $ " starts a command, "  > " continues
+it; the indented lines after it are what it prints: standard output, then standard error with "! " before
+each line, then "[N]" for an exit status N other than 0 (77 unexpected: skip the rest, and exit 77, a skip
+to ctest). An expected line ending in " (re)" is a regular expression, " (no-eol)" marks output without a
+final line end, " (esc)" a line in Python escapes; one ending in " \\" goes on in the next line, whose
+indentation (and "! ") is dropped. " (wide)", after all those, lets a line pass make lint's 110 columns.
+Commands run in bash in a scratch directory, with helpers.sh's functions, and brellix and mktinyfs
+($BRELLIX and $MKTINYFS, else build/debug's; under $BRELLIX_WRAPPER when set) first on the PATH: copies,
+with helpers.sh, in a second scratch directory every account may read. Each step makes one claim, under
+prose saying it: its expected lines come from one run (commands printing nothing may set it up), or name
+the command beside each run's lines (refused). --update writes what each differing step prints into the file.
 """
 import difflib
 import os
@@ -139,11 +134,9 @@ def commands(lines, start):
 
 
 def document_steps(path, device):
-    """[line, command, shown lines] of the example blocks of a Markdown file (```) or a
-    manual page (.EX): "$ " starts a command (a backslash at the end of a line continues
-    it), and what it prints follows; an sh block is a script that must succeed, shown None.
-    Blocks whose first line starts "# Not run", or that follow a line "<!-- not run ...",
-    are not run. /dev/mtd0 stands for the file device."""
+    """[line, command, shown lines] of the examples of a Markdown file (```) or manual page (.EX): "$ " starts
+    a command (a final backslash continues it) followed by its output; an sh block (shown None) must succeed.
+    Blocks starting "# Not run", or after a line "<!-- not run ...", are not; /dev/mtd0 is the file device."""
     roff, steps, block, before = not path.endswith(".md"), [], None, ""
     for number, line in enumerate(open(path).read().split("\n"), 1):
         for code, text in ROFF if roff else []:
@@ -162,9 +155,8 @@ def document_steps(path, device):
 
 
 def run_document(path, work, share):
-    """The examples, in one shell after docs.sh has made what they take for granted, with
-    output and error output together as on a terminal. A command fails the test when it
-    prints something else than shown, or fails without showing why."""
+    """The examples in one shell after docs.sh, output and error output together as on a terminal; a command
+    fails when it prints other than shown, or fails without showing why."""
     steps, script = document_steps(path, os.path.join(work, "mtd0")), ". " + os.path.join(HERE, "docs.sh") + "\n"
     for _, command, expected in steps:  # a script runs in a subshell, as it may exit
         script += ("(\n" + command + "\n)" if expected is None else command) + "\nS=$?; printf '\\n@@@ %d\\n' $S; (exit $S)\n"

@@ -1,15 +1,10 @@
 #!/usr/bin/env python3
-"""Sweeps over every command, with strace doing the harm. sweep.py faults: each call on the
-device or the local file fails in turn (an error, a short count, a write dropped); the run ends
-with that call's "Fatal:" line (for a --write that changed the image first, naming its file damaged
-or, after its last write, its table unverified) and status 1, having printed only what a clean run
-prints first, and changes nothing outside the clean run's pages, nor after a dropped write. sweep.py
-powercuts: the power is cut before each page a command programs and halfway through it; every
-such image mounts, differs only in the command's pages, and checks clean but for the file a
---write rewrote; on pages torn erased, zeroed or arbitrary, commands fail with one "Fatal:" line
-at most and read-only ones change nothing. Clean runs program just the pages that change. sweep.py
-programcuts: the same cuts and tears of each write call of mktinyfs --program, and one amid the table's
-first slots, from images old and blank to others; --check passes only on the old image or the new."""
+"""Sweeps over every command, strace doing the harm (CONTRIBUTING.md's "How the tests work" says what each
+checks). faults: each call on the device or the local file fails in turn; a --write that changed the image
+names its file damaged or, after its last write, its table unverified. powercuts: cuts before and halfway
+through each page a command programs, and tears; clean runs program just the pages that change.
+programcuts: the same for each write call of mktinyfs --program, and a tear amid the table's first slots,
+from images old and blank to others; --check passes only on the old image or the new."""
 import os
 import random
 import re
@@ -130,9 +125,8 @@ def faults():
                     # A short write put a byte that nothing read back.
                     if args[0] == "-w" and message and (pages(ORIG, image) or (kind, harm) == ("write", "retval=1")):
                         message += (UNVERIFIED if path == IMG and "write" not in [c for _, c, _ in log[index:]] else DAMAGED).format(args[1])
-                    # Only a harm without a message, or one that returns what the call
-                    # returned anyway, may leave the run as it was; a forced check reports a
-                    # failed read of contents and goes on.
+                    # Only a harm without a message, or one returning what the call would, leaves the run
+                    # as it was; a forced check reports a failed read of contents and goes on.
                     good = run == clean if message is None or harm == f"retval={result}" else kept and (
                         (err, status) == (f"Fatal: {message.format(path)}\n", 1) and clean[0].startswith(out)
                         or "--force" in args and (err, status) == ("", 0) and f"\n** {message}\n" in out)
