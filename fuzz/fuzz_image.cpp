@@ -1,8 +1,7 @@
-// fuzz_image: an arbitrary FAT (the input, over the FAT area and again at the data offset)
-// mounted, searched, measured, checked, written back, extracted, reported and compared with
-// the previous input's image. Besides the sanitizers it checks that "invalid image" means a
-// wrong magic word, that the FAT written back mounts to the same entries, that the manifest
-// of the extraction reads back word for word, and that the reports' JSON is well formed.
+// fuzz_image: an arbitrary FAT (the input, over the FAT area and again at the data offset) mounted,
+// searched, measured, checked, written back, extracted, reported and compared with the previous input's
+// image. It checks that "invalid image" means a wrong magic word, that the FAT written back mounts to the
+// same entries, that the extraction's manifest reads back word for word, and that the JSON is well formed.
 #include <cstdlib>
 #include <tuple>
 #include <unistd.h>

@@ -40,8 +40,7 @@ A "mac-address" shorter than 17 bytes is not read past its end, nor written past
   ! -gm: Fatal: *** BUG in cTinyFsFile::read: iSize too big!
   ! -sm 0a:1b:2c:3d:4e:5f: Fatal: *** BUG in cTinyFsFile::patch: iSize too big!
 
-The device identifier is stored as "DEVICE_ID", it, a zero byte, "DEVICE_ID" in the last 64 bytes;
---get-device-id prints it, even under --quiet.
+The identifier lies in the last 64 bytes as "DEVICE_ID", it, a zero byte, "DEVICE_ID"; shown even under -q.
 
   $ mkimg; brellix -q -d img -sdid BX-0042 -gdid; peek img 0x83ffc0 64
   BX-0042

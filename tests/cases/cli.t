@@ -67,8 +67,7 @@ The tokens after an option are its values, whatever they look like.
   $ brellix -d -l | sed -n 1p
   ** using device -l
 
-Refused: an option short of its values (named by its short name), one given twice, "=" forms, bundling;
-parsing stops at the first token no entry takes.
+Refused: an option short of its values, one given twice, "=" forms, bundling; parsing stops at a stray token.
 
   $ refused brellix -d --device '-l --list' '-l -l' --list=1 -lq '-l -x -y'
   ! -d: Error in command line: to many arguments for parameter -d

@@ -1,13 +1,11 @@
-Other names of the device, which need root and a loop device. N holds the device's lock file name, and
-NOBODY runs a command as an account of no standing.
+Other names of the device (root, a loop device). N: the lock file name; NOBODY: an account of no standing.
 
   $ printf 1 >x; printf 22 >y; mkimg a=x b=y; [ $(id -u) = 0 ] && losetup -f --show img >L &&
   >   mknod alias b $(stat -c '0x%t 0x%T' $(<L)) || skip root and losetup
   > stat -c brellix-blk-%Hr-%Lr.lock $(<L) >N
   > echo 'setpriv --reuid=nobody --regid=nogroup --clear-groups' >NOBODY
 
-The flash is never the local file nor standard output: no block device (a loop device over the image is the
-flash), nor the image behind a loop device given as the device, nor another node of the device.
+The flash is never the local file nor stdout: no block device, no image behind the loop device, no other node.
 
   $ refused brellix '-q -d img -r a $(<L)' '-q -d $(<L) -r a img' '-q -d $(<L) -l 1<>img' \
   >   '-q -d alias -l 1<>$(<L)' '-q -d img -l 1<>$(<L)'; unchanged
@@ -29,8 +27,7 @@ Another file beside the image is not the image: standard output there is taken.
   $ brellix -d $(<L) -l >out && wc -l <out
   3
 
-A loop device that cannot say which file it shows (strace fails every opening, then the question) may show
-any regular file: none is standard output.
+A loop device that cannot say which file it shows (strace fails the asking) may show any: none is stdout.
 
   $ for harm in open:error=EIO ioctl:error=EIO:when=1; do fault @$(<L) $harm -- brellix -q -d $(<L) -l >out
   > done
@@ -38,8 +35,7 @@ any regular file: none is standard output.
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
   [1]
 
-Another account's folder and link under the lock file's old names leave two nodes of one device (the loop
-device and its mknod copy) excluding each other: no update is lost.
+Another account's folder and link under the old lock names leave two nodes of one device excluding each other.
 
   $ trap 'rm -rf /run/lock/$(<N) /tmp/$(<N)' EXIT
   > $(<NOBODY) mkdir /run/lock/$(<N); $(<NOBODY) ln -s x /tmp/$(<N)
@@ -53,8 +49,7 @@ A lock file another account made and holds under the old name does not lock root
   > read -u ${COPROC[0]}; brellix -q -d alias -rs a
   22 (no-eol)
 
-An untrusted lock directory is refused, naming it and its owner, and nothing is written: another account's,
-one others may write, or a link, even to a directory of root's alone.
+An untrusted lock directory is refused, named with its owner: another account's, others-writable, or a link.
 
   $ snap; for make in 'mkdir /run/brellix; chown nobody /run/brellix' 'mkdir -m 1777 /run/brellix' \
   >   'mkdir -m 700 /run/d; ln -s d /run/brellix'; do privately "$make; brellix -q -d alias -w a y"; done
@@ -63,8 +58,7 @@ one others may write, or a link, even to a directory of root's alone.
   ! Fatal: untrusted lock directory /run/brellix (a directory, mode 1777, owner uid 0)
   ! Fatal: untrusted lock directory /run/brellix (a symbolic link, mode 0777, owner uid 0)
 
-An unusable lock file is refused, named for what it is: a FIFO, another account's file, a link (to a good
-lock file too), a device node or a socket.
+An unusable lock file is refused as what it is: a FIFO, another account's, a link, a device node, a socket.
 
   $ for make in mkfifo 'install -o nobody -m 644 /dev/null' 'ln -s f' 'cp -a /dev/null' 'cp -a alias' \
   >   "python3 -c 'import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])'"; do
@@ -121,8 +115,7 @@ A lock file that another run holds stays when a run ends: a later run would make
   >   ls /run/brellix'
   brellix-blk-7-\d+\.lock (re)
 
-A lock directory or lock file another run makes between this run's look (strace hides it) and its making is
-used; a lock attempt that a signal interrupts is tried again.
+A lock directory or file made by another run between look and making is used; an interrupted lock is retried.
 
   $ privately 'mkdir -m 700 /run/brellix; install -m 600 /dev/null /run/brellix/$(<N)
   >   fault @/run @/run/brellix @/run/brellix/$(<N) open:error=ENOENT:when=2..4+2 lock:error=EINTR:when=1 -- \

@@ -64,8 +64,7 @@ A board's image rebuilds with all that brellix sees; stale bytes it cannot see a
   The manifest builds again all that brellix sees; 3887 other bytes (stale data outside the files, the table \
     and the device-identifier record) are not carried.
 
-An image mktinyfs cannot make is extracted as far as it goes, status 1, one line per problem (two files that
-start at the device end pass it, not also said to overlap).
+An image mktinyfs cannot make is extracted as far as it goes: status 1, one line per problem.
 
   $ mkimg a=nine ../x=nine .=nine /etc/x=nine ..=nine $'\n'=nine g=nine --load 0x100 h=nine --load 0x200 \
   >   i=nine j=nine
@@ -130,8 +129,7 @@ Files that overlap too often are not all extracted, and named: the folder holds 
     already hold twice the device's bytes
   17	big
 
-An @FILE stands for its words, paths relative to its folder; tabs and CR line ends part words as spaces, a
-comment may end it without a line end; quotes and escapes write any byte.
+An @FILE stands for its words (paths from its folder; tabs, CRs part words; quotes, escapes: any byte).
 
   $ mkdir m && printf '# files\nb=../nine --name "\\x41 \\"B\\"#"\n@more\n' >m/list && cp nine m &&
   >   printf '\tc=nine\r\n"--n"ame \\\\ # no line end' >m/more

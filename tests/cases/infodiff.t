@@ -93,8 +93,7 @@ So for one that passes the device end; in JSON "mac_address" then holds the mess
   {'error': 'invalid seek'}
   ! Fatal: invalid seek
 
-A report that cannot be written (from an @FILE too) or an image that cannot be read ends in trouble, in one
-line with status 2; a build with a file named --info fails with status 1, as any.
+An unwritable report or unreadable image ends in one line, status 2; a failing build naming --info, 1.
 
   $ echo '--info img' >args; mkfifo fifo; head -c 9 cfg >short; refused mktinyfs '--info img >/dev/full' \
   >   '@args >/dev/full' 'new a=missing --name --info' '--info fifo' '--info short' '--info /dev/null'
@@ -182,8 +181,7 @@ A rename pairs one file of the same contents, not one of the same size and check
   w: only in the new image (slot 3, 3 bytes at 0xc600)
   [1]
 
-Of files with the same contents the first in slot order is the rename; files sharing bytes are each
-compared over their own length (catches a rename out of order, or one comparison at another length).
+Of files with equal contents the first in slot order is the rename; files sharing bytes compare at own length.
 
   $ mkimg a=zImage b=cfg c=cfg d=cfg; slot 2 offset 0xc000; slot 2 size 100; cp img new; poke new 0xc0c8 ff
   > brellix -q -d new -mv c x; brellix -q -d new -mv d y; mktinyfs --diff img new

@@ -1,5 +1,4 @@
-Output to a closed standard output fails the run, and nothing lands on the device; so it does without
-/dev/null (a bare chroot; strace fails its opening), where the stand-in is "/".
+A closed standard output fails the run before the device is touched, even with no /dev/null (stand-in: "/").
 
   $ printf 123456789 >nine; printf 0123456789 >ten; mkimg a=nine b=ten; refused '' 'brellix -d img -l >&-' \
   >   'fault @/dev/null open:error=ENOENT -- brellix -d img -l >&-'; unchanged

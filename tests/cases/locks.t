@@ -1,13 +1,11 @@
-Locks that no account of no standing can hold or move, and one device for the whole run (needs root and a
-loop device). N holds the device's lock file name; NOBODY runs a command as an account of no standing.
+Locks no account of no standing can hold or move (root, a loop device). N and NOBODY as in devices.t.
 
   $ printf 1 >x; printf 22 >y; mkimg a=x b=y; [ $(id -u) = 0 ] && losetup -f --show img >L &&
   >   mknod alias b $(stat -c '0x%t 0x%T' $(<L)) || skip root and losetup
   > stat -c brellix-blk-%Hr-%Lr.lock $(<L) >N
   > echo 'setpriv --reuid=nobody --regid=nogroup --clear-groups' >NOBODY
 
-An account that may only read the image and a device node holds root off neither, by exclusive flock
-or by read lock (the only record lock it may take).
+An account that may only read the image and a node holds root off neither by flock nor by read lock.
 
   $ chmod o+x .; coproc $(<NOBODY) python3 -c 'import fcntl, sys
   > held = [open(name) for name in sys.argv[1:] for kind in (fcntl.flock, fcntl.lockf)]
@@ -40,8 +38,7 @@ A lock file whose mode lets other accounts open it (and so hold it) is refused l
   ! Fatal: unusable lock file /run/brellix/brellix-blk-7-\d+\.lock \(a regular file, mode 0604, owner uid \
   !   0\) (re)
 
-A /run where another account could rename the lock directory away (others may write it without the
-sticky bit, or another account's) is refused, and nothing is written.
+A /run where another account could rename the lock directory away is refused, and nothing is written.
 
   $ refused privately "'chmod 777 /run; brellix -q -d alias -w a x'" "'chown nobody /run
   > brellix -q -d alias -w a x'"; unchanged
@@ -70,9 +67,8 @@ The device is opened once: a link switched while --read copies onto a FIFO moves
 
   $ losetup -d $(<L)
 
-On an overlay no name tells a layer's file: for a loop device over one, its upper and lower names and every
-other regular file on the layers are the device, for --read and standard output; a file elsewhere is taken.
-OVERLAY mounts it on two file systems (a space in a layer's name) and attaches the image as $L.
+On an overlay, a loop device over one's file makes its upper and lower names and every regular file on the
+layers the device for --read and stdout; elsewhere files are taken. OVERLAY mounts it and attaches $L.
 
   $ echo 'mkdir -p "lo w" up m && mount -t tmpfs tmpfs "lo w" && mount -t tmpfs tmpfs up && mkdir "lo w/l" \
   >   up/u up/w && mktinyfs "lo w/l/img" a=x && mount -t overlay overlay -o "lowerdir=$PWD/lo w/l,\
@@ -86,8 +82,7 @@ OVERLAY mounts it on two file systems (a space in a layer's name) and attaches t
   ! up/other: Fatal: local file is the device itself (up/other)
   ! Fatal: standard output is the device itself \(/dev/loop\d+\) (re)
 
-A loop device over a layer's file makes every regular file on the overlay count as it, merged name too;
-a layer that cannot be looked at (renamed away) makes every regular file count.
+A loop device over a layer's file makes every regular file on the overlay count as it; so does a hidden layer.
 
   $ privately '. ./OVERLAY; : >>m/img; l=$(losetup -f --show up/u/img); brellix -q -d $l -r a m/img
   >   losetup -d $l; mv "lo w/l" "lo w/gone"; brellix -q -d $L -r a elsewhere'

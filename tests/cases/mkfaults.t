@@ -1,5 +1,4 @@
-mktinyfs when the file system, kernel or user gets in the way, played by strace (no leak check under it).
-Without unnamed files, the image is built under a new name; a killed run's leftover stays as it was.
+mktinyfs when the system gets in the way, played by strace; without unnamed files a new name is used.
 
   $ printf 123456789 >nine; mkdir fs && cd fs && fault @"$PWD" open:error=EOPNOTSUPP:when=1 -- \
   >   sh -c ': >img.$$-0.tmp; exec mktinyfs img a=../nine'; brellix -d img -l | tail -n 1; ls
@@ -7,8 +6,7 @@ Without unnamed files, the image is built under a new name; a killed run's lefto
   img
   img.\d+-0.tmp (re)
 
-Every signal that ends a run from outside ends it while the named file is written, with the default action
-whatever the runner ignores (catches a run that goes on).
+Every signal that ends a run from outside ends it while the file is written, at its default action.
 
   $ mkdir sig && cd sig && mktinyfs img a=../nine && cp img img.0 && signalled() { ulimit -c 0; fault \
   >   @"$PWD" @"${PWD%/*}/nine" open:error=EOPNOTSUPP:when=1 read:signal="$1":when=1 -- env \
@@ -38,8 +36,7 @@ Under nohup, SIGHUP stays ignored and the image is made, with no temporary file 
   img
   img.0
 
-Without /proc the unnamed image is named through its descriptor, a name taken meanwhile passed over, neither
-leaving a temporary file (catches a failure in a container or on a stale name).
+Without /proc the unnamed image is named through its descriptor, passing a name taken; no temporary left.
 
   $ mkdir proc && cd proc && for harm in ENOENT EEXIST; do fault link:error=$harm:when=1 -- mktinyfs img \
   >   a=../nine && echo "$harm: $(brellix -d img -l | tail -n 1)"; done; ls
@@ -47,8 +44,7 @@ leaving a temporary file (catches a failure in a container or on a stale name).
   EEXIST: a                    | 9 bytes          | 100% growable (8601591 bytes left)
   img
 
-A new OUTPUT is the unnamed image's first name, so a kill leaves nothing (catches a temporary name on the
-way); a kill at the rename over an existing one leaves the temporary name beside it.
+A new OUTPUT is the unnamed image's first name, so a kill leaves nothing; over an old one, the temporary.
 
   $ mkdir kill && cd kill && mktinyfs old a=../nine && for c in link rename; do (fault $c:signal=SIGKILL -- \
   >   mktinyfs $c a=../nine; fault $c:signal=SIGKILL -- mktinyfs old b=../nine) 2>/dev/null; done; ls
@@ -73,8 +69,7 @@ Past a file-size limit a build and an extraction fail as on a full disk (catches
   ! img b=big: mktinyfs: cannot write "img": File too large
   ! --extract img x: mktinyfs: cannot write "x/0001-a": File too large
 
-When the image cannot be named or put in place, no temporary file made (read-only folder, every name taken),
-OUTPUT not looked at or the mode not set, the run fails, leaving OUTPUT and the folder as they were.
+When the image cannot be named, made, looked at or given its mode, the run fails; OUTPUT and folder stay.
 
   $ mkdir end && cd end && mktinyfs img a=../nine && cp img img.0 && faults 'mktinyfs img b=../nine' \
   >   rename:error=EROFS '@. open:error=EROFS' link:error=EEXIST link:error=ENOENT '@. open:error=EEXIST' \
@@ -102,8 +97,7 @@ A folder made at OUTPUT while the inputs are read is not replaced (catches a che
   fifo
   ! mktinyfs: OUTPUT "img" is a FIFO, not a regular file
 
-OUTPUT that cannot be an image file is refused before anything is read: a socket, a link loop, a name ending
-in a slash, "." or "..", a missing folder (catches the socket replaced, or an image made elsewhere).
+OUTPUT that cannot be an image is refused before any read: a socket, a loop, "x/", ".", "..", no folder.
 
   $ python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("sock")'; ln -s loop loop
   > refused mktinyfs 'sock a=' 'loop a=' 'new/ a=' 'no/. a=' 'no/.. a=' 'no/img a='
@@ -122,8 +116,7 @@ An image that cannot be read, or that shrinks or fails while taken apart, fails 
   ! @img read:retval=0:when=3: mktinyfs: cannot read "img": (Input/output|I/O) error (re)
   ! @img read:error=EIO: mktinyfs: cannot read "img": (Input/output|I/O) error (re)
 
-An unlistable folder, a file --extract cannot create or close, a manifest not made durable or put there
-meanwhile fail, naming the file and leaving no manifest; so does a folder unsynced once it is in place (f6).
+An unlistable folder, a file not made, closed or synced, or an unsynced folder fail --extract: no manifest.
 
   $ refused 'fault' '@e1 dup:error=EMFILE -- mktinyfs --extract img e1' \
   >   '@e0 control:error=EBADF -- mktinyfs --extract img e0' \

@@ -54,9 +54,8 @@ Names, then the layout from the inputs' sizes, are checked before any contents a
   ! a=idle a=: mktinyfs: duplicate file name "a"
   ! a=huge: mktinyfs: file "a" (0xc000 + 0x100000000) passes the device end at 0x840000
 
-A run that names no file leaves an image with files as it is, counting the hidden files of a table cut short
-and entries behind a damaged table header; nor is an image replaced that cannot be read (catches an unread
-image taken for one without files).
+A run that names no file leaves an image with files as it is (hidden ones of a cut table, a damaged header
+too); nor is an image it cannot read replaced.
 
   $ for harm in : 'poke two 0x4020 00' 'poke two 0x4010 00'; do mktinyfs two a=nine b=nine && $harm &&
   >   cp two two.0 && mktinyfs two; cmp two two.0; done

@@ -61,9 +61,8 @@ A malformed command line, or an OUTPUT that cannot be replaced, is refused in on
   ! img --frob: mktinyfs: unknown option "--frob" (try --help)
   ! dir a=nine: mktinyfs: cannot replace "dir": Is a directory
 
-Names are 1 to 15 bytes and unique (quoted in a message, control bytes escaped) and inputs readable files;
-files stay out of the FAT, the device-identifier record and each other (named in the order given, even an
-empty one at the same offset), and inside the device.
+Names are 1 to 15 unique bytes (quoted, control bytes escaped), inputs readable files; files stay out of the
+FAT, the identifier record and each other (in order given, even empty ones at one offset); in the device.
 
   $ head -c 8650752 /dev/zero >full; refused 'mktinyfs img' =nine 0123456789abcdef= 'a= a=' \
   >   'a\"b=nine a\"b=nine' "\$'tab\t\x7fx=' \$'tab\t\x7fx='" a=missing a=dir 'a=nine --offset 0x4000' \
@@ -108,8 +107,7 @@ No refusal left a file behind or changed OUTPUT.
 
   $ rm full; ls | cmp - before && cmp keep img
 
-Files the kernel makes as they are read, of 0 bytes (/proc) or a stand-in size without blocks (/sys), and
-devices are read whole first (catches the stand-in size taken for the contents').
+Files the kernel makes as read (0 bytes in /proc, a stand-in size in /sys) and devices are read whole first.
 
   $ c=/sys/devices/system/cpu/online; mktinyfs img v=/proc/version c=$c n=/dev/null &&
   >   brellix -q -d img -rs n &&

@@ -1,6 +1,6 @@
-mktinyfs --program IMAGE DEVICE puts an image on DEVICE (here the file img), --dump DEVICE FILE reads it back.
-Each refuses in one line, img unchanged, no FILE left: a missing, short or failing IMAGE; a DEVICE that is a
-directory, a FIFO, of another size, or IMAGE; a FILE that is the device or a FIFO; more than the line asks.
+--program IMAGE DEVICE puts IMAGE on DEVICE (here img), --dump DEVICE FILE reads it back. Refused in one line,
+img unchanged, no FILE left: a bad IMAGE, DEVICE (folder, FIFO, other size, IMAGE), FILE (DEVICE, FIFO), words
+more than the line asks.
 
   $ seq 3000 >k; seq 5000 >k2; mktinyfs new k=k2 a=k; mkimg k=k a=k2; mkfifo fifo; truncate -s 100 short
   > cp new bad; poke bad 0xc000 00; ln -s img link
@@ -50,8 +50,7 @@ Where only the header page differs, two more too; where the device's table is al
   2
   writes: 1056 1056 1056
 
-Failing writes and syncs end --program naming the device (its reads, seeks and locks fail as --dump's below),
-a write the flash drops in brellix's words; those after a programmed page say what that leaves.
+Failing writes and syncs end --program naming the device; a dropped write in brellix's words.
 
   $ cp img.0 img; faults 'mktinyfs --program new img' '@img write:error=EIO' '@img write:retval=1056' \
   >   '@img write:error=EIO:when=2' '@img sync:error=EIO'
@@ -68,8 +67,7 @@ Then no brellix command mounts the device, until --program is run again.
   $ brellix -q -d img -l; mktinyfs --program new img && cmp img new
   ! Fatal: invalid image
 
-Those of --dump leave no FILE: the device's calls, a second read that differs from the first (a flaky bus,
-a writer outside the lock), FILE's write on a full disk and its sync.
+Those of --dump leave no FILE: the device's calls, a second read unlike the first, a full disk, a failed sync.
 
   $ cp img.0 img; faults 'mktinyfs --dump img x' '@img read:error=EIO' '@img seek:error=ESPIPE' \
   >   '@img lock:error=ENOLCK' '@img read:retval=67584:when=129' writeat:error=ENOSPC sync:error=EIO

@@ -29,8 +29,7 @@ A sign may come first, and a minus wraps around as in an unsigned 32-bit number:
 
   $ brellix -q -d img -r %+1 x && cmp txt x && brellix -q -d img -r %-4294967295 x && cmp txt x
 
-A position past 32 bits (it does not wrap around onto a file) or past the table, no number at all or a name
-not in the table names no file, found before the local file is opened.
+A position past 32 bits or past the table, no number, or a name not in the table: no file, before any opening.
 
   $ refused 'brellix -q -d img -r' '%4294967297 x' '%6 x' "'% ' x" '%x x' 'nothere /no/dir/x' '%1 /no/dir/x'
   ! %4294967297 x: Fatal: file entry not found ("%4294967297")

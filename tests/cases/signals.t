@@ -1,6 +1,5 @@
-Every kind of signal that ends a process from outside, sent while --write programs, is held until the table
-is written, then reported; the file holds its new contents (catches a run killed between contents and table).
-SIGPIPE, which brellix ignores, does not interrupt it. An emulator may shift the real-time signals.
+Each signal that ends a process from outside, sent while --write programs, is held until the table is written,
+then reported, the new contents in place; SIGPIPE does not interrupt. Emulators may shift real-time signals.
 
   $ seq 3000 >k; seq 2 3001 >k2; mkimg k=k2 QUIT=k USR1=k ALRM=k IO=k XCPU=k PWR=k RT_5=k RT_30=k \
   >   PIPE=k; held() { fault @"$PWD/img" write:signal="$1":when=2 -- env --default-signal brellix -q -d img \
@@ -16,8 +15,7 @@ SIGPIPE, which brellix ignores, does not interrupt it. An emulator may shift the
   ! SIGRT_30: Fatal: interrupted by SIGRTMAX-\d+: --write was finished first, the image is consistent (re)
   ! SIGPIPE: [0]
 
-SIGINT during --rename: the rename completes, the commands after it do not run; SIGHUP during
---set-device-id ends the run with status 1 once the identifier is written whole.
+SIGINT in --rename: it completes, no later command runs; SIGHUP in --set-device-id: status 1, id whole.
 
   $ refused 'fault @img' 'write:signal=SIGINT:when=1 -- brellix -q -d img -mv k j -w j k' \
   >   'write:signal=SIGHUP:when=1 -- brellix -q -d img -sdid new'; brellix -q -d img -r j x && cmp x k2 &&

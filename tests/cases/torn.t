@@ -20,8 +20,7 @@ A slot after the end not shaped like an entry (here: contents inside the table) 
 
   $ slot 3 offset 0xbfff; brellix -q -d img -c
 
-A slot after the end still counts with a name ending in the last printable byte and contents ending at the
-device's end.
+A slot after the end counts with "~" ending its name and contents that end at the device end.
 
   $ mkimg a= b= 'c~='; poke img 0x4040 00; slot 3 offset 0x83f000; slot 3 size 0x1000; brellix -q -d img -c
   ! Fatal: Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c~"

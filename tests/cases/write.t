@@ -19,8 +19,7 @@ Empty contents record checksum 0 and read back empty.
   b                    | 0 bytes          | Sum: 0x0     | B               | 100% growable (857 bytes left)
   0
 
-The room ends at the next file's data (one byte more is refused), or below the next higher load address;
-the local file's full 64-bit length is compared.
+The room ends at the next file (a byte more is refused) or the next higher load address; lengths are 64-bit.
 
   $ snap; seq 99999 >s; head -c 401409 s >over; head -c 1025 s >k2; truncate -s 4294967297 huge
   > refused 'brellix -q -d img -w' 'a over' 'c k2' 'b huge'; unchanged

@@ -1,6 +1,5 @@
-// The device's geometry at its end, on an image file: a transfer that would reach past the
-// last page fails with the message its page sequence would meet there, and a failing
-// write moves no byte (a caller's range slip must not tear the last pages).
+// The device's geometry at its end, on an image file: a transfer reaching past the last page fails with
+// the message its page sequence would meet there, and moves no byte (a range slip tears no last page).
 #include <gtest/gtest.h>
 
 #include <filesystem>
