@@ -38,8 +38,8 @@ Under nohup, SIGHUP stays ignored and the image is made, with no temporary file 
 
 Without /proc the unnamed image is named through its descriptor, passing a name taken; no temporary left.
 
-  $ mkdir proc && cd proc && for harm in ENOENT EEXIST; do fault link:error=$harm:when=1 -- mktinyfs img \
-  >   a=../nine && echo "$harm: $(brellix -d img -l | tail -n 1)"; done; ls
+  $ mkdir proc && cd proc && for harm in ENOENT EEXIST; do rm -f img; fault link:error=$harm:when=1 -- \
+  >   mktinyfs img a=../nine && echo "$harm: $(brellix -d img -l | tail -n 1)"; done; ls
   ENOENT: a                    | 9 bytes          | 100% growable (8601591 bytes left)
   EEXIST: a                    | 9 bytes          | 100% growable (8601591 bytes left)
   img
