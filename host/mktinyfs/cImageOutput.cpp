@@ -26,6 +26,11 @@ constexpr size_t LINK_TEXT_MAX = 4096;
 constexpr int TEMP_NAME_TRIES = 100;
 constexpr size_t TEMP_NAME_BYTES = 512;
 
+// The name of the file behind one of this process's descriptors, as the kernel shows it.
+std::string descriptorPath(int iFd) {
+    return "/proc/self/fd/" + std::to_string(iFd);
+}
+
 std::string directoryOf(const std::string& sPath) {
     const size_t iSlash = sPath.rfind('/');
     return iSlash == std::string::npos ? std::string() : sPath.substr(0, iSlash + 1);
@@ -229,8 +234,8 @@ void cImageOutput::replaceTarget() {
 
 void cImageOutput::keepFiles(int iProbe) const {
     // The very file that was checked, opened again for reading through its descriptor.
-    const cDescriptor oFile(::open(("/proc/self/fd/" + std::to_string(iProbe)).c_str(),
-                                   O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const cDescriptor oFile(
+        ::open(descriptorPath(iProbe).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     const uint32_t iFiles = oFile.iFd < 0 ? UINT32_MAX : filesHeld(oFile.iFd);
     if (iFiles == UINT32_MAX)
         fail("cannot read ");
@@ -299,7 +304,7 @@ void cImageOutput::createTemporary() {
 }
 
 bool cImageOutput::linkUnnamed(const std::string& sName) const {
-    const std::string sSelf = "/proc/self/fd/" + std::to_string(oTemp.iFd);
+    const std::string sSelf = descriptorPath(oTemp.iFd);
     return ::linkat(AT_FDCWD, sSelf.c_str(), oDir.iFd, sName.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
            (errno == ENOENT && ::linkat(oTemp.iFd, "", oDir.iFd, sName.c_str(), AT_EMPTY_PATH) == 0);
 }
