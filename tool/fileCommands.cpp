@@ -39,9 +39,11 @@ std::string flagText(const cTinyFsFile& oFile) {
     for (const cFlagName& oName : FLAG_NAMES) {
         if (oName.iBit == FLAG_AX && oFile.isEmpty())
             sFlags += "B";
-        if (oFile.getFlags() & oName.iBit)
-            sFlags += oName.sLetters +
-                      (oName.iBit == FLAG_LOAD_ADDRESS ? "(" + hexNumber(oFile.getLoadAddress()) + ")" : "");
+        if ((oFile.getFlags() & oName.iBit) == 0)
+            continue;
+        sFlags += oName.sLetters;
+        if (oName.iBit == FLAG_LOAD_ADDRESS)
+            sFlags += "(" + hexNumber(oFile.getLoadAddress()) + ")";
     }
     return sFlags;
 }
