@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize) {
     static std::optional<cImageReport> oPrevious;
     cImageReport oReport = reportImage(oDevice);
     require(isWellFormed(infoJson(oReport)) && !infoText(oReport).empty());
-    require(oReport.bClean == (oReport.sVerdict == "Filesystem is ready and clean."));
+    require(oReport.oVerdict.bClean == (oReport.oVerdict.sMessage == "Filesystem is ready and clean."));
     if (oPrevious) {
         const cImageDiff oDiff = diffImages(*oPrevious, oReport);
         require(isWellFormed(diffJson(*oPrevious, oReport, oDiff)));

@@ -12,7 +12,6 @@
 #include "host/mktinyfs/manifestWords.h"
 #include "tinyfs/boardSettings.h"
 #include "tinyfs/cMtdDevice.h"
-#include "tinyfs/cTinyFs.h"
 #include "tinyfs/crc16.h"
 #include "tinyfs/fatTable.h"
 #include "tinyfs/hexText.h"
@@ -53,12 +52,10 @@ const char* checksumState(const cSlotReport& oSlot) {
 // What brellix --check prints last on this image, on the same device; contents whose
 // checksum the report found right are not read again.
 void judge(cMtdDevice& oDevice, cImageReport& oReport) {
-    const cVerdict oVerdict = judgeDevice(oDevice, [&](size_t i) {
+    oReport.oVerdict = judgeDevice(oDevice, [&](size_t i) {
         const cSlotReport& oSlot = oReport.lFiles[i];
         return oSlot.iComputed && *oSlot.iComputed == oSlot.iRecorded;
     });
-    oReport.bClean = oVerdict.bClean;
-    oReport.sVerdict = oVerdict.line();
 }
 
 // One line of the slot table, of the given column texts.
@@ -164,10 +161,6 @@ cImageReport reportImage(cMtdDevice& oDevice) {
     return oReport;
 }
 
-std::string verdictMessage(const cImageReport& oReport) {
-    return oReport.bClean ? oReport.sVerdict : oReport.sVerdict.substr(sizeof FATAL_PREFIX - 1);
-}
-
 std::string infoText(const cImageReport& oReport) {
     std::string sText = "header: " + std::string(oReport.bValidHeader ? "valid" : "invalid") +
                         " (magic word " + hexNumber(oReport.iMagic, MAGIC_DIGITS) + ")\n";
@@ -190,7 +183,7 @@ std::string infoText(const cImageReport& oReport) {
                   : bytesText(oReport.sMac)) +
              "\n";
     sText += "device id: " + bytesText(oReport.sDeviceId) + "\n";
-    return sText + "check: " + oReport.sVerdict + "\n";
+    return sText + "check: " + oReport.oVerdict.line() + "\n";
 }
 
 void putSlot(cJsonWriter& oJson, const cSlotReport& oSlot) {
@@ -238,8 +231,8 @@ std::string infoJson(const cImageReport& oReport) {
     oJson.key("check")
         .open('{')
         .key("clean")
-        .boolean(oReport.bClean)
+        .boolean(oReport.oVerdict.bClean)
         .key("message")
-        .text(verdictMessage(oReport));
+        .text(oReport.oVerdict.sMessage);
     return oJson.close('}').close('}').str();
 }

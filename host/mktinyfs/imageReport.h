@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "tinyfs/fatTable.h"
+#include "tinyfs/integrityCheck.h"
 
-class cMtdDevice;
 class cJsonWriter;
 
 constexpr uint64_t REPORT_SCHEMA = 1;
@@ -34,8 +34,7 @@ struct cImageReport {
     // address, or one past the device end), without "Fatal: ".
     std::optional<std::string> sMacFailure;
     std::optional<std::string> sDeviceId;
-    bool bClean = false;
-    std::string sVerdict; // the last line brellix --check prints
+    cVerdict oVerdict; // what brellix --check ends with
 };
 
 // DEVICE_SIZE zero bytes, for a whole image: in memory that faults in as a few huge pages
@@ -50,9 +49,6 @@ void readDevice(cMtdDevice& oDevice, const tPiece& fPiece);
 // Reads the whole device under the lock its owner holds, then looks at it as brellix does.
 // Throws only what reading the device throws.
 cImageReport reportImage(cMtdDevice& oDevice);
-
-// What the check said: its last line without FATAL_PREFIX.
-std::string verdictMessage(const cImageReport& oReport);
 
 std::string infoText(const cImageReport& oReport);
 std::string infoJson(const cImageReport& oReport);

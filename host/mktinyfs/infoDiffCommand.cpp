@@ -42,7 +42,7 @@ int print(const std::string& sText, int iStatus) {
 
 int infoCommand(const std::string& sImage, bool bJson) {
     const cImageReport oReport = reportOf(sImage);
-    return print(bJson ? infoJson(oReport) : infoText(oReport), oReport.bClean ? 0 : 1);
+    return print(bJson ? infoJson(oReport) : infoText(oReport), oReport.oVerdict.bClean ? 0 : 1);
 }
 
 int diffCommand(const std::string& sOld, const std::string& sNew, bool bJson) {

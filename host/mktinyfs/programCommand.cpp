@@ -187,15 +187,15 @@ class cProgrammer {
 int programCommand(const std::string& sImage, const std::string& sDevice, bool bForce) {
     struct stat oImage;
     const cImageReport oReport = readReport(sImage, false, oImage);
-    if (!oReport.bClean && !bForce)
-        throw quoteForMessage(sImage) + " fails brellix --check: " + verdictMessage(oReport) +
+    if (!oReport.oVerdict.bClean && !bForce)
+        throw quoteForMessage(sImage) + " fails brellix --check: " + oReport.oVerdict.sMessage +
             " (--force programs it nevertheless)";
     const std::unique_ptr<cMtdDevice> pDevice = openDevice(sDevice, LOCK_EXCLUSIVE);
     if (pDevice->aliasOf(oImage) == ALIAS_SAME)
         throw "DEVICE " + quoteForMessage(sDevice) + " is IMAGE " + quoteForMessage(sImage) + " itself";
-    if (!oReport.bClean)
+    if (!oReport.oVerdict.bClean)
         std::fprintf(stderr, "mktinyfs: programming %s as --force asks, though brellix --check says: %s\n",
-                     quoteForMessage(sImage).c_str(), verdictMessage(oReport).c_str());
+                     quoteForMessage(sImage).c_str(), oReport.oVerdict.sMessage.c_str());
     cSignalHold oHold(*pDevice, "--program");
     try {
         cProgrammer(*pDevice, sDevice, oReport.lImage.data()).run();
