@@ -3,20 +3,23 @@
 
 #include <sys/stat.h>
 
+namespace {
+
+struct cKindName {
+    mode_t iType; // the S_IFMT bits of the kind
+    const char* sName;
+};
+constexpr cKindName KIND_NAMES[] = {{S_IFREG, "a regular file"},  {S_IFDIR, "a directory"},
+                                    {S_IFLNK, "a symbolic link"}, {S_IFIFO, "a FIFO"},
+                                    {S_IFSOCK, "a socket"},       {S_IFCHR, "a character device"},
+                                    {S_IFBLK, "a block device"}};
+
+} // namespace
+
 const char* fileKind(mode_t iMode) {
-    if (S_ISREG(iMode))
-        return "a regular file";
-    if (S_ISDIR(iMode))
-        return "a directory";
-    if (S_ISLNK(iMode))
-        return "a symbolic link";
-    if (S_ISFIFO(iMode))
-        return "a FIFO";
-    if (S_ISSOCK(iMode))
-        return "a socket";
-    if (S_ISCHR(iMode))
-        return "a character device";
-    if (S_ISBLK(iMode))
-        return "a block device";
+    for (const cKindName& oKind : KIND_NAMES) {
+        if ((iMode & S_IFMT) == oKind.iType)
+            return oKind.sName;
+    }
     return "of an unknown kind"; // GCOVR_EXCL_LINE: Linux knows no kind of file besides these
 }
