@@ -61,13 +61,15 @@ Entry-shaped slots after the end of a table cut short are listed after it, as br
   device id: none
   check: Fatal: Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"
 
-In JSON what the text shows as "-" is null, and the verdict comes without "Fatal: ".
+In JSON what the text shows as "-" is null (a checksum of contents past the device end, if only by one byte),
+and the verdict comes without "Fatal: ".
 
-  $ slot 1 offset 0x83ffff; mktinyfs --info img --json | python3 -c 'import json,sys; d=json.load(sys.stdin)
-  > f=d["files"][0]; print(f["checksum_computed"], f["checksum"], d["after_end"][0]["room"])
-  > print(d["check"]["clean"], d["check"]["message"])'
-  None outside None
-  False Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"
+  $ for at in 0x83fff2 0x83fff3; do slot 1 offset $at; mktinyfs --info img --json |
+  >   python3 -c 'import json,sys; d=json.load(sys.stdin); f=d["files"][0]; c=d["check"]
+  > print(f["checksum_recorded"], f["checksum_computed"], f["checksum"], d["after_end"][0]["room"],
+  >   c["clean"], c["message"])'; done
+  28258 38324 differs None False Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"
+  28258 None outside None False Filesystem corrupt: table ends at slot 2, but slot 3 holds file "c"
 
 A table of 1023 files is full: it has no end slot.
 
